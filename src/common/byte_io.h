@@ -1,0 +1,94 @@
+#pragma once
+// The one little-endian reader and writer that every binary file goes through,
+// field by field. The reader is bounds-checked: a read past the end fails, sets
+// the failed mark, fills nothing and never touches memory beyond the data.
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zephyrim {
+
+class ByteReader {
+ public:
+  ByteReader() = default;
+  explicit ByteReader(std::span<const uint8_t> data) : data_(data) {}
+
+  size_t position() const { return pos_; }
+  size_t size() const { return data_.size(); }
+  size_t remaining() const { return data_.size() - pos_; }
+  bool at_end() const { return pos_ >= data_.size(); }
+  // True once any read or seek went past the end.
+  bool failed() const { return failed_; }
+  void clear_failed() { failed_ = false; }
+
+  // Moves to an absolute position; false (and nothing moved) beyond the end.
+  bool seek(size_t pos);
+  // Skips n bytes; false (and nothing moved) when fewer remain.
+  bool skip(size_t n);
+
+  // Each read returns false when fewer bytes remain than it needs; the out value
+  // is then left as it was.
+  bool u8(uint8_t& v);
+  bool i16(int16_t& v);
+  bool u16(uint16_t& v);
+  bool i32(int32_t& v);
+  bool u32(uint32_t& v);
+  bool i64(int64_t& v);
+  bool f32(float& v);
+  bool f64(double& v);
+  // Reads exactly out.size() bytes.
+  bool bytes(std::span<uint8_t> out);
+  template <size_t N>
+  bool bytes(std::array<uint8_t, N>& out) {
+    return bytes(std::span<uint8_t>(out));
+  }
+  // Reads n bytes as text (NULs included as they are).
+  bool text(size_t n, std::string& out);
+  // A view of the next n bytes without copying; empty and failed when short.
+  std::span<const uint8_t> view(size_t n);
+
+ private:
+  bool take(size_t n, const uint8_t*& p);
+
+  std::span<const uint8_t> data_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+class ByteWriter {
+ public:
+  void u8(uint8_t v) { out_.push_back(v); }
+  void i16(int16_t v) { put(static_cast<uint16_t>(v), 2); }
+  void u16(uint16_t v) { put(v, 2); }
+  void i32(int32_t v) { put(static_cast<uint32_t>(v), 4); }
+  void u32(uint32_t v) { put(v, 4); }
+  void i64(int64_t v) { put(static_cast<uint64_t>(v), 8); }
+  void f32(float v) { put(std::bit_cast<uint32_t>(v), 4); }
+  void f64(double v) { put(std::bit_cast<uint64_t>(v), 8); }
+  void bytes(std::span<const uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
+  template <size_t N>
+  void bytes(const std::array<uint8_t, N>& b) {
+    bytes(std::span<const uint8_t>(b));
+  }
+  void text(const std::string& s) { out_.insert(out_.end(), s.begin(), s.end()); }
+  // n zero bytes.
+  void zeros(size_t n) { out_.insert(out_.end(), n, 0); }
+
+  size_t size() const { return out_.size(); }
+  const std::vector<uint8_t>& data() const { return out_; }
+  std::vector<uint8_t> take() { return std::move(out_); }
+  // Overwrites 4 bytes already written (for counts known only afterwards).
+  void patch_i32(size_t at, int32_t v);
+
+ private:
+  void put(uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  std::vector<uint8_t> out_;
+};
+
+}  // namespace zephyrim

@@ -1,0 +1,110 @@
+#include "common/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+namespace zephyrim {
+
+namespace {
+
+bool write_all(int fd, const char* p, size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> read_file(const std::string& path, uint64_t max_size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > max_size) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> out(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < out.size()) {
+    const ssize_t r = ::read(fd, out.data() + got, out.size() - got);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    got += static_cast<size_t>(r);
+  }
+  ::close(fd);
+  out.resize(got);  // a file that shrank while read keeps what was there
+  return out;
+}
+
+std::optional<std::string> read_text_file(const std::string& path, uint64_t max_size) {
+  auto bytes = read_file(path, max_size);
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
+}
+
+bool write_file_atomic(const std::string& path, std::string_view bytes) {
+  std::filesystem::path target(path);
+  std::string tmpl = (target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path()) /
+                     ("." + target.filename().string() + ".XXXXXX");
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return false;
+  bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+  // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    ::fchmod(fd, st.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
+  if (!ok) ::unlink(name.data());
+  return ok;
+}
+
+bool write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return write_file_atomic(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool copy_file(const std::string& from, const std::string& to) {
+  auto bytes = read_file(from);
+  if (!bytes) return false;
+  return write_file_atomic(to, *bytes);
+}
+
+bool file_exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r') {
+      lines.push_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace zephyrim

@@ -1,0 +1,32 @@
+#pragma once
+// Whole-file reading and crash-safe writing, and text lines read with CR LF or LF.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zephyrim {
+
+// Reads the whole file. Absent when it cannot be opened or read, or when it is
+// larger than max_size (so a wrong file cannot exhaust memory).
+std::optional<std::vector<uint8_t>> read_file(const std::string& path,
+                                              uint64_t max_size = uint64_t{1} << 32);
+std::optional<std::string> read_text_file(const std::string& path, uint64_t max_size = uint64_t{1} << 32);
+
+// Writes the bytes to a temporary file in the same folder and renames it over
+// path, so that a crash or a full disk never leaves a half-written file in place
+// of a good one. False (and path untouched) on any failure.
+bool write_file_atomic(const std::string& path, std::string_view bytes);
+bool write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Copies a file (backups); false when the source is missing or the copy fails.
+bool copy_file(const std::string& from, const std::string& to);
+
+bool file_exists(const std::string& path);
+
+// Splits text at LF, CR LF or a lone CR; the line breaks are not kept. A final
+// line without a break is a line; a break at the very end adds no empty line.
+std::vector<std::string_view> split_lines(std::string_view text);
+
+}  // namespace zephyrim
