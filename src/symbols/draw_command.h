@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "common/notify.h"
 
 namespace zephyrim {
 
@@ -23,5 +26,21 @@ struct DrawCommand {
 
   bool operator==(const DrawCommand&) const = default;
 };
+
+// Parses the joined drawing text of a symbol (commands separated by ";") into
+// commands, adding the drawing offset (dx, dy) in force (changed by O commands)
+// to every coordinate. Pieces that do not start with a command letter are
+// skipped. A P or Z with more than 15 coordinate values is reported and kept at
+// 15; more than 255 commands are reported and leave the symbol with none.
+// Returns the number of commands stored in out.
+int draw_parse(const std::string& text, int dx, int dy, std::vector<DrawCommand>& out,
+               const std::string& symbol_name, Notify& notify);
+
+// The library text of one command, e.g. "M(8,0)" or "L(R,0,16,-8,0,2)".
+std::string draw_format(const DrawCommand& command);
+
+// Applies the page scale and a part's orientation steps to a symbol point:
+// rotate (x, y) -> (y, -x), mirror -> (-x, y), flip -> (x, -y).
+void orient_point(int& x, int& y, int scale, const int32_t* steps, int count);
 
 }  // namespace zephyrim
