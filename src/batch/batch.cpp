@@ -1,0 +1,67 @@
+#include "batch/batch.h"
+
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/qt/qt_notify.h"
+
+namespace zephyrim {
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+  const char* summary;
+};
+
+constexpr Command kCommands[] = {
+    {"symbols", batch_symbols, "list a symbol library, or draw all its symbols on a sheet"},
+    {"symbol", batch_symbol, "draw one symbol of a library to PNG or SVG"},
+};
+
+void usage(FILE* out) {
+  std::fputs("usage: zephyrim COMMAND [OPTIONS] FILE...\n"
+             "Works on Zephyrim schematics, symbol libraries and simulation data without a display.\n"
+             "Commands:\n",
+             out);
+  for (const auto& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+  std::fputs("Run 'zephyrim COMMAND --help' for the options of a command.\n", out);
+}
+
+}  // namespace
+
+int batch_main(int argc, char** argv) {
+  if (argc < 2) {
+    usage(stderr);
+    return 2;
+  }
+  const std::string cmd = argv[1];
+  if (cmd == "help" || cmd == "--help" || cmd == "-h") {
+    usage(stdout);
+    return 0;
+  }
+  for (const auto& c : kCommands) {
+    if (cmd != c.name) continue;
+    // Pictures need fonts but never a display.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+      const std::string dir = "/tmp/zephyrim-runtime-" + std::to_string(::getuid());
+      ::mkdir(dir.c_str(), 0700);
+      setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    }
+    QGuiApplication app(argc, argv);
+    use_c_locale_for_numbers();
+    return c.run(Args(argv + 2, argv + argc));
+  }
+  std::fprintf(stderr, "zephyrim: unknown command '%s'\n", argv[1]);
+  usage(stderr);
+  return 2;
+}
+
+}  // namespace zephyrim

@@ -1,0 +1,18 @@
+#pragma once
+// The zephyrim batch tool: what the programs do to files, from the command line.
+// Each command prints the system's messages on stderr and returns the exit status.
+#include <string>
+#include <vector>
+
+namespace zephyrim {
+
+using Args = std::vector<std::string>;
+
+int batch_main(int argc, char** argv);
+
+// zephyrim symbols LIB.sym [--sheet FILE.png|.svg]
+int batch_symbols(const Args& args);
+// zephyrim symbol LIB.sym NAME -o FILE.png|.svg [--scale 1|2] [--steps STEPS]
+int batch_symbol(const Args& args);
+
+}  // namespace zephyrim
