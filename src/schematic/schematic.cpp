@@ -33,10 +33,13 @@ T* append(Schematic& s, std::vector<std::unique_ptr<T>>& list) {
   return r;
 }
 
+// Removes a record of the list and records the change of its owner block. A
+// record not on the list is never touched: the pointer may be stale.
 template <typename T>
-int remove_from(std::vector<std::unique_ptr<T>>& list, const T* r) {
+int remove_from(Schematic& s, std::vector<std::unique_ptr<T>>& list, const T* r) {
   auto it = std::find_if(list.begin(), list.end(), [r](const auto& p) { return p.get() == r; });
   if (it == list.end()) return 0;
+  mark_changed(s, (*it)->owner);
   list.erase(it);
   return 1;
 }
@@ -156,23 +159,21 @@ JunctionRecord* junction_add(Schematic& s, int x, int y) {
 }
 
 int part_delete(Schematic& s, const PartRecord* p) {
-  if (p) mark_changed(s, p->owner);
-  return remove_from(s.page().parts, p);
+  return remove_from(s, s.page().parts, p);
 }
 
 int wire_delete(Schematic& s, const WireRecord* w) {
-  if (w) mark_changed(s, w->owner);
-  return remove_from(s.page().wires, w);
+  return remove_from(s, s.page().wires, w);
 }
 
 int junction_delete(Schematic& s, const JunctionRecord* j) {
-  if (j) mark_changed(s, j->owner);
-  return remove_from(s.page().junctions, j);
+  return remove_from(s, s.page().junctions, j);
 }
 
 int label_delete(Schematic& s, const LabelRecord* l) {
   Page& page = s.page();
-  if (!l) return 0;
+  const bool on_page = std::any_of(page.labels.begin(), page.labels.end(), [l](const auto& x) { return x.get() == l; });
+  if (!on_page) return 0;
   // A label's attachment is derived by the connectivity pass; drop it here so no
   // wire or pin is left pointing at a freed record.
   for (auto& w : page.wires)
@@ -180,18 +181,17 @@ int label_delete(Schematic& s, const LabelRecord* l) {
   for (auto& p : page.parts)
     for (auto& pn : p->pin_nodes)
       if (pn.label == l) pn.label = nullptr;
-  mark_changed(s, l->owner);
-  return remove_from(page.labels, l);
+  return remove_from(s, page.labels, l);
 }
 
 int text_delete(Schematic& s, const TextRecord* t) {
-  if (t) mark_changed(s, t->owner);
-  return remove_from(s.page().texts, t);
+  return remove_from(s, s.page().texts, t);
 }
 
 int block_delete(Schematic& s, const BlockRecord* b) {
   Page& page = s.page();
-  if (!b || page.top() == b) return 0;
+  const bool on_page = std::any_of(page.blocks.begin(), page.blocks.end(), [b](const auto& x) { return x.get() == b; });
+  if (!on_page || page.top() == b) return 0;
   auto owned_by = [b](const auto& r) { return r->owner == b; };
   // Whatever the block still holds goes back to the top circuit rather than
   // keeping a reference to a freed block.
@@ -206,7 +206,8 @@ int block_delete(Schematic& s, const BlockRecord* b) {
   reown(page.texts);
   if (page.edit_block == b) page.edit_block = page.top();
   s.modified = s.revision_due = true;
-  return remove_from(page.blocks, b);
+  page.blocks.erase(std::find_if(page.blocks.begin(), page.blocks.end(), [b](const auto& x) { return x.get() == b; }));
+  return 1;
 }
 
 BlockRecord* block_find(Schematic& s, int index) { return at_position(s.page().blocks, index); }

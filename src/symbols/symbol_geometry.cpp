@@ -203,6 +203,25 @@ SymbolGeometry symbol_geometry(const SymbolRecord& sym, const Placement& at, con
     const double ex = across ? p.lead_end : p.x;
     const double ey = across ? p.y : p.lead_end;
     b.path({b.page(p.x, p.y), b.page(ex, ey)}, false, false);
+    // A named pin shows its name just inside the body, where its line ends.
+    const std::string pin_name = p.pin_name.str();
+    if (!pin_name.empty() && sym.kind == kSymbolPart) {
+      const double in = 3;
+      switch (side) {
+        case 2:
+          b.text(ex + in, ey, pin_name, false, 0, 1, 0.7);
+          break;
+        case 4:
+          b.text(ex - in, ey, pin_name, false, 2, 1, 0.7);
+          break;
+        case 1:
+          b.text(ex, ey + in, pin_name, true, 2, 1, 0.7);
+          break;
+        default:
+          b.text(ex, ey - in, pin_name, true, 0, 1, 0.7);
+          break;
+      }
+    }
     if (p.side > 4) {
       // A marked pin carries a small circle where its line meets the body.
       const double dx = across ? (side == 2 ? -kMarkRadius : kMarkRadius) : 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "symbols/draw_command.h"
 #include "symbols/symbol_record.h"
 
 namespace zephyrim {
