@@ -1,5 +1,7 @@
 #include "common/text_format.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 
@@ -19,6 +21,18 @@ std::string strprintf(const char* format, ...) {
   }
   va_end(args);
   return out;
+}
+
+bool iequals(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+const char* month_abbrev(int month) {
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  return kMonths[((month % 12) + 12) % 12];
 }
 
 }  // namespace zephyrim

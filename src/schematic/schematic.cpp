@@ -50,10 +50,6 @@ T* at_position(std::vector<std::unique_ptr<T>>& list, int index) {
   return list[index].get();
 }
 
-// Month names of the title block, independent of the program's locale.
-constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
 std::tm local_time(std::time_t now) {
   std::tm tm{};
   localtime_r(&now, &tm);
@@ -61,7 +57,7 @@ std::tm local_time(std::time_t now) {
 }
 
 std::string date_text(const std::tm& tm) {
-  return strprintf("%02d-%s-%d", tm.tm_mday, kMonths[tm.tm_mon % 12], tm.tm_year + 1900);
+  return strprintf("%02d-%s-%d", tm.tm_mday, month_abbrev(tm.tm_mon), tm.tm_year + 1900);
 }
 
 }  // namespace

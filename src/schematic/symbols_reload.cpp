@@ -19,12 +19,6 @@ constexpr FormerName kFormerNames[] = {
     {"GBLOCK", "GB"},  {"QNPN", "Q"},     {"QPNP", "QP"},
 };
 
-bool iequals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 }  // namespace
 
 std::string symbol_current_name(std::string_view name) {

@@ -15,12 +15,6 @@ namespace zephyrim {
 
 namespace {
 
-bool iequals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
 // Items of a keyword line, separated by blanks, brackets or commas.
@@ -193,11 +187,8 @@ std::string symbol_library_text(const SymbolRecord& r, const std::string& descri
   s += strprintf("NP[%d]\n", r.pin_count());
   for (const auto& p : r.pins) {
     s += strprintf("P[%d,%d,%d,%d", p.side, p.x, p.y, p.lead_end);
-    if (p.number >= 0)
-      s += strprintf(",%d,%s", p.number, p.pin_name.str().c_str());
-    else
-      s += strprintf(",%d,%s", -1, p.pin_name.str().c_str());
-    s += "]\n";
+    // A number of 0 or more, or -1 standing for none, then the name.
+    s += strprintf(",%d,%s]\n", p.number >= 0 ? p.number : -1, p.pin_name.str().c_str());
   }
   if (r.template_text) s += "NT[" + *r.template_text + "]\n";
   s += ".END\n\n";
@@ -230,9 +221,7 @@ std::string now_text() {
   const std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
-  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  return strprintf("%02d-%s-%d %02d:%02d:%02d", tm.tm_mday, months[tm.tm_mon % 12], tm.tm_year + 1900,
+  return strprintf("%02d-%s-%d %02d:%02d:%02d", tm.tm_mday, month_abbrev(tm.tm_mon), tm.tm_year + 1900,
                    tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
