@@ -204,7 +204,7 @@ std::string draw_format(const DrawCommand& c) {
       if (c.args[0] >= 0 && c.args[0] <= 2)
         s += strprintf("%c,", "RVP"[c.args[0]]);
       else
-        s += strprintf("%d,", c.args[0] - 10);
+        s += strprintf("%lld,", static_cast<long long>(c.args[0]) - 10);
       values(1, 6);
       break;
     case 'P':
