@@ -18,6 +18,8 @@ class ByteReader {
   explicit ByteReader(std::span<const uint8_t> data) : data_(data) {}
 
   size_t position() const { return pos_; }
+  // All the bytes, for searches that the field reads do not cover.
+  std::span<const uint8_t> data() const { return data_; }
   size_t size() const { return data_.size(); }
   size_t remaining() const { return data_.size() - pos_; }
   bool at_end() const { return pos_ >= data_.size(); }

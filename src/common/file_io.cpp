@@ -54,14 +54,14 @@ std::optional<std::string> read_text_file(const std::string& path, uint64_t max_
   return std::string(bytes->begin(), bytes->end());
 }
 
-bool write_file_atomic(const std::string& path, std::string_view bytes) {
+WriteStatus write_file_replacing(const std::string& path, std::string_view bytes) {
   std::filesystem::path target(path);
   std::string tmpl = (target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path()) /
                      ("." + target.filename().string() + ".XXXXXX");
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
+  if (fd < 0) return WriteStatus::cannot_create;
   bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
   // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
   struct stat st {};
@@ -75,7 +75,15 @@ bool write_file_atomic(const std::string& path, std::string_view bytes) {
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
   if (!ok) ::unlink(name.data());
-  return ok;
+  return ok ? WriteStatus::ok : WriteStatus::failed;
+}
+
+WriteStatus write_file_replacing(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return write_file_replacing(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool write_file_atomic(const std::string& path, std::string_view bytes) {
+  return write_file_replacing(path, bytes) == WriteStatus::ok;
 }
 
 bool write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -18,6 +18,10 @@ std::optional<std::string> read_text_file(const std::string& path, uint64_t max_
 // path, so that a crash or a full disk never leaves a half-written file in place
 // of a good one. False (and path untouched) on any failure.
 bool write_file_atomic(const std::string& path, std::string_view bytes);
+// The same, telling a file that cannot be created from one that fails later.
+enum class WriteStatus { ok, cannot_create, failed };
+WriteStatus write_file_replacing(const std::string& path, std::string_view bytes);
+WriteStatus write_file_replacing(const std::string& path, const std::vector<uint8_t>& bytes);
 bool write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Copies a file (backups); false when the source is missing or the copy fails.

@@ -9,9 +9,7 @@
 
 namespace zephyrim {
 
-namespace {
-
-Page& new_page_lists(Schematic& s) {
+Page& page_append(Schematic& s) {
   auto page = std::make_unique<Page>();
   Page& p = *page;
   s.pages.push_back(std::move(page));
@@ -20,6 +18,8 @@ Page& new_page_lists(Schematic& s) {
   p.blocks.push_back(std::move(top));
   return p;
 }
+
+namespace {
 
 template <typename T>
 T* append(Schematic& s, std::vector<std::unique_ptr<T>>& list) {
@@ -70,7 +70,7 @@ int snap_to_grid(int v) {
 std::unique_ptr<Schematic> schematic_new(const std::string& path, std::time_t now) {
   auto s = std::make_unique<Schematic>();
   s->path = path;
-  Page& p = new_page_lists(*s);
+  Page& p = page_append(*s);
   s->page_table = PageTable{};
   s->page_table.entries[0] = PageTableEntry{1, -1, 1, std::nullopt};
   titleblock_init(p.title, path, 1, 1, now);
@@ -317,7 +317,7 @@ int page_add(Schematic& s, Notify& notify, std::time_t now) {
   const TitleBlock& from = s.page().title;
   const int32_t scale = s.page().settings.scale;
   const int32_t size = s.page().settings.sheet_size;
-  Page& p = new_page_lists(s);
+  Page& p = page_append(s);
   ++t.page_count;
   t.entries[t.page_count - 1] = entry;
   p.top()->first_node = entry.first_node;

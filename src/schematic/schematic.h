@@ -66,6 +66,11 @@ struct Schematic {
   int32_t bias_display = 0;
   std::array<int32_t, 2> reserved_pair{};
 
+  // Backups are made by the first save after a load, of as many sheet files as
+  // the loaded schematic had pages.
+  bool backup_due = false;
+  int loaded_page_count = 0;
+
   Page& page() { return *pages[page_table.current_page]; }
   const Page& page() const { return *pages[page_table.current_page]; }
   int current_page() const { return page_table.current_page; }
@@ -144,6 +149,9 @@ Region oriented_region(const Region& symbol_region, int scale, const int32_t* st
 
 // --- pages ---
 
+// Appends an empty page with its top circuit and nothing else: the page table
+// and the current page are the caller's (the file reader's) business.
+Page& page_append(Schematic& s);
 // Adds a page after the last one and makes it current. Returns 1, or 0 with
 // "Exceeds maximum number of pages" at 100 pages.
 int page_add(Schematic& s, Notify& notify, std::time_t now = std::time(nullptr));
