@@ -317,8 +317,6 @@ struct TextCodes {
   }
 };
 
-constexpr TextCodes same_code(int c) { return {c, c, c, c}; }
-
 // A page section's outcome: the first error code, and whether the reader got
 // through to the section's end (so that the next page can still be read).
 struct PageRead {
