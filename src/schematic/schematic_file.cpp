@@ -865,6 +865,9 @@ SchematicLoad Loader::run() {
     for (int k = 0; k < pages; ++k) {
       if (k > 0) page_append(*s_);
       s_->page_table.current_page = k;
+      // A page whose section breaks off before its blocks keeps its empty top
+      // circuit, marked as every loaded block is.
+      s_->page().top()->dirty = 1;
       const PageRead pr = page();
       if (pr.code && !code) code = pr.code;
       if (!pr.complete || (pr.code && pr.code < kLoadFirstPartial)) break;
