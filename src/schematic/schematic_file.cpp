@@ -856,6 +856,7 @@ SchematicLoad Loader::run() {
   SchematicLoad out;
   s_ = schematic_new(path_);
   s_->colors = colors_;
+  s_->page().top()->dirty = 1;  // as every loaded block, also when no page gets read
   int code = header();
   if (!code) code = globals();
   if (!code) code = symbols();
