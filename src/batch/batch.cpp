@@ -23,6 +23,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"symbols", batch_symbols, "list a symbol library, or draw all its symbols on a sheet"},
     {"symbol", batch_symbol, "draw one symbol of a library to PNG or SVG"},
+    {"check", batch_check, "load a schematic, checking every page, and summarise it"},
+    {"dump", batch_dump, "list everything a schematic holds as text"},
 };
 
 void usage(FILE* out) {

@@ -14,5 +14,9 @@ int batch_main(int argc, char** argv);
 int batch_symbols(const Args& args);
 // zephyrim symbol LIB.sym NAME -o FILE.png|.svg [--scale 1|2] [--steps STEPS]
 int batch_symbol(const Args& args);
+// zephyrim check FILE.sch
+int batch_check(const Args& args);
+// zephyrim dump FILE.sch [-o FILE.txt]
+int batch_dump(const Args& args);
 
 }  // namespace zephyrim
