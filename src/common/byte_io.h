@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zephyrim {
@@ -76,7 +77,7 @@ class ByteWriter {
   void bytes(const std::array<uint8_t, N>& b) {
     bytes(std::span<const uint8_t>(b));
   }
-  void text(const std::string& s) { out_.insert(out_.end(), s.begin(), s.end()); }
+  void text(std::string_view s) { out_.insert(out_.end(), s.begin(), s.end()); }
   // n zero bytes.
   void zeros(size_t n) { out_.insert(out_.end(), n, 0); }
 

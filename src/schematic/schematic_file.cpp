@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "common/byte_io.h"
 #include "common/file_io.h"
@@ -72,14 +73,14 @@ class Writer {
     const std::string_view v = stored_text(t, limit);
     w_.i16(static_cast<int16_t>(v.size()));
     if (v.empty()) return;
-    w_.text(std::string(v));
+    w_.text(v);
     w_.u8(0);
   }
   void long_text(const std::optional<std::string>& t, size_t limit) {
     const std::string_view v = stored_text(t, limit);
     w_.i32(static_cast<int32_t>(v.size()));
     if (v.empty()) return;
-    w_.text(std::string(v));
+    w_.text(v);
     w_.u8(0);
   }
 
@@ -92,6 +93,7 @@ class Writer {
   Notify& notify_;
   std::time_t now_;
   ByteWriter w_;
+  std::unordered_map<const LibraryLink*, int32_t> link_pos_;  // the same for every page
 };
 
 template <typename T>
@@ -192,7 +194,6 @@ void Writer::page(Page& p) {
   for (size_t i = 0; i < p.labels.size(); ++i) p.labels[i]->index = static_cast<int32_t>(i);
   const auto block_pos = positions(p.blocks);
   const auto label_pos = positions(p.labels);
-  const auto link_pos = positions(s_.links);
   std::unordered_map<const SymbolRecord*, int32_t> symbol_pos;
   for (const auto& e : s_.symbols.entries)
     if (e.definition) symbol_pos.emplace(e.definition.get(), e.definition->index);
@@ -245,7 +246,7 @@ void Writer::page(Page& p) {
     }
     if (text_present(part.template_text)) short_text(part.template_text);
     if (text_present(part.text2)) short_text(part.text2);
-    w_.i32(position_of(link_pos, static_cast<const LibraryLink*>(part.model_link)));
+    w_.i32(position_of(link_pos_, static_cast<const LibraryLink*>(part.model_link)));
     w_.i32(owner(part.owner));
   }
 
@@ -282,6 +283,7 @@ void Writer::page(Page& p) {
 std::vector<uint8_t> Writer::run() {
   symtab_purge(s_);
   links_prune(s_);
+  link_pos_ = positions(s_.links);
   globals();
   symbols();
   sheets();
@@ -924,13 +926,12 @@ void links_prune(Schematic& s) {
     }
     return false;
   };
-  auto used_by_part = [&](const LibraryLink* l) {
-    for (const auto& page : s.pages)
-      for (const auto& p : page->parts)
-        if (p->model_link == l) return true;
-    return false;
-  };
-  std::vector<const LibraryLink*> removed;
+  // Every part is visited once, not once per link: big schematics carry a link per part.
+  std::unordered_set<const LibraryLink*> used_by_parts;
+  for (const auto& page : s.pages)
+    for (const auto& p : page->parts)
+      if (p->model_link) used_by_parts.insert(p->model_link);
+  std::unordered_set<const LibraryLink*> removed;
   std::erase_if(s.links, [&](const std::unique_ptr<LibraryLink>& l) {
     bool drop = false;
     if (l->scope == kLinkSymbol || l->scope == kLinkPart) {
@@ -939,16 +940,16 @@ void links_prune(Schematic& s) {
       else if (l->scope == kLinkSymbol)
         drop = !named_by_symbol(*l);
       else
-        drop = !used_by_part(l.get());
+        drop = !used_by_parts.contains(l.get());
     }
-    if (drop) removed.push_back(l.get());
+    if (drop) removed.insert(l.get());
     return drop;
   });
   if (removed.empty()) return;
   // A part may still name a removed symbol link: it must not keep a freed pointer.
   for (auto& page : s.pages)
     for (auto& p : page->parts)
-      if (std::find(removed.begin(), removed.end(), p->model_link) != removed.end()) p->model_link = nullptr;
+      if (removed.contains(p->model_link)) p->model_link = nullptr;
 }
 
 void part_rail_source_init(PartRecord& p) {

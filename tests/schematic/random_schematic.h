@@ -21,6 +21,7 @@ struct RandomSizes {
   int texts = 3;
   int blocks = 2;  // subcircuit blocks per page, at most
   int symbols = 5;
+  bool exact = false;  // every count at its maximum, for benchmarks of a known size
 };
 
 inline std::string random_text(std::mt19937& rng, size_t max_length) {
@@ -83,6 +84,7 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
   std::mt19937 rng(seed);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   auto coin = [&](int one_in) { return pick(1, one_in) == 1; };
+  auto count = [&](int lo, int hi) { return z.exact ? hi : pick(lo, hi); };
   RecordingNotify notify;
   auto s = schematic_new("random.sch", 1767600000);
   s->reserved_value = pick(-5, 5);
@@ -90,7 +92,7 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
   s->reserved_pair = {pick(0, 9), pick(0, 9)};
 
   std::vector<const SymbolRecord*> symbols;
-  const int nsym = pick(1, z.symbols);
+  const int nsym = count(1, z.symbols);
   for (int i = 0; i < nsym; ++i) {
     auto d = random_symbol(rng, i);
     const int origin = coin(5) ? kOriginGenerated : kOriginSchematic;
@@ -116,7 +118,7 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
     s->links.push_back(std::move(l));
   }
 
-  const int pages = pick(1, z.pages);
+  const int pages = count(1, z.pages);
   for (int pg = 0; pg < pages; ++pg) {
     if (pg > 0) page_add(*s, notify, 1767600000);
     Page& page = s->page();
@@ -131,7 +133,7 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
     page.top()->text = coin(3) ? std::optional<std::string>(random_text(rng, 50)) : std::nullopt;
 
     std::vector<BlockRecord*> blocks{page.top()};
-    const int nblocks = pick(0, z.blocks);
+    const int nblocks = count(0, z.blocks);
     for (int b = 0; b < nblocks; ++b) {
       BlockRecord* blk = block_new(*s);
       blk->name.assign("SUB" + std::to_string(pg) + "_" + std::to_string(b));
@@ -171,7 +173,7 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
     auto owner = [&] { return blocks[pick(0, static_cast<int>(blocks.size()) - 1)]; };
 
     std::vector<LabelRecord*> labels;
-    for (int i = 0, n = pick(0, z.labels); i < n; ++i) {
+    for (int i = 0, n = count(0, z.labels); i < n; ++i) {
       LabelRecord* l = label_new(*s);
       l->name.assign(random_text(rng, 31));
       l->width = 8 * pick(1, 10);
@@ -184,7 +186,7 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
       return labels.empty() || coin(2) ? nullptr : labels[pick(0, static_cast<int>(labels.size()) - 1)];
     };
 
-    for (int i = 0, n = pick(0, z.parts); i < n; ++i) {
+    for (int i = 0, n = count(0, z.parts); i < n; ++i) {
       PartRecord* p = part_place(*s, symbols[pick(0, nsym - 1)], 8 * pick(1, 120), 8 * pick(1, 80));
       p->reference.assign("P" + std::to_string(i));
       p->value.assign(random_text(rng, 31));
@@ -221,7 +223,7 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
       p->owner = owner();
       p->disabled = coin(6);
     }
-    for (int i = 0, n = pick(0, z.wires); i < n; ++i) {
+    for (int i = 0, n = count(0, z.wires); i < n; ++i) {
       const int x = 8 * pick(1, 100), y = 8 * pick(1, 100), len = 8 * pick(1, 20);
       WireRecord* w = coin(2) ? wire_add(*s, x, y, x + len, y) : wire_add(*s, x, y, x, y + len);
       w->label = some_label();
@@ -229,11 +231,11 @@ inline std::unique_ptr<Schematic> random_schematic(uint32_t seed, const RandomSi
       w->node = pick(-1, 30);
       w->selected = coin(8);
     }
-    for (int i = 0, n = pick(0, z.wires / 2); i < n; ++i) {
+    for (int i = 0, n = count(0, z.wires / 2); i < n; ++i) {
       JunctionRecord* j = junction_add(*s, 8 * pick(1, 100), 8 * pick(1, 100));
       j->owner = owner();
     }
-    for (int i = 0, n = pick(0, z.texts); i < n; ++i) {
+    for (int i = 0, n = count(0, z.texts); i < n; ++i) {
       TextRecord* t = text_new(*s);
       t->text = random_text(rng, 512);
       t->x = 8 * pick(1, 100);
