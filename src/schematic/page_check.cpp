@@ -109,13 +109,17 @@ int page_check(Schematic& s, Notify& notify) {
     s.modified = true;
 
   // 5. Wires: the start snapped without asking, the end kept at start + extent.
+  // A damaged file may hold any extents: the sums wrap as stored 32-bit words do.
+  auto add = [](int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+  };
   for (auto& w : page.wires) {
     const int x = snap_to_grid(w->x1), y = snap_to_grid(w->y1);
-    if (x != w->x1 || y != w->y1 || w->x2 != x + w->dx || w->y2 != y + w->dy) s.modified = true;
+    if (x != w->x1 || y != w->y1 || w->x2 != add(x, w->dx) || w->y2 != add(y, w->dy)) s.modified = true;
     w->x1 = x;
     w->y1 = y;
-    w->x2 = x + w->dx;
-    w->y2 = y + w->dy;
+    w->x2 = add(x, w->dx);
+    w->y2 = add(y, w->dy);
   }
 
   // 6. Junctions.

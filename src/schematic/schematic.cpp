@@ -1,5 +1,6 @@
 #include "schematic/schematic.h"
 
+#include <cstdint>
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -64,7 +65,9 @@ std::string date_text(const std::tm& tm) {
 
 int snap_to_grid(int v) {
   // The integer part is taken toward zero, so -5 snaps to 0 and -13 to -8.
-  return static_cast<int>(static_cast<double>(v) / kGridStep + 0.5) * kGridStep;
+  const int64_t snapped = static_cast<int64_t>(static_cast<double>(v) / kGridStep + 0.5) * kGridStep;
+  // Near the end of the range the next grid point does not exist: keep the last one.
+  return snapped > INT32_MAX ? INT32_MAX / kGridStep * kGridStep : static_cast<int>(snapped);
 }
 
 std::unique_ptr<Schematic> schematic_new(const std::string& path, std::time_t now) {
