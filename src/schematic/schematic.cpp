@@ -64,6 +64,9 @@ std::string date_text(const std::tm& tm) {
 }  // namespace
 
 int snap_to_grid(int v) {
+  // A point on the grid stays where it is: taken toward zero, the rounding would
+  // move -8 to 0, and every load and save would shift negative coordinates.
+  if (v % kGridStep == 0) return v;
   // The integer part is taken toward zero, so -5 snaps to 0 and -13 to -8.
   const int64_t snapped = static_cast<int64_t>(static_cast<double>(v) / kGridStep + 0.5) * kGridStep;
   // Near the end of the range the next grid point does not exist: keep the last one.

@@ -84,7 +84,8 @@ struct Schematic {
 std::unique_ptr<Schematic> schematic_new(const std::string& path = "untitled.sch",
                                          std::time_t now = std::time(nullptr));
 
-// Snaps one coordinate to the grid: integer part (toward zero) of v / 8 + 0.5, times 8.
+// Snaps one coordinate to the grid: integer part (toward zero) of v / 8 + 0.5, times 8;
+// a coordinate already on the grid is kept.
 int snap_to_grid(int v);
 
 // --- list operations on the current page ---

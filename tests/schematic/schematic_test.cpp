@@ -41,7 +41,9 @@ TEST(Grid, SnapsTowardZeroAfterHalfStep) {
   EXPECT_EQ(snap_to_grid(3), 0);
   EXPECT_EQ(snap_to_grid(-5), 0);
   EXPECT_EQ(snap_to_grid(INT32_MAX), INT32_MAX / 8 * 8);  // no grid point beyond: the last one
-  EXPECT_EQ(snap_to_grid(INT32_MIN), -2147483640);
+  EXPECT_EQ(snap_to_grid(INT32_MIN), INT32_MIN);
+  EXPECT_EQ(snap_to_grid(-8), -8);  // points on the grid stay put
+  EXPECT_EQ(snap_to_grid(-16), -16);
   EXPECT_EQ(snap_to_grid(-13), -8);
   EXPECT_EQ(snap_to_grid(12), 16);
   EXPECT_EQ(snap_to_grid(0), 0);
