@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("quill32");
   zephyrim::EditorMainWindow window;
   window.show();
+  window.apply_command_line(QApplication::arguments().mid(1));
   return QApplication::exec();
 }

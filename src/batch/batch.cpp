@@ -25,6 +25,7 @@ constexpr Command kCommands[] = {
     {"symbol", batch_symbol, "draw one symbol of a library to PNG or SVG"},
     {"check", batch_check, "load a schematic, checking every page, and summarise it"},
     {"dump", batch_dump, "list everything a schematic holds as text"},
+    {"render", batch_render, "draw one page of a schematic to PNG, SVG or PDF"},
 };
 
 void usage(FILE* out) {

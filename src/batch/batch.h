@@ -18,5 +18,7 @@ int batch_symbol(const Args& args);
 int batch_check(const Args& args);
 // zephyrim dump FILE.sch [-o FILE.txt]
 int batch_dump(const Args& args);
+// zephyrim render FILE.sch [--page N] [--scale F] -o FILE.png|.svg|.pdf
+int batch_render(const Args& args);
 
 }  // namespace zephyrim

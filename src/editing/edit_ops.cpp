@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "schematic/schematic_file.h"
 #include "symbols/draw_command.h"
 
 namespace zephyrim {
@@ -175,6 +176,7 @@ PartRecord* place_part(Schematic& s, const SymbolRecord* symbol, Point at, Refer
     p->color = model->color;
     part_update_region(s, *p);
   }
+  if (symbol->kind == kSymbolPowerRail) part_rail_source_init(*p);
   reference_assign(s, *p, counters);
   if (auto_junction) auto_junctions(s, p->owner);
   return p;

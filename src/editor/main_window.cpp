@@ -1,29 +1,351 @@
 #include "editor/main_window.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "editor/command_table.h"
+#include "editor/sheet_view.h"
+#include "editor/symbol_chooser.h"
+#include "schematic/schematic_file.h"
+
 namespace zephyrim {
 
-EditorMainWindow::EditorMainWindow(QWidget* parent)
-    : QMainWindow(parent), notify_(kSchematicTitle, this), schematic_(schematic_new()) {
-  QMenu* file = menuBar()->addMenu(tr("&File"));
-  QAction* exit = file->addAction(tr("E&xit"));
-  connect(exit, &QAction::triggered, this, &QWidget::close);
-  statusBar()->showMessage(" Ready");
+namespace {
+
+constexpr const char* kFilter = "Schematic files(*.sch)";
+
+}  // namespace
+
+EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindow(parent) {
+  setObjectName("QUILL");
+  if (!notify) {
+    own_notify_ = std::make_unique<QtNotify>(kSchematicTitle, this);
+    notify = own_notify_.get();
+  }
+  notify_ = notify;
+  session_ = std::make_unique<EditSession>(*notify_);
+  schematic().path = "untitled.sch";
+
+  sheet_ = new SheetView(*session_, this);
+  setCentralWidget(sheet_);
+  status_ = new QLabel(this);
+  status_->setObjectName("QUIL_STATUS_CHILD");
+  page_status_ = new QLabel(this);
+  statusBar()->addWidget(status_, 1);
+  statusBar()->addPermanentWidget(page_status_);
+  connect(sheet_, &SheetView::status_changed, this, &EditorMainWindow::refresh_status);
+
+  ask_file_name = [this](bool save) {
+    return save ? QFileDialog::getSaveFileName(this, "Save Schematic As", QString(), kFilter)
+                : QFileDialog::getOpenFileName(this, "Open Schematic File", QString(), kFilter);
+  };
+  ask_symbol = [this](int kind) -> std::optional<std::string> {
+    const SymbolLibrary* lib = library();
+    if (!lib) return std::nullopt;
+    SymbolChooser chooser(*lib, kind, this);
+    if (chooser.exec() != QDialog::Accepted) return std::nullopt;
+    return chooser.chosen();
+  };
+
+  // The default library lives with the program unless the configuration says otherwise.
+  set_library_path((QCoreApplication::applicationDirPath() + "/default.sym").toStdString());
+  build_menus();
   resize(1000, 700);
   update_caption();
+  refresh_status();
 }
 
 EditorMainWindow::~EditorMainWindow() = default;
 
+QAction* EditorMainWindow::action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void EditorMainWindow::build_menus() {
+  std::map<QString, QMenu*> menus;
+  auto menu_for = [&](const QString& path) {
+    QMenu* parent = nullptr;
+    QString sofar;
+    for (const QString& part : path.split('/')) {
+      sofar += (sofar.isEmpty() ? "" : "/") + part;
+      QMenu*& m = menus[sofar];
+      if (!m) m = parent ? parent->addMenu(part) : menuBar()->addMenu(part);
+      parent = m;
+    }
+    return parent;
+  };
+  for (const EditorCommand& c : editor_commands()) {
+    QMenu* menu = menu_for(QString::fromLatin1(c.menu));
+    if (c.id == 0) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* a = menu->addAction(QString::fromLatin1(c.text));
+    a->setData(c.id);
+    if (*c.accelerator) a->setShortcut(QKeySequence(QString::fromLatin1(c.accelerator)));
+    a->setStatusTip(QString::fromLatin1(c.tip));
+    a->setCheckable(c.checkable);
+    a->setEnabled(c.built);
+    const int id = c.id;
+    connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
+    actions_[id] = a;
+  }
+  for (const auto& [path, m] : menus) connect(m, &QMenu::aboutToShow, this, &EditorMainWindow::refresh_checks);
+  set_recent_files({});
+  refresh_checks();
+}
+
+void EditorMainWindow::refresh_checks() {
+  const EditSession& e = *session_;
+  const int modes[] = {kCmdSelectObject, kCmdSelectGroup, kCmdSelectSubckt, kCmdSelectArea, kCmdSelectAll};
+  for (int m = 0; m < 5; ++m) action(modes[m])->setChecked(e.select_mode() == m);
+  action(kCmdInsertWire)->setChecked(e.state() == kStateWire);
+  action(kCmdInsertJunction)->setChecked(e.state() == kStateJunction);
+  action(kCmdInsertLabel)->setChecked(e.state() == kStateLabel);
+  action(kCmdInsertText)->setChecked(e.state() == kStateText);
+  action(kCmdAutoPan)->setChecked(sheet_->auto_pan);
+  action(kCmdAutoJunction)->setChecked(e.auto_junction);
+  action(kCmdRubberBand)->setChecked(e.rubber_band);
+}
+
+void EditorMainWindow::refresh_status() {
+  status_->setText(QString::fromStdString(session_->status_text()));
+  page_status_->setText(QString::asprintf("Page %d of %d", schematic().current_page() + 1, schematic().page_count()));
+  refresh_checks();
+}
+
 void EditorMainWindow::update_caption() {
   const QString title = QString::fromLatin1(kSchematicTitle);
-  if (!named_)
+  if (!named_) {
     setWindowTitle(title + " - (new)");
-  else
-    setWindowTitle(title + " - " + QString::fromStdString(schematic_->path));
+    return;
+  }
+  // Program title, then the folder with its separator and the file name.
+  const QFileInfo f(QString::fromStdString(schematic().path));
+  setWindowTitle(QString("%1 - %2%3").arg(title, f.absolutePath() + "/", f.fileName()));
+}
+
+void EditorMainWindow::set_recent_files(std::vector<QString> files) {
+  if (files.size() > kRecentFiles) files.resize(kRecentFiles);
+  recent_ = std::move(files);
+  for (int k = 0; k < kRecentFiles; ++k) {
+    QAction* a = action(kCmdRecent1 + k);
+    const bool have = k < static_cast<int>(recent_.size());
+    a->setVisible(have);
+    if (have) a->setText(QString("&%1 %2").arg(k + 1).arg(recent_[k]));
+  }
+}
+
+void EditorMainWindow::add_recent(const QString& path) {
+  std::vector<QString> files{QFileInfo(path).absoluteFilePath()};
+  for (const QString& f : recent_)
+    if (f != files[0]) files.push_back(f);
+  set_recent_files(std::move(files));
+}
+
+void EditorMainWindow::set_library_path(const std::string& path) {
+  library_path_ = path;
+  library_.reset();
+}
+
+const SymbolLibrary* EditorMainWindow::library() {
+  if (!library_) {
+    SymbolLibrary lib;
+    if (!library_open(lib, library_path_, *notify_)) return nullptr;
+    library_ = std::move(lib);
+  }
+  return &*library_;
+}
+
+bool EditorMainWindow::place_symbol(const std::string& name, int state) {
+  Schematic& s = schematic();
+  // A symbol already in the schematic is placed again as it is.
+  for (const SymbolTableEntry& e : s.symbols.entries)
+    if (e.definition && e.name.str() == name && e.origin != kOriginBlock) {
+      session_->begin_place(e.definition.get(), state);
+      refresh_status();
+      return true;
+    }
+  const SymbolLibrary* lib = library();
+  if (!lib) return false;
+  auto def = symbol_load_named(*lib, name, *notify_);
+  if (!def) return false;
+  const int at = symtab_add(s, name, std::move(def), kOriginLibrary, *notify_);
+  if (at < 0) return false;
+  session_->begin_place(s.symbols.entries[at].definition.get(), state);
+  refresh_status();
+  return true;
+}
+
+void EditorMainWindow::insert_of_kind(int kind, int state) {
+  if (auto name = ask_symbol(kind)) place_symbol(*name, state);
+}
+
+void EditorMainWindow::schematic_replaced() {
+  sheet_->page_changed();
+  update_caption();
+  refresh_status();
+}
+
+bool EditorMainWindow::open_file(const QString& path) {
+  SchematicLoad l = schematic_load(path.toStdString(), *notify_, true);
+  if (!l.schematic) return false;
+  l.schematic->path = path.toStdString();
+  session_->set_schematic(std::move(l.schematic));
+  named_ = true;
+  add_recent(path);
+  schematic_replaced();
+  return true;
+}
+
+bool EditorMainWindow::save_to(const QString& path) {
+  Schematic& s = schematic();
+  if (schematic_save(s, path.toStdString(), *notify_) != 0) return false;
+  s.path = path.toStdString();
+  s.modified = false;
+  named_ = true;
+  add_recent(path);
+  update_caption();
+  return true;
+}
+
+bool EditorMainWindow::save_as() {
+  const QString path = ask_file_name(true);
+  if (path.isEmpty()) return false;
+  return save_to(path);
+}
+
+bool EditorMainWindow::offer_save() {
+  if (!schematic().modified) return true;
+  const int answer = notify_->question("Schematic has been modified. Save?", QuestionKind::YesNoCancel);
+  if (answer < 0) return false;
+  if (answer == 0) return true;
+  return named_ ? save_to(QString::fromStdString(schematic().path)) : save_as();
+}
+
+void EditorMainWindow::go_to_page(int n) {
+  Schematic& s = schematic();
+  Page& here = s.page();
+  here.edit_block = here.top();  // an open subcircuit is closed first
+  if (n == s.current_page()) return;
+  if (!page_select(s, n, *notify_)) return;
+  session_->cancel();
+  session_->page_changed();
+  sheet_->page_changed();
+  refresh_status();
+}
+
+void EditorMainWindow::apply_command_line(const QStringList& words) {
+  int files = 0;
+  for (const QString& w : words) {
+    if (w == "-showMax") {
+      showMaximized();
+    } else if (w.startsWith('-')) {
+      continue;  // "-zss" from a simulation run, and anything unknown
+    } else if (files++ == 0) {
+      open_file(w);
+    }
+  }
+  if (files > 1) notify_->warning("Invalid command line option(s) ignored");
+}
+
+void EditorMainWindow::run_command(int id) {
+  EditSession& e = *session_;
+  Schematic& s = schematic();
+  switch (id) {
+    case kCmdNew:
+      if (!offer_save()) return;
+      e.set_schematic(schematic_new(QString::asprintf("Circuit%d.sch", ++new_count_).toStdString()));
+      named_ = false;
+      schematic_replaced();
+      return;
+    case kCmdOpen: {
+      if (!offer_save()) return;
+      const QString path = ask_file_name(false);
+      if (!path.isEmpty()) open_file(path);
+      return;
+    }
+    case kCmdSave:
+      if (named_) save_to(QString::fromStdString(s.path));
+      else save_as();
+      return;
+    case kCmdSaveAs: save_as(); return;
+    case kCmdQuit: close(); return;
+    case kCmdPageNew:
+      s.page().edit_block = s.page().top();
+      if (page_add(s, *notify_)) {
+        e.page_changed();
+        sheet_->page_changed();
+      }
+      break;
+    case kCmdPagePrevious:
+      if (s.current_page() > 0) go_to_page(s.current_page() - 1);
+      break;
+    case kCmdPageNext:
+      if (s.current_page() + 1 < s.page_count()) go_to_page(s.current_page() + 1);
+      break;
+    case kCmdPageFirst: go_to_page(0); break;
+    case kCmdSelectObject: e.set_select_mode(kSelectObject); break;
+    case kCmdSelectGroup: e.set_select_mode(kSelectGroup); break;
+    case kCmdSelectArea: e.set_select_mode(kSelectArea); break;
+    case kCmdSelectSubckt: e.set_select_mode(kSelectSubckt); break;
+    case kCmdSelectAll: e.set_select_mode(kSelectAll); break;
+    case kCmdClearSelection:
+      e.cancel();
+      e.clear_selection();
+      break;
+    case kCmdUndo: e.undo(); break;
+    case kCmdMove: e.begin_move(e.rubber_band); break;
+    case kCmdMoveOnly: e.begin_move(false); break;
+    case kCmdDelete: e.delete_selection(); break;
+    case kCmdRotate: e.orient(kStepRotate); break;
+    case kCmdMirror: e.orient(kStepMirror); break;
+    case kCmdFlip: e.orient(kStepFlip); break;
+    case kCmdDisable: e.disable(true); break;
+    case kCmdEnable: e.disable(false); break;
+    case kCmdEnableAll: e.enable_everything(); break;
+    case kCmdZoomIn: sheet_->zoom_in(); break;
+    case kCmdZoomOut: sheet_->zoom_out(); break;
+    case kCmdZoomArea: e.toggle_state(kStateZoomDrag); break;
+    case kCmdFullPage: sheet_->zoom_fit(); break;
+    case kCmdRefresh: break;
+    case kCmdInsertWire: e.toggle_state(kStateWire); break;
+    case kCmdInsertJunction: e.toggle_state(kStateJunction); break;
+    case kCmdInsertLabel: e.toggle_state(kStateLabel); break;
+    case kCmdInsertText: e.toggle_state(kStateText); break;
+    case kCmdInsertGround: insert_of_kind(kSymbolGround, kStatePlaceGround); break;
+    case kCmdInsertRail: insert_of_kind(kSymbolPowerRail, kStatePlaceRail); break;
+    case kCmdInsertPin: insert_of_kind(kSymbolIoPin, kStatePlacePin); break;
+    case kCmdInsertPart: insert_of_kind(0, kStatePlacePart); break;
+    case kCmdAutoPan: sheet_->auto_pan = !sheet_->auto_pan; break;
+    case kCmdAutoJunction: e.auto_junction = !e.auto_junction; break;
+    case kCmdRubberBand: e.rubber_band = !e.rubber_band; break;
+    case kCmdRedoConnections: e.redo_all_connections(); break;
+    default:
+      if (id >= kCmdRecent1 && id <= kCmdRecent5) {
+        const size_t k = static_cast<size_t>(id - kCmdRecent1);
+        if (k < recent_.size() && offer_save()) open_file(recent_[k]);
+        return;
+      }
+      return;  // commands of later work are disabled in the menu
+  }
+  sheet_->refresh();
+  refresh_status();
+}
+
+void EditorMainWindow::closeEvent(QCloseEvent* ev) {
+  if (!offer_save()) {
+    ev->ignore();
+    return;
+  }
+  ev->accept();
 }
 
 }  // namespace zephyrim

@@ -1,29 +1,95 @@
 #pragma once
-// QUILL32's main window.
+// QUILL32's main window: the menu of every command by its identifier, the
+// sheet window, the status line, and the file and page commands.
 #include <QMainWindow>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
+#include "editing/edit_session.h"
 #include "platform/qt/qt_notify.h"
 #include "schematic/schematic.h"
+#include "symbols/symbol_library.h"
+
+class QAction;
+class QLabel;
+class QMenu;
 
 namespace zephyrim {
+
+class SheetView;
+
+inline constexpr int kRecentFiles = 5;
 
 class EditorMainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  explicit EditorMainWindow(QWidget* parent = nullptr);
+  // Messages and questions go to notify; absent, to message boxes of the window.
+  explicit EditorMainWindow(Notify* notify = nullptr, QWidget* parent = nullptr);
   ~EditorMainWindow() override;
 
-  Schematic& schematic() { return *schematic_; }
-  Notify& notify() { return notify_; }
+  Schematic& schematic() { return session_->schematic(); }
+  Notify& notify() { return *notify_; }
+  EditSession& session() { return *session_; }
+  SheetView* sheet() { return sheet_; }
+  QAction* action(int id) const;
 
   // "Zephyrim Schematic - (new)" for a schematic never saved, else with its path.
   void update_caption();
 
+  // Runs a menu command by its identifier.
+  void run_command(int id);
+  // The words of the command line after the program name.
+  void apply_command_line(const QStringList& words);
+
+  // Opens a schematic file without asking to save first. False when it did not load.
+  bool open_file(const QString& path);
+  // Saves under the path; false (with the message shown) when it failed.
+  bool save_to(const QString& path);
+  // Offers to save a modified schematic: false when the user cancelled.
+  bool offer_save();
+
+  // The symbol library parts are chosen from; opened when first needed.
+  void set_library_path(const std::string& path);
+  // Enters placement of the named library symbol (states 0, 11-14).
+  bool place_symbol(const std::string& name, int state = kStatePlacePart);
+
+  const std::vector<QString>& recent_files() const { return recent_; }
+  void set_recent_files(std::vector<QString> files);
+
+  // Dialog seams, replaced by tests: a file name for open (save false) or save,
+  // and a library symbol of a kind (0 any).
+  std::function<QString(bool save)> ask_file_name;
+  std::function<std::optional<std::string>(int kind)> ask_symbol;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
  private:
-  QtNotify notify_;
-  std::unique_ptr<Schematic> schematic_;
+  void build_menus();
+  void refresh_status();
+  void refresh_checks();
+  void schematic_replaced();
+  void add_recent(const QString& path);
+  bool save_as();
+  void go_to_page(int n);
+  const SymbolLibrary* library();
+  void insert_of_kind(int kind, int state);
+
+  std::unique_ptr<Notify> own_notify_;
+  Notify* notify_;
+  std::unique_ptr<EditSession> session_;
+  SheetView* sheet_ = nullptr;
+  QLabel* status_ = nullptr;
+  QLabel* page_status_ = nullptr;
+  std::map<int, QAction*> actions_;
+  std::vector<QString> recent_;
   bool named_ = false;
+  int new_count_ = 0;
+
+  std::string library_path_;
+  std::optional<SymbolLibrary> library_;
 };
 
 }  // namespace zephyrim

@@ -1,0 +1,138 @@
+#pragma once
+// The editing state machine of the schematic editor: what a click, a drag or a
+// command does in each editing state. The desktop side converts the mouse to
+// page coordinates and calls in; this side snaps, edits the model, keeps the
+// undo record and says what to draw as feedback.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editing/edit_ops.h"
+#include "editing/references.h"
+#include "editing/undo.h"
+
+namespace zephyrim {
+
+// Editing states.
+enum EditState : int {
+  kStateIdle = -1,
+  kStatePlacePart = 0,
+  kStateWire = 1,
+  kStateJunction = 2,
+  kStateLabel = 3,
+  kStateText = 4,
+  kStatePlaceGround = 11,
+  kStatePlaceRail = 12,
+  kStatePlaceLogic = 13,
+  kStatePlacePin = 14,
+  kStateMovePart = 30,
+  kStateMoveWire = 31,
+  kStateMoveJunction = 32,
+  kStateMoveLabel = 33,
+  kStateMoveText = 34,
+  kStateMoveGroup = 35,
+  kStateAreaDrag = 40,
+  kStateZoomDrag = 41,
+};
+
+enum class MouseButton { left, right };
+
+struct KeyModifiers {
+  bool shift = false;
+  bool control = false;
+};
+
+// Character sizes new labels and text objects are measured with.
+inline constexpr int kTextCharWidth = 8;
+inline constexpr int kTextLineHeight = 12;
+
+class EditSession {
+ public:
+  explicit EditSession(Notify& notify);
+
+  Schematic& schematic() { return *schematic_; }
+  const Schematic& schematic() const { return *schematic_; }
+  // Takes over a new or loaded schematic: idle state, empty undo, fresh counters.
+  void set_schematic(std::unique_ptr<Schematic> s);
+  // After the current page or scope changed.
+  void page_changed();
+
+  int state() const { return state_; }
+  int select_mode() const { return select_mode_; }
+  void set_select_mode(int mode);
+  // Enters a drawing state, or leaves it when it is the current one.
+  void toggle_state(int state);
+  // Enters a placement state (0, 11-14) with the symbol to place.
+  void begin_place(const SymbolRecord* symbol, int state = kStatePlacePart);
+  // Leaves whatever state for idle, without changing the model.
+  void cancel();
+
+  // Mouse input, in page coordinates before snapping.
+  void press(Point at, MouseButton button, KeyModifiers mods = {});
+  void move(Point at);
+  void release(Point at, MouseButton button);
+  void double_click(Point at);
+
+  // Commands on the selection. Each returns true when the model changed.
+  bool delete_selection();
+  bool undo();
+  bool orient(int step);
+  bool disable(bool disabled);
+  bool enable_everything();
+  bool redo_all_connections();
+  void clear_selection();
+  // Move (rubber_band) or Move Only of the selection: the next drag moves it.
+  bool begin_move(bool rubber_band);
+
+  // Feedback for drawing.
+  std::vector<Segment> wire_preview() const;
+  std::optional<Region> drag_rectangle() const;  // area or zoom drag
+  Point cursor() const { return cursor_; }
+  const SymbolRecord* placing() const { return placing_; }
+  Point move_offset() const { return {cursor_.x - anchor_.x, cursor_.y - anchor_.y}; }
+  bool moving() const { return state_ >= kStateMovePart && state_ <= kStateMoveGroup && anchored_; }
+  // The zoom rectangle of the last finished zoom drag, taken once.
+  std::optional<Region> take_zoom_area();
+
+  // " Select object", " Edit group", " SUBCKT OPEN:  name", or a prompt of the state.
+  std::string status_text() const;
+  // Bumped by every change of the model or the feedback, for redrawing.
+  unsigned revision() const { return revision_; }
+
+  bool auto_junction = true;
+  bool rubber_band = true;
+
+  UndoRecord& undo_record() { return undo_; }
+  ReferenceCounters& counters() { return counters_; }
+
+ private:
+  void changed() { ++revision_; }
+  void idle_press(Point p, MouseButton button, KeyModifiers mods);
+  void place_at(Point p);
+  void label_at(Point p);
+  void text_at(Point p);
+  Hit current_hit() const;
+
+  Notify& notify_;
+  std::unique_ptr<Schematic> schematic_;
+  int state_ = kStateIdle;
+  int select_mode_ = kSelectObject;
+  UndoRecord undo_;
+  ReferenceCounters counters_;
+  unsigned revision_ = 0;
+
+  const SymbolRecord* placing_ = nullptr;
+  Point cursor_;
+  // Wire drawing: the chain's start and whether the first move has fixed the form.
+  std::optional<Point> wire_start_;
+  std::optional<WireForm> wire_form_;
+  // Drags: the point the drag began at.
+  Point anchor_;
+  bool anchored_ = false;
+  bool move_rubber_band_ = true;
+  std::optional<Region> zoom_area_;
+  Hit current_;
+};
+
+}  // namespace zephyrim

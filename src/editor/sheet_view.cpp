@@ -1,0 +1,244 @@
+#include "editor/sheet_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+#include "render/symbol_painter.h"
+
+namespace zephyrim {
+
+namespace {
+
+// Zoom steps from far out to close in.
+constexpr int kZoomSteps[] = {kZoom12, kZoom16, kZoom25, kZoom50, kZoom80, kZoom100, kZoom200, kZoom400};
+
+}  // namespace
+
+SheetView::SheetView(EditSession& session, QWidget* parent) : QAbstractScrollArea(parent), session_(session) {
+  setObjectName("SHEET 0");
+  viewport()->setMouseTracking(true);
+  viewport()->setCursor(Qt::CrossCursor);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  page_changed();
+}
+
+double SheetView::factor() const {
+  const double f = zoom_factor(session_.schematic().page().settings.zoom);
+  if (f > 0) return f;
+  const QRectF extent = page_extent(session_.schematic().page());
+  const QSize v = viewport()->size();
+  return std::max(0.01, std::min(v.width() / extent.width(), v.height() / extent.height()));
+}
+
+QPointF SheetView::to_page(const QPointF& w) const {
+  const double f = factor();
+  return {(w.x() + horizontalScrollBar()->value()) / f, (w.y() + verticalScrollBar()->value()) / f};
+}
+
+QPointF SheetView::to_widget(const QPointF& p) const {
+  const double f = factor();
+  return {p.x() * f - horizontalScrollBar()->value(), p.y() * f - verticalScrollBar()->value()};
+}
+
+void SheetView::update_scrollbars() {
+  adjusting_ = true;
+  const QRectF extent = page_extent(session_.schematic().page());
+  const double f = factor();
+  const QSize v = viewport()->size();
+  horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(extent.width() * f)) - v.width()));
+  verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(extent.height() * f)) - v.height()));
+  horizontalScrollBar()->setPageStep(v.width());
+  verticalScrollBar()->setPageStep(v.height());
+  horizontalScrollBar()->setSingleStep(std::max(1, static_cast<int>(kGridStep * 4 * f)));
+  verticalScrollBar()->setSingleStep(std::max(1, static_cast<int>(kGridStep * 4 * f)));
+  adjusting_ = false;
+}
+
+void SheetView::store_view() {
+  PageSettings& g = session_.schematic().page().settings;
+  const QPointF origin = to_page({0, 0});
+  g.view_x = static_cast<int>(origin.x());
+  g.view_y = static_cast<int>(origin.y());
+  // The centre is kept in whole grid steps.
+  const double f = factor();
+  const int half_w = static_cast<int>(viewport()->width() / 2 / f) / kGridStep * kGridStep;
+  const int half_h = static_cast<int>(viewport()->height() / 2 / f) / kGridStep * kGridStep;
+  g.centre_x = g.view_x + half_w;
+  g.centre_y = g.view_y + half_h;
+}
+
+void SheetView::page_changed() {
+  update_scrollbars();
+  const PageSettings& g = session_.schematic().page().settings;
+  const double f = factor();
+  adjusting_ = true;
+  horizontalScrollBar()->setValue(static_cast<int>(g.view_x * f));
+  verticalScrollBar()->setValue(static_cast<int>(g.view_y * f));
+  adjusting_ = false;
+  viewport()->update();
+}
+
+void SheetView::refresh() { viewport()->update(); }
+
+void SheetView::set_zoom(int code) {
+  PageSettings& g = session_.schematic().page().settings;
+  // Keep the page point at the window's centre where it is.
+  const QPointF centre = to_page(QPointF(viewport()->width() / 2.0, viewport()->height() / 2.0));
+  g.zoom = code;
+  update_scrollbars();
+  const double f = factor();
+  adjusting_ = true;
+  horizontalScrollBar()->setValue(static_cast<int>(centre.x() * f - viewport()->width() / 2.0));
+  verticalScrollBar()->setValue(static_cast<int>(centre.y() * f - viewport()->height() / 2.0));
+  adjusting_ = false;
+  store_view();
+  viewport()->update();
+  emit status_changed();
+}
+
+void SheetView::zoom_in() {
+  const double f = factor();
+  for (int code : kZoomSteps)
+    if (zoom_factor(code) > f + 1e-9) return set_zoom(code);
+}
+
+void SheetView::zoom_out() {
+  const double f = factor();
+  for (auto it = std::rbegin(kZoomSteps); it != std::rend(kZoomSteps); ++it)
+    if (zoom_factor(*it) < f - 1e-9) return set_zoom(*it);
+}
+
+void SheetView::zoom_fit() { set_zoom(kZoomFit); }
+
+void SheetView::zoom_to(const Region& r) {
+  if (r.x2 <= r.x1 || r.y2 <= r.y1) return;
+  const double want = std::min(viewport()->width() / double(r.x2 - r.x1), viewport()->height() / double(r.y2 - r.y1));
+  int code = kZoomSteps[0];
+  for (int c : kZoomSteps)
+    if (zoom_factor(c) <= want) code = c;
+  session_.schematic().page().settings.zoom = code;
+  update_scrollbars();
+  const double f = factor();
+  adjusting_ = true;
+  horizontalScrollBar()->setValue(static_cast<int>((r.x1 + r.x2) / 2.0 * f - viewport()->width() / 2.0));
+  verticalScrollBar()->setValue(static_cast<int>((r.y1 + r.y2) / 2.0 * f - viewport()->height() / 2.0));
+  adjusting_ = false;
+  store_view();
+  viewport()->update();
+}
+
+void SheetView::resizeEvent(QResizeEvent* e) {
+  QAbstractScrollArea::resizeEvent(e);
+  update_scrollbars();
+}
+
+void SheetView::scrollContentsBy(int, int) {
+  if (!adjusting_) store_view();
+  viewport()->update();
+}
+
+void SheetView::paintEvent(QPaintEvent* e) {
+  QPainter painter(viewport());
+  painter.fillRect(e->rect(), QColor(192, 192, 192));
+  const double f = factor();
+  painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+  painter.scale(f, f);
+  painter.setRenderHint(QPainter::Antialiasing, f >= 0.5);
+  const Schematic& s = session_.schematic();
+  PageDrawOptions options;
+  options.palette = &palette_;
+  options.show_selection = true;
+  // Only what the exposed area shows is drawn: a full page at high zoom stays cheap.
+  options.visible = painter.transform().inverted().mapRect(QRectF(e->rect())).adjusted(-2, -2, 2, 2);
+  draw_page(painter, s, s.page(), options);
+  draw_feedback(painter);
+}
+
+void SheetView::draw_feedback(QPainter& painter) {
+  QPen pen(palette_.selection);
+  pen.setCosmetic(true);
+  pen.setStyle(Qt::DashLine);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  for (const Segment& g : session_.wire_preview()) painter.drawLine(QPointF(g.a.x, g.a.y), QPointF(g.b.x, g.b.y));
+  if (auto r = session_.drag_rectangle()) painter.drawRect(QRectF(r->x1, r->y1, r->x2 - r->x1, r->y2 - r->y1));
+  const Schematic& s = session_.schematic();
+  if (const SymbolRecord* sym = session_.placing()) {
+    Placement at{session_.cursor().x, session_.cursor().y, std::max(1, s.page().settings.scale), nullptr, 0};
+    draw_symbol(painter, *sym, at, palette_.selection);
+  }
+  if (session_.moving()) {
+    // The selection's outline follows the cursor until it is dropped.
+    const Point d = session_.move_offset();
+    QRectF box;
+    const Page& page = s.page();
+    for (const auto& p : page.parts)
+      if (p->selected) box |= part_bounds(*p, std::max(1, page.settings.scale));
+    for (const auto& w : page.wires)
+      if (w->selected) box |= QRectF(QPointF(w->x1, w->y1), QPointF(w->x2, w->y2)).adjusted(-1, -1, 1, 1);
+    for (const auto& l : page.labels)
+      if (l->selected) box |= label_bounds(*l);
+    for (const auto& t : page.texts)
+      if (t->selected) box |= text_bounds(*t);
+    for (const auto& j : page.junctions)
+      if (j->selected) box |= QRectF(j->x - kJunctionRadius, j->y - kJunctionRadius, 2 * kJunctionRadius, 2 * kJunctionRadius);
+    if (!box.isNull()) painter.drawRect(box.translated(d.x, d.y));
+  }
+}
+
+Point SheetView::page_point(const QMouseEvent* e) const {
+  const QPointF p = to_page(e->position());
+  return {static_cast<int>(std::lround(p.x())), static_cast<int>(std::lround(p.y()))};
+}
+
+void SheetView::after_input(unsigned before) {
+  if (auto zoom = session_.take_zoom_area()) zoom_to(*zoom);
+  if (session_.revision() != before) {
+    viewport()->update();
+    emit status_changed();
+  }
+}
+
+void SheetView::mousePressEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton) return;
+  const unsigned before = session_.revision();
+  KeyModifiers mods{(e->modifiers() & Qt::ShiftModifier) != 0, (e->modifiers() & Qt::ControlModifier) != 0};
+  session_.press(page_point(e), e->button() == Qt::LeftButton ? MouseButton::left : MouseButton::right, mods);
+  after_input(before);
+}
+
+void SheetView::mouseMoveEvent(QMouseEvent* e) {
+  const unsigned before = session_.revision();
+  session_.move(page_point(e));
+  if (auto_pan && session_.state() != kStateIdle) pan_at_edge(e->position().toPoint());
+  after_input(before);
+}
+
+void SheetView::mouseReleaseEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton) return;
+  const unsigned before = session_.revision();
+  session_.release(page_point(e), e->button() == Qt::LeftButton ? MouseButton::left : MouseButton::right);
+  after_input(before);
+}
+
+void SheetView::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton) return;
+  const unsigned before = session_.revision();
+  session_.double_click(page_point(e));
+  after_input(before);
+}
+
+void SheetView::pan_at_edge(const QPoint& p) {
+  constexpr int kEdge = 8;
+  const int step = std::max(1, static_cast<int>(kGridStep * 4 * factor()));
+  if (p.x() < kEdge) horizontalScrollBar()->setValue(horizontalScrollBar()->value() - step);
+  if (p.x() > viewport()->width() - kEdge) horizontalScrollBar()->setValue(horizontalScrollBar()->value() + step);
+  if (p.y() < kEdge) verticalScrollBar()->setValue(verticalScrollBar()->value() - step);
+  if (p.y() > viewport()->height() - kEdge) verticalScrollBar()->setValue(verticalScrollBar()->value() + step);
+}
+
+}  // namespace zephyrim

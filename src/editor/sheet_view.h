@@ -1,0 +1,59 @@
+#pragma once
+// The sheet window: draws the current page at the page's zoom, scrolls over
+// it and hands the mouse, in page coordinates, to the edit session.
+#include <QAbstractScrollArea>
+
+#include "editing/edit_session.h"
+#include "render/page_painter.h"
+#include "schematic/page_size.h"
+
+namespace zephyrim {
+
+class SheetView : public QAbstractScrollArea {
+  Q_OBJECT
+ public:
+  SheetView(EditSession& session, QWidget* parent = nullptr);
+
+  // Pixels per unit in use (the fit factor when the page's zoom is fit).
+  double factor() const;
+  QPointF to_page(const QPointF& widget_point) const;
+  QPointF to_widget(const QPointF& page_point) const;
+
+  void zoom_in();
+  void zoom_out();
+  void zoom_fit();
+  void set_zoom(int zoom_code);
+  // Zooms so that the page area fills the window, at the nearest zoom step.
+  void zoom_to(const Region& area);
+  // After a page change or a load: scroll position and zoom from the page.
+  void page_changed();
+  void refresh();
+
+  bool auto_pan = false;
+
+ signals:
+  void status_changed();
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mousePressEvent(QMouseEvent*) override;
+  void mouseMoveEvent(QMouseEvent*) override;
+  void mouseReleaseEvent(QMouseEvent*) override;
+  void mouseDoubleClickEvent(QMouseEvent*) override;
+
+ private:
+  Point page_point(const QMouseEvent* e) const;
+  void update_scrollbars();
+  void store_view();  // the view origin and centre into the page settings
+  void after_input(unsigned revision_before);
+  void pan_at_edge(const QPoint& p);
+  void draw_feedback(QPainter& painter);
+
+  EditSession& session_;
+  PagePalette palette_;
+  bool adjusting_ = false;
+};
+
+}  // namespace zephyrim

@@ -1,0 +1,128 @@
+#include "editing/edit_session.h"
+
+#include <gtest/gtest.h>
+
+namespace zephyrim {
+namespace {
+
+struct Session {
+  RecordingNotify notify;
+  EditSession e{notify};
+  const SymbolRecord* res = nullptr;
+
+  Session() {
+    auto r = std::make_unique<SymbolRecord>();
+    r->name.assign("R");
+    r->region = {-32, -8, 32, 8};
+    r->rotatable = 1;
+    r->draws.resize(1);
+    r->pins = {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}};
+    res = e.schematic().symbols.entries[symtab_add(e.schematic(), "R", std::move(r), kOriginLibrary, notify)]
+              .definition.get();
+  }
+  Page& page() { return e.schematic().page(); }
+  void click(Point p, MouseButton b = MouseButton::left) {
+    e.press(p, b);
+    e.release(p, b);
+  }
+};
+
+TEST(EditSession, WiresChainUntilTheRightButton) {
+  Session t;
+  t.e.toggle_state(kStateWire);
+  EXPECT_EQ(t.e.status_text(), " Draw wire: select start point");
+  t.click({0, 0});
+  EXPECT_EQ(t.e.status_text(), " Move to and select end point");
+  t.e.move({0, 17});  // straight down first: vertical-first
+  t.e.move({40, 56});
+  ASSERT_EQ(t.e.wire_preview().size(), 2u);
+  t.click({40, 56});
+  ASSERT_EQ(t.page().wires.size(), 2u);
+  EXPECT_EQ(t.page().wires[0]->x1, 0);
+  EXPECT_EQ(t.page().wires[0]->y2, 56);  // the vertical leg comes first
+  t.e.move({80, 56});
+  t.click({80, 56});  // the chain goes on from the last end
+  EXPECT_EQ(t.page().wires.size(), 3u);
+  t.click({82, 58});  // snaps onto the chain's end: too short to store
+  EXPECT_EQ(t.page().wires.size(), 3u);
+  t.e.move({0, 0});
+  t.click({3, 3});  // snaps to (0, 0): back to the start in two segments
+  const size_t wires = t.page().wires.size();
+  t.click({0, 0}, MouseButton::right);
+  EXPECT_EQ(t.e.state(), kStateIdle);
+  EXPECT_EQ(t.page().wires.size(), wires);
+
+  // Undo takes back the last wire, both its segments.
+  EXPECT_TRUE(t.e.undo());
+  EXPECT_EQ(t.page().wires.size(), 3u);
+}
+
+TEST(EditSession, UndoAfterDeleteBringsThePartBack) {
+  Session t;
+  t.e.begin_place(t.res);
+  t.click({64, 64});
+  t.click({64, 160});
+  t.click({0, 0}, MouseButton::right);
+  ASSERT_EQ(t.page().parts.size(), 2u);
+  EXPECT_EQ(t.page().parts[1]->reference.str(), "R2");
+
+  t.click({64, 66});  // select R1
+  EXPECT_EQ(t.e.status_text(), " Edit object");
+  EXPECT_TRUE(t.e.delete_selection());
+  ASSERT_EQ(t.page().parts.size(), 1u);
+  EXPECT_TRUE(t.e.undo());
+  ASSERT_EQ(t.page().parts.size(), 2u);
+  EXPECT_EQ(t.page().parts[0]->reference.str(), "R1");
+  EXPECT_FALSE(t.e.undo());
+  EXPECT_EQ(t.notify.last(), "Undo buffer empty");
+  t.e.clear_selection();
+  EXPECT_FALSE(t.e.delete_selection());
+  EXPECT_EQ(t.notify.last(), "Nothing selected");
+}
+
+TEST(EditSession, AreaDragSelectsAndMoveFollowsTheDrag) {
+  Session t;
+  t.e.begin_place(t.res);
+  t.click({64, 64});
+  t.e.cancel();
+  t.e.press({0, 0}, MouseButton::left);  // empty space: an area drag
+  t.e.move({200, 200});
+  ASSERT_TRUE(t.e.drag_rectangle());
+  t.e.release({200, 200}, MouseButton::left);
+  EXPECT_EQ(selection_count(t.page()), 1);
+
+  ASSERT_TRUE(t.e.begin_move(true));
+  EXPECT_EQ(t.e.status_text(), " Move part");
+  t.e.press({64, 64}, MouseButton::left);
+  t.e.move({96, 80});
+  t.e.release({96, 80}, MouseButton::left);
+  EXPECT_EQ(t.page().parts[0]->x, 96);
+  EXPECT_EQ(t.page().parts[0]->y, 80);
+  EXPECT_TRUE(t.e.undo());  // a move is undone from its snapshot
+  EXPECT_EQ(t.page().parts[0]->x, 64);
+}
+
+TEST(EditSession, LabelsAndTextsAskForTheirText) {
+  Session t;
+  t.e.toggle_state(kStateLabel);
+  t.notify.reply("out");
+  t.click({40, 40});
+  ASSERT_EQ(t.page().labels.size(), 1u);
+  EXPECT_EQ(t.page().labels[0]->width, 24);
+  t.notify.reply(std::nullopt);  // cancelled: nothing
+  t.click({80, 40});
+  EXPECT_EQ(t.page().labels.size(), 1u);
+  t.e.toggle_state(kStateText);
+  t.notify.reply("two\nlines");
+  t.click({40, 200});
+  ASSERT_EQ(t.page().texts.size(), 1u);
+  EXPECT_EQ(t.page().texts[0]->box, (Region{0, -24, 40, 0}));
+  t.e.toggle_state(kStateText);
+  EXPECT_EQ(t.e.state(), kStateIdle);
+  t.e.set_select_mode(kSelectSubckt);
+  EXPECT_EQ(t.notify.last(), "No subcircuits");
+  EXPECT_EQ(t.e.select_mode(), kSelectObject);
+}
+
+}  // namespace
+}  // namespace zephyrim
