@@ -85,7 +85,10 @@ int page_check(Schematic& s, Notify& notify) {
   RecordingNotify quiet;  // a part's pointer fault is counted, not shown per part
   const size_t before = page.parts.size();
   std::erase_if(page.parts, [&](const std::unique_ptr<PartRecord>& p) {
-    const bool bad = !symtab_check(s, p->symbol, quiet) || !owned_by_page(page, *p) || (p->x <= 0 && p->y <= 0);
+    // The position is judged where alignment will put it, so a part that snaps
+    // onto the invalid corner goes now rather than at the next check.
+    const bool bad = !symtab_check(s, p->symbol, quiet) || !owned_by_page(page, *p) ||
+                     (snap_to_grid(p->x) <= 0 && snap_to_grid(p->y) <= 0);
     return bad;
   });
   deleted = static_cast<int>(before - page.parts.size());

@@ -36,9 +36,14 @@ TEST_F(PageCheck, InvalidPartsAreDeletedAndCounted) {
   (void)origin;
   PartRecord* orphan = part_place(*s, sym, 80, 40);
   orphan->symbol = nullptr;
+  PartRecord* corner = part_place(*s, sym, 40, 40);
+  corner->x = 3;  // would be aligned onto (0, 0)
+  corner->y = -2;
   EXPECT_EQ(page_check(*s, notify), 1);
   EXPECT_EQ(s->page().parts.size(), 1u);
-  EXPECT_EQ(notify.last(), "2 invalid parts found and deleted");
+  EXPECT_EQ(notify.last(), "3 invalid parts found and deleted");
+  notify.clear();
+  EXPECT_EQ(page_check(*s, notify), 0);  // a second check finds nothing more
   EXPECT_TRUE(s->modified);
 }
 
