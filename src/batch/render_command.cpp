@@ -3,6 +3,7 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -30,6 +31,7 @@ constexpr double kMaxScale = 16;
 // Size A, 1600 units wide, prints as an 11-inch sheet; the larger sizes keep
 // that measure, so their PDF pages come out near their paper sizes.
 constexpr double kPdfPointsPerUnit = 72.0 * 11 / 1600;
+constexpr int kPdfResolution = 300;
 
 std::string lower_extension(const std::string& path) {
   const size_t dot = path.find_last_of('.');
@@ -74,6 +76,9 @@ bool write_pdf(const std::string& path, const Schematic& s, const Page& page) {
   pdf.setTitle(QString::fromStdString(s.path));
   pdf.setPageSize(QPageSize(extent.size() * kPdfPointsPerUnit, QPageSize::Point));
   pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+  // Lines are one device pixel wide; at the writer's default resolution they
+  // would all but vanish.
+  pdf.setResolution(kPdfResolution);
   QPainter p;
   if (!p.begin(&pdf)) return false;
   // Fitted to the device as a printed page is.

@@ -1,0 +1,201 @@
+// The schematic editor driven through its real window with mouse and keys.
+#include <QLabel>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+
+#include "editing/edit_ops.h"
+#include "editor/command_table.h"
+#include "editor/main_window.h"
+#include "editor/sheet_view.h"
+
+using namespace zephyrim;
+
+class EditorTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  RecordingNotify notify_;
+  std::unique_ptr<EditorMainWindow> w_;
+  std::deque<std::string> symbols_;  // answers of the part chooser
+
+  QWidget* sheet() { return w_->sheet()->viewport(); }
+  Page& page() { return w_->schematic().page(); }
+
+  // Page coordinates are widget coordinates at 100 % with the page scrolled home.
+  void click(Point p, Qt::MouseButton b = Qt::LeftButton) {
+    move(p);
+    QTest::mouseClick(sheet(), b, {}, QPoint(p.x, p.y));
+  }
+  void move(Point p) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(p.x, p.y), sheet()->mapToGlobal(QPointF(p.x, p.y)), Qt::NoButton,
+                  Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(sheet(), &e);
+  }
+  void key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(w_.get(), k, m); }
+  void place(Qt::Key k, const std::string& symbol, Point at) {
+    symbols_.push_back(symbol);
+    key(k);
+    click(at);
+    click(at, Qt::RightButton);
+  }
+  Point pin(int part, int k) { return part_pin_point(w_->schematic(), *page().parts.at(part), k); }
+  void wire(Point a, Point b) {
+    key(Qt::Key_W);
+    click(a);
+    move({a.x, a.y + 1});  // leave downward: vertical first
+    move(b);
+    click(b);
+    click(b, Qt::RightButton);
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    QFile::remove(dir_.filePath("default.sym"));
+    QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/data/symbols/default.sym", dir_.filePath("default.sym")));
+    notify_.clear();
+    w_ = std::make_unique<EditorMainWindow>(&notify_);
+    w_->set_library_path(dir_.filePath("default.sym").toStdString());
+    w_->ask_symbol = [this](int) -> std::optional<std::string> {
+      if (symbols_.empty()) return std::nullopt;
+      std::string s = symbols_.front();
+      symbols_.pop_front();
+      return s;
+    };
+    w_->resize(1100, 900);
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    w_->sheet()->set_zoom(kZoom100);
+    w_->sheet()->horizontalScrollBar()->setValue(0);
+    w_->sheet()->verticalScrollBar()->setValue(0);
+  }
+  void cleanup() {
+    w_->schematic().modified = false;
+    w_.reset();
+  }
+
+  void the_menu_has_every_command() {
+    for (const EditorCommand& c : editor_commands()) {
+      if (c.id == 0) continue;
+      QAction* a = w_->action(c.id);
+      QVERIFY2(a, c.text);
+      if (c.id < kCmdRecent1 || c.id > kCmdRecent5) QCOMPARE(a->isEnabled(), c.built);
+      else QVERIFY(!a->isVisible());  // no recent files yet
+    }
+    QCOMPARE(w_->action(kCmdUndo)->shortcut(), QKeySequence("Alt+Backspace"));
+    QCOMPARE(w_->action(kCmdPageNext)->shortcut(), QKeySequence("Ctrl+PgDown"));
+  }
+
+  void draws_the_rc_low_pass_saves_and_reopens_it() {
+    place(Qt::Key_Insert, "V", {80, 160});
+    place(Qt::Key_Insert, "R", {200, 96});
+    place(Qt::Key_Insert, "CV", {320, 160});
+    place(Qt::Key_G, "GND", {80, 240});
+    place(Qt::Key_G, "GND", {320, 240});
+    QCOMPARE(page().parts.size(), size_t(5));
+    QCOMPARE(page().parts[0]->reference.str(), std::string("V1"));
+    QCOMPARE(page().parts[1]->reference.str(), std::string("R1"));
+    QCOMPARE(page().parts[2]->reference.str(), std::string("C1"));
+    QVERIFY(page().parts[3]->reference.empty());
+
+    wire(pin(0, 0), pin(1, 0));  // source top to the resistor's left end
+    wire(pin(1, 1), pin(2, 0));  // resistor to the capacitor's top
+    wire(pin(0, 1), pin(3, 0));
+    wire(pin(2, 1), pin(4, 0));
+    QVERIFY(page().wires.size() >= 4);
+    QCOMPARE(w_->session().state(), int(kStateIdle));
+
+    notify_.reply("out");
+    key(Qt::Key_L);
+    const Point out = pin(2, 0);
+    click({out.x - 16, out.y - 40});
+    click({0, 0}, Qt::RightButton);
+    QCOMPARE(page().labels.size(), size_t(1));
+    QVERIFY(w_->schematic().modified);
+
+    const QString path = dir_.filePath("rc.sch");
+    QVERIFY(w_->save_to(path));
+    QCOMPARE(w_->windowTitle(), "Zephyrim Schematic - " + dir_.path() + "/rc.sch");
+    QCOMPARE(w_->recent_files().front(), QFileInfo(path).absoluteFilePath());
+    const size_t wires = page().wires.size(), dots = page().junctions.size();
+
+    QVERIFY(w_->open_file(path));
+    QCOMPARE(page().parts.size(), size_t(5));
+    QCOMPARE(page().parts[1]->reference.str(), std::string("R1"));
+    QCOMPARE(page().parts[1]->value.str(), std::string("1k"));
+    QCOMPARE(page().wires.size(), wires);
+    QCOMPARE(page().junctions.size(), dots);
+    QCOMPARE(page().labels[0]->name.str(), std::string("out"));
+    QVERIFY(!w_->schematic().modified);
+  }
+
+  void undo_after_delete_restores_the_part() {
+    place(Qt::Key_Insert, "R", {200, 96});
+    click({200, 98});
+    QCOMPARE(page().parts[0]->selected, 1);
+    QCOMPARE(w_->findChild<QLabel*>("QUIL_STATUS_CHILD")->text(), QString(" Edit object"));
+    key(Qt::Key_Delete);
+    QVERIFY(page().parts.empty());
+    key(Qt::Key_Backspace, Qt::AltModifier);
+    QCOMPARE(page().parts.size(), size_t(1));
+    QCOMPARE(page().parts[0]->reference.str(), std::string("R1"));
+    key(Qt::Key_Backspace, Qt::AltModifier);
+    QCOMPARE(notify_.last(), std::string("Undo buffer empty"));
+  }
+
+  void wire_forms_and_the_automatic_junction_on_a_tee() {
+    key(Qt::Key_W);
+    click({40, 40});
+    move({48, 40});  // sideways first: horizontal first
+    move({120, 120});
+    click({120, 120});
+    click({0, 0}, Qt::RightButton);
+    QCOMPARE(page().wires.size(), size_t(2));
+    QCOMPARE(page().wires[0]->y1, 40);
+    QCOMPARE(page().wires[0]->x2, 120);
+    QVERIFY(page().junctions.empty());
+    key(Qt::Key_W);  // a wire ending on the middle of the first one
+    click({80, 0});
+    move({80, 8});
+    move({80, 40});
+    click({80, 40});
+    click({0, 0}, Qt::RightButton);
+    QCOMPARE(page().junctions.size(), size_t(1));
+    QCOMPARE(page().junctions[0]->x, 80);
+    QCOMPARE(page().junctions[0]->y, 40);
+  }
+
+  void references_continue_across_pages_and_pages_change() {
+    place(Qt::Key_Insert, "R", {200, 96});
+    place(Qt::Key_Insert, "R", {200, 200});
+    page().parts[1]->reference.assign("R3");
+    w_->run_command(kCmdPageNew);
+    QCOMPARE(w_->schematic().current_page(), 1);
+    place(Qt::Key_Insert, "R", {200, 96});
+    QCOMPARE(page().parts[0]->reference.str(), std::string("R4"));
+    key(Qt::Key_PageUp, Qt::ControlModifier);
+    QCOMPARE(w_->schematic().current_page(), 0);
+    key(Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(w_->schematic().current_page(), 1);
+  }
+
+  void quitting_a_modified_schematic_asks_first() {
+    place(Qt::Key_Insert, "R", {200, 96});
+    notify_.answer(-1);  // cancel: the window stays
+    QVERIFY(!w_->close());
+    QVERIFY(notify_.saw("Schematic has been modified. Save?"));
+    notify_.answer(0);  // no: closes without saving
+    QVERIFY(w_->close());
+  }
+
+  void the_command_line_opens_one_file_and_warns_of_more() {
+    w_->apply_command_line({"-zss", ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch", "extra.sch"});
+    QCOMPARE(page().parts.size(), size_t(11));
+    QCOMPARE(notify_.last(), std::string("Invalid command line option(s) ignored"));
+  }
+};
+
+QTEST_MAIN(EditorTest)
+#include "editor_test.moc"
