@@ -286,7 +286,13 @@ class PageDrawer {
   }
 
   // The name stands just above the labelling point, as on the wire it names.
+  // Texts too small to read are left out, as symbol texts are.
+  bool texts_readable() const {
+    return kPageTextHeight * std::sqrt(std::abs(p_.worldTransform().determinant())) >= 3.0;
+  }
+
   void labels() {
+    if (!texts_readable()) return;
     p_.setFont(text_font_);
     for (const auto& l : page_.labels) {
       if (!in_view(label_bounds(*l))) continue;
@@ -297,6 +303,7 @@ class PageDrawer {
 
   // The placement point is the lower left corner of the whole text.
   void texts() {
+    if (!texts_readable()) return;
     p_.setFont(text_font_);
     const QFontMetricsF fm(text_font_);
     for (const auto& t : page_.texts) {

@@ -1,5 +1,7 @@
 #include "render/symbol_painter.h"
 
+#include <cmath>
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainterPath>
@@ -8,7 +10,13 @@ namespace zephyrim {
 
 namespace {
 
+// Below this height in device pixels a text cannot be read: it is left out, which
+// keeps a whole page fitted to the window quick to draw.
+constexpr double kSmallestText = 3.0;
+
 void paint_text(QPainter& painter, const GeoText& t) {
+  const QTransform& m = painter.worldTransform();
+  if (t.height * std::sqrt(std::abs(m.determinant())) < kSmallestText) return;
   QFont font = painter.font();
   font.setPixelSize(std::max(1, static_cast<int>(t.height + 0.5)));
   painter.setFont(font);
