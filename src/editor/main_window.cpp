@@ -40,6 +40,12 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   statusBar()->addWidget(status_, 1);
   statusBar()->addPermanentWidget(page_status_);
   connect(sheet_, &SheetView::status_changed, this, &EditorMainWindow::refresh_status);
+  busy_ = new QLabel(this);
+  busy_->setObjectName("STATUS_MESSAGE_CHILD");
+  busy_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  busy_->setMargin(12);
+  busy_->setAutoFillBackground(true);
+  busy_->hide();
 
   ask_file_name = [this](bool save) {
     return save ? QFileDialog::getSaveFileName(this, "Save Schematic As", QString(), kFilter)
@@ -194,8 +200,23 @@ void EditorMainWindow::schematic_replaced() {
   refresh_status();
 }
 
+void EditorMainWindow::show_busy(const QString& text) {
+  if (text.isEmpty()) {
+    busy_->hide();
+    return;
+  }
+  busy_->setText(text);
+  busy_->adjustSize();
+  busy_->move((width() - busy_->width()) / 2, (height() - busy_->height()) / 2);
+  busy_->show();
+  busy_->raise();
+  busy_->repaint();  // shown before the work starts, not after
+}
+
 bool EditorMainWindow::open_file(const QString& path) {
+  show_busy("Loading " + QFileInfo(path).fileName() + "...");
   SchematicLoad l = schematic_load(path.toStdString(), *notify_, true);
+  show_busy({});
   if (!l.schematic) return false;
   l.schematic->path = path.toStdString();
   session_->set_schematic(std::move(l.schematic));
@@ -207,7 +228,10 @@ bool EditorMainWindow::open_file(const QString& path) {
 
 bool EditorMainWindow::save_to(const QString& path) {
   Schematic& s = schematic();
-  if (schematic_save(s, path.toStdString(), *notify_) != 0) return false;
+  show_busy("Saving " + QFileInfo(path).fileName() + "...");
+  const int saved = schematic_save(s, path.toStdString(), *notify_);
+  show_busy({});
+  if (saved != 0) return false;
   s.path = path.toStdString();
   s.modified = false;
   named_ = true;

@@ -76,6 +76,8 @@ class EditorMainWindow : public QMainWindow {
   void go_to_page(int n);
   const SymbolLibrary* library();
   void insert_of_kind(int kind, int state);
+  // The status pop-up over long work; an empty text hides it.
+  void show_busy(const QString& text);
 
   std::unique_ptr<Notify> own_notify_;
   Notify* notify_;
@@ -83,6 +85,7 @@ class EditorMainWindow : public QMainWindow {
   SheetView* sheet_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* page_status_ = nullptr;
+  QLabel* busy_ = nullptr;
   std::map<int, QAction*> actions_;
   std::vector<QString> recent_;
   bool named_ = false;

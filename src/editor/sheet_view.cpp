@@ -20,7 +20,6 @@ constexpr int kZoomSteps[] = {kZoom12, kZoom16, kZoom25, kZoom50, kZoom80, kZoom
 SheetView::SheetView(EditSession& session, QWidget* parent) : QAbstractScrollArea(parent), session_(session) {
   setObjectName("SHEET 0");
   viewport()->setMouseTracking(true);
-  viewport()->setCursor(Qt::CrossCursor);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   page_changed();
@@ -82,7 +81,10 @@ void SheetView::page_changed() {
   viewport()->update();
 }
 
-void SheetView::refresh() { viewport()->update(); }
+void SheetView::refresh() {
+  update_cursor();
+  viewport()->update();
+}
 
 void SheetView::set_zoom(int code) {
   PageSettings& g = session_.schematic().page().settings;
@@ -195,8 +197,19 @@ Point SheetView::page_point(const QMouseEvent* e) const {
   return {static_cast<int>(std::lround(p.x())), static_cast<int>(std::lround(p.y()))};
 }
 
+void SheetView::update_cursor() {
+  const int st = session_.state();
+  Qt::CursorShape shape = Qt::ArrowCursor;
+  if (st == kStateWire) shape = Qt::CrossCursor;  // the pen of wire drawing
+  else if (st >= kStateMovePart && st <= kStateMoveGroup) shape = Qt::SizeAllCursor;
+  else if (st == kStateAreaDrag || st == kStateZoomDrag) shape = Qt::CrossCursor;
+  else if (st != kStateIdle) shape = Qt::PointingHandCursor;
+  if (viewport()->cursor().shape() != shape) viewport()->setCursor(shape);
+}
+
 void SheetView::after_input(unsigned before) {
   if (auto zoom = session_.take_zoom_area()) zoom_to(*zoom);
+  update_cursor();
   if (session_.revision() != before) {
     viewport()->update();
     emit status_changed();

@@ -50,6 +50,7 @@ class SheetView : public QAbstractScrollArea {
   void after_input(unsigned revision_before);
   void pan_at_edge(const QPoint& p);
   void draw_feedback(QPainter& painter);
+  void update_cursor();
 
   EditSession& session_;
   PagePalette palette_;
