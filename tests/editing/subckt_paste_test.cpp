@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "editing/paste_buffer.h"
+#include "editing/subckt.h"
+
+namespace zephyrim {
+namespace {
+
+struct Sheet {
+  RecordingNotify notify;
+  std::unique_ptr<Schematic> s = schematic_new("t.sch", 1767603600);
+  ReferenceCounters counters;
+  const SymbolRecord* res = nullptr;
+
+  Sheet() {
+    auto r = std::make_unique<SymbolRecord>();
+    r->name.assign("R");
+    r->region = {-32, -8, 32, 8};
+    r->draws.resize(1);
+    r->pins = {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}};
+    res = s->symbols.entries[symtab_add(*s, "R", std::move(r), kOriginLibrary, notify)].definition.get();
+    references_recount(*s, counters);
+  }
+  Page& page() { return s->page(); }
+  PartRecord* part(Point p) { return place_part(*s, res, p, counters, false); }
+};
+
+TEST(Subcircuits, MadeFromTheSelectionOpenedAndClosed) {
+  Sheet t;
+  PartRecord* a = t.part({100, 100});
+  PartRecord* b = t.part({200, 100});
+  EXPECT_EQ(subckt_new(*t.s, "AMP", t.notify), nullptr);
+  EXPECT_EQ(t.notify.last(), "No object selected");
+  a->selected = 1;
+  EXPECT_EQ(subckt_new(*t.s, "1AMP", t.notify), nullptr);
+  EXPECT_EQ(t.notify.last(), "Invalid SUBCKT name");
+  BlockRecord* amp = subckt_new(*t.s, "AMP", t.notify);
+  ASSERT_NE(amp, nullptr);
+  EXPECT_EQ(a->owner, amp);
+  EXPECT_EQ(b->owner, t.page().top());
+  EXPECT_EQ(amp->origin_x, 104 - 32 - 8);  // placed at the grid point 104
+  EXPECT_EQ(subckt_new(*t.s, "AMP", t.notify), nullptr);  // the name is taken
+
+  select_none(t.page());
+  EXPECT_EQ(subckt_selected(*t.s, t.notify), nullptr);
+  EXPECT_EQ(t.notify.last(), "No SUBCKT selected");
+  b->selected = 1;
+  EXPECT_EQ(subckt_selected(*t.s, t.notify), nullptr);
+  EXPECT_EQ(t.notify.last(), "SUBCKT not selected");
+  select_none(t.page());
+  a->selected = 1;
+  ASSERT_TRUE(subckt_open(*t.s, subckt_selected(*t.s, t.notify)));
+  EXPECT_EQ(t.page().edit_block, amp);
+  references_recount(*t.s, t.counters);
+  PartRecord* inside = t.part({100, 200});
+  EXPECT_EQ(inside->owner, amp);
+  EXPECT_EQ(inside->reference.str(), "R2");  // R1 is the block's own
+  EXPECT_TRUE(subckt_close(*t.s, t.notify));
+  EXPECT_EQ(t.page().edit_block, t.page().top());
+  EXPECT_EQ(t.page().blocks.size(), 2u);
+
+  // A block left empty is offered for deletion.
+  BlockRecord* empty = block_new(*t.s);
+  empty->name.assign("NONE");
+  subckt_open(*t.s, empty);
+  t.notify.answer(1);
+  EXPECT_TRUE(subckt_close(*t.s, t.notify));
+  EXPECT_EQ(t.notify.last(), "SUBCKT NONE is empty - delete?");
+  EXPECT_EQ(t.page().blocks.size(), 2u);
+}
+
+TEST(PasteBuffer, CopiesTravelWithTheirSymbolsLabelsAndBlocks) {
+  Sheet t;
+  PartRecord* r1 = t.part({100, 100});
+  LabelRecord* l = label_new(*t.s);
+  l->name.assign("in");
+  l->width = 16;
+  l->x = 64;
+  l->y = 100;
+  r1->pin_nodes[0].label = l;
+  r1->selected = l->selected = 1;
+  BlockRecord* amp = subckt_new(*t.s, "AMP", t.notify);
+  ASSERT_NE(amp, nullptr);
+
+  PasteBuffer buffer;
+  EXPECT_EQ(paste_place(*t.s, buffer, {0, 0}, t.counters, t.notify), 0);
+  EXPECT_EQ(t.notify.last(), "Paste buffer empty");
+  ASSERT_EQ(paste_copy(*t.s, buffer, t.notify), 2);
+  EXPECT_EQ(buffer.blocks.size(), 1u);
+
+  // Into another schematic: the symbol comes along, the block's name is free.
+  Sheet other;
+  ASSERT_EQ(paste_place(*other.s, buffer, {400, 400}, other.counters, other.notify), 2);
+  const PartRecord& copy = *other.page().parts.back();
+  EXPECT_EQ(copy.symbol, other.res);  // an identical definition is shared
+  EXPECT_EQ(copy.x, 400 + (104 - 64));
+  ASSERT_EQ(other.page().blocks.size(), 2u);
+  EXPECT_EQ(copy.owner, other.page().blocks[1].get());
+  EXPECT_EQ(copy.pin_nodes[0].label, other.page().labels.back().get());
+  EXPECT_EQ(copy.selected, 1);
+
+  // Into the same page: the block's name is taken, so a new one is asked for.
+  t.notify.reply("AMP2");
+  ASSERT_EQ(paste_place(*t.s, buffer, {400, 400}, t.counters, t.notify), 2);
+  EXPECT_EQ(t.page().blocks.back()->name.str(), "AMP2");
+  EXPECT_EQ(t.page().parts.back()->reference.str(), "R1");  // its own block has no R1 yet
+
+  Sheet doubled;
+  doubled.page().settings.scale = 2;
+  EXPECT_EQ(paste_place(*doubled.s, buffer, {0, 0}, doubled.counters, doubled.notify), 0);
+  EXPECT_EQ(doubled.notify.last(), "Paste object(s) symbol scale, x1, is not compatible");
+}
+
+}  // namespace
+}  // namespace zephyrim
