@@ -9,7 +9,9 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "editing/subckt.h"
 #include "editor/command_table.h"
+#include "editor/dialogs.h"
 #include "editor/sheet_view.h"
 #include "editor/symbol_chooser.h"
 #include "schematic/schematic_file.h"
@@ -40,6 +42,7 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   statusBar()->addWidget(status_, 1);
   statusBar()->addPermanentWidget(page_status_);
   connect(sheet_, &SheetView::status_changed, this, &EditorMainWindow::refresh_status);
+  connect(sheet_, &SheetView::part_double_clicked, this, &EditorMainWindow::edit_attributes);
   busy_ = new QLabel(this);
   busy_->setObjectName("STATUS_MESSAGE_CHILD");
   busy_->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -352,6 +355,32 @@ void EditorMainWindow::run_command(int id) {
     case kCmdAutoJunction: e.auto_junction = !e.auto_junction; break;
     case kCmdRubberBand: e.rubber_band = !e.rubber_band; break;
     case kCmdRedoConnections: e.redo_all_connections(); break;
+    case kCmdAttributes: edit_attributes(-1); break;
+    case kCmdTitleBlock: {
+      TitleBlockDialog d(s, this);
+      d.exec();
+      break;
+    }
+    case kCmdPageList: {
+      PageListDialog d(s, *notify_, this);
+      const int pages = s.page_count();
+      const bool open = d.exec() == QDialog::Accepted;
+      if (s.page_count() != pages) {
+        // A deleted page may have been the one the undo record was taken on.
+        undo_clear(e.undo_record());
+        e.page_changed();
+        sheet_->page_changed();
+      }
+      if (open) go_to_page(d.chosen_page());
+      break;
+    }
+    case kCmdSubcktNew:
+    case kCmdSubcktOpen:
+    case kCmdSubcktClose:
+    case kCmdSubcktOptions: subckt_command(id); break;
+    case kCmdCut:
+    case kCmdCopy:
+    case kCmdPaste: clipboard_command(id); break;
     default:
       if (id >= kCmdRecent1 && id <= kCmdRecent5) {
         const size_t k = static_cast<size_t>(id - kCmdRecent1);
@@ -362,6 +391,95 @@ void EditorMainWindow::run_command(int id) {
   }
   sheet_->refresh();
   refresh_status();
+}
+
+void EditorMainWindow::edit_attributes(int index) {
+  Page& page = schematic().page();
+  if (index < 0) {
+    int selected = 0;
+    for (size_t i = 0; i < page.parts.size(); ++i)
+      if (page.parts[i]->selected) {
+        ++selected;
+        index = static_cast<int>(i);
+      }
+    if (selected == 0) {
+      notify_->error("No object selected");
+      return;
+    }
+    if (selected > 1) {
+      notify_->error("Must select a single part (use select object mode)");
+      return;
+    }
+  }
+  if (index < 0 || index >= static_cast<int>(page.parts.size())) return;
+  undo_snapshot(session_->undo_record(), schematic());
+  PartAttributesDialog d(schematic(), *page.parts[index], *notify_, this);
+  d.exec();
+}
+
+void EditorMainWindow::subckt_command(int id) {
+  Schematic& s = schematic();
+  Page& page = s.page();
+  switch (id) {
+    case kCmdSubcktNew: {
+      if (selection_count(page) == 0) {
+        notify_->error("No object selected");
+        return;
+      }
+      SubcktOptionsDialog d("", "", true, this);
+      if (d.exec() != QDialog::Accepted) return;
+      undo_snapshot(session_->undo_record(), s);
+      if (BlockRecord* b = subckt_new(s, d.name(), *notify_); b && !d.text().empty()) b->text = d.text();
+      break;
+    }
+    case kCmdSubcktOpen:
+      if (BlockRecord* b = subckt_selected(s, *notify_)) subckt_open(s, b);
+      break;
+    case kCmdSubcktClose:
+      subckt_close(s, *notify_);
+      break;
+    case kCmdSubcktOptions: {
+      BlockRecord* b = page.edit_block != page.top() ? page.edit_block : subckt_selected(s, *notify_);
+      if (!b) return;
+      SubcktOptionsDialog d(b->name.str(), b->text.value_or(""), false, this);
+      if (d.exec() != QDialog::Accepted) return;
+      if (!subckt_name_valid(d.name())) {
+        notify_->error("Invalid SUBCKT name");
+        return;
+      }
+      b->name.assign(d.name());
+      b->text = d.text().empty() ? std::nullopt : std::optional<std::string>(d.text());
+      mark_changed(s, b);
+      break;
+    }
+    default:
+      return;
+  }
+  session_->page_changed();
+}
+
+void EditorMainWindow::clipboard_command(int id) {
+  Schematic& s = schematic();
+  if (id == kCmdCopy) {
+    paste_copy(s, paste_, *notify_);
+    return;
+  }
+  if (id == kCmdCut) {
+    PasteBuffer taken;
+    if (!paste_copy(s, taken, *notify_)) return;
+    paste_ = std::move(taken);
+    session_->delete_selection();  // takes the undo snapshot first
+    return;
+  }
+  // Pasted two grid steps down and right of where it came from, selected, ready to be moved.
+  if (paste_.empty()) {
+    notify_->error("Paste buffer empty");
+    return;
+  }
+  undo_snapshot(session_->undo_record(), s);
+  paste_place(s, paste_, {paste_.origin.x + 2 * kGridStep, paste_.origin.y + 2 * kGridStep}, session_->counters(),
+              *notify_);
+  session_->page_changed();
 }
 
 void EditorMainWindow::closeEvent(QCloseEvent* ev) {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "editing/edit_session.h"
+#include "editing/paste_buffer.h"
 #include "platform/qt/qt_notify.h"
 #include "schematic/schematic.h"
 #include "symbols/symbol_library.h"
@@ -76,6 +77,9 @@ class EditorMainWindow : public QMainWindow {
   void go_to_page(int n);
   const SymbolLibrary* library();
   void insert_of_kind(int kind, int state);
+  void edit_attributes(int part_index);  // -1: the one selected part
+  void subckt_command(int id);
+  void clipboard_command(int id);
   // The status pop-up over long work; an empty text hides it.
   void show_busy(const QString& text);
 
@@ -88,6 +92,7 @@ class EditorMainWindow : public QMainWindow {
   QLabel* busy_ = nullptr;
   std::map<int, QAction*> actions_;
   std::vector<QString> recent_;
+  PasteBuffer paste_;
   bool named_ = false;
   int new_count_ = 0;
 

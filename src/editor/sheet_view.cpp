@@ -241,6 +241,14 @@ void SheetView::mouseReleaseEvent(QMouseEvent* e) {
 void SheetView::mouseDoubleClickEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
   const unsigned before = session_.revision();
+  if (session_.state() == kStateIdle) {
+    const Hit h = hit_test(session_.schematic().page(), page_point(e), 4);
+    if (h.kind == HitKind::part) {
+      emit part_double_clicked(h.index);
+      after_input(before);
+      return;
+    }
+  }
   session_.double_click(page_point(e));
   after_input(before);
 }

@@ -33,6 +33,8 @@ class SheetView : public QAbstractScrollArea {
 
  signals:
   void status_changed();
+  // A double click on a part in the idle state: its attributes are edited.
+  void part_double_clicked(int index);
 
  protected:
   void paintEvent(QPaintEvent*) override;

@@ -1,5 +1,7 @@
 // The schematic editor driven through its real window with mouse and keys.
 #include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -7,6 +9,7 @@
 
 #include "editing/edit_ops.h"
 #include "editor/command_table.h"
+#include "editor/dialogs.h"
 #include "editor/main_window.h"
 #include "editor/sheet_view.h"
 
@@ -49,6 +52,22 @@ class EditorTest : public QObject {
     click(b);
     click(b, Qt::RightButton);
   }
+
+  // Runs f on the modal dialog that the next command opens.
+  template <typename D, typename F>
+  void on_dialog(F f) {
+    QTimer::singleShot(0, this, [f] {
+      auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+      QVERIFY(d);
+      f(*d);
+    });
+  }
+  static void set(QDialog& d, const char* field, const QString& text) {
+    QLineEdit* e = d.findChild<QLineEdit*>(field);
+    QVERIFY(e);
+    e->setText(text);
+  }
+
 
  private slots:
   void init() {
@@ -188,6 +207,77 @@ class EditorTest : public QObject {
     QVERIFY(notify_.saw("Schematic has been modified. Save?"));
     notify_.answer(0);  // no: closes without saving
     QVERIFY(w_->close());
+  }
+
+  void part_attributes_are_checked_before_they_are_stored() {
+    place(Qt::Key_Insert, "R", {200, 96});
+    PartRecord& r = *page().parts[0];
+    PartAttributesDialog d(w_->schematic(), r, notify_);
+    QCOMPARE(d.windowTitle(), QString("Part Attributes - [R1]"));
+    set(d, "reference", "R 2");
+    d.accept();
+    QCOMPARE(notify_.last(), std::string("Spaces not allowed in part reference names"));
+    QCOMPARE(d.result(), int(QDialog::Rejected));  // still open, nothing stored
+    QCOMPARE(r.reference.str(), std::string("R1"));
+    set(d, "reference", "RLOAD");
+    set(d, "value", QString(40, 'k'));
+    set(d, "par1", "TC=0.001");
+    d.accept();
+    QCOMPARE(notify_.last(), std::string("Value attribute truncated to limit of 31 characters."));
+    QCOMPARE(r.reference.str(), std::string("RLOAD"));
+    QCOMPARE(r.value.str(), std::string(31, 'k'));
+    QCOMPARE(r.params[0], std::optional<std::string>("TC=0.001"));
+  }
+
+  void pages_are_deleted_only_after_the_question() {
+    w_->run_command(kCmdPageNew);
+    w_->run_command(kCmdPageNew);
+    QCOMPARE(w_->schematic().page_count(), 3);
+    PageListDialog d(w_->schematic(), notify_);
+    notify_.answer(0);
+    QVERIFY(!d.delete_chosen());  // page 3 is current; the answer was no
+    QCOMPARE(notify_.last(), std::string("Are you sure you want to delete page 3?"));
+    notify_.answer(1);
+    QVERIFY(d.delete_chosen());
+    QCOMPARE(w_->schematic().page_count(), 2);
+  }
+
+  void a_subcircuit_is_made_opened_edited_and_closed() {
+    place(Qt::Key_Insert, "R", {200, 96});
+    click({200, 98});
+    on_dialog<SubcktOptionsDialog>([](SubcktOptionsDialog& d) {
+      QCOMPARE(d.windowTitle(), QString("New SUBCKT Options"));
+      set(d, "name", "AMP");
+      d.accept();
+    });
+    w_->run_command(kCmdSubcktNew);
+    w_->activateWindow();  // the keys go to the main window again once the dialog is gone
+    QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+    QCOMPARE(page().blocks.size(), size_t(2));
+    BlockRecord* amp = page().blocks[1].get();
+    QCOMPARE(amp->name.str(), std::string("AMP"));
+    QCOMPARE(page().parts[0]->owner, amp);
+
+    click({200, 98});
+    key(Qt::Key_F5);
+    QCOMPARE(page().edit_block, amp);
+    QCOMPARE(w_->findChild<QLabel*>("QUIL_STATUS_CHILD")->text(), QString(" SUBCKT OPEN:  AMP"));
+    place(Qt::Key_Insert, "R", {200, 200});  // edited inside the block
+    QCOMPARE(page().parts[1]->owner, amp);
+    key(Qt::Key_F5, Qt::ControlModifier);
+    QCOMPARE(page().edit_block, page().top());
+
+    // Copied and pasted on the same page, the block needs another name.
+    select_scope(page(), amp);
+    key(Qt::Key_C, Qt::ControlModifier);
+    notify_.reply("AMP2");
+    key(Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(notify_.saw("Already exists! Enter new name:") || page().blocks.size() == 3);
+    QCOMPARE(page().blocks.size(), size_t(3));
+    QCOMPARE(page().blocks[2]->name.str(), std::string("AMP2"));
+    QCOMPARE(page().parts.size(), size_t(4));
+    key(Qt::Key_Backspace, Qt::AltModifier);  // a paste is undone whole
+    QCOMPARE(page().parts.size(), size_t(2));
   }
 
   void the_command_line_opens_one_file_and_warns_of_more() {

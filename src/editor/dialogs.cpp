@@ -1,0 +1,205 @@
+#include "editor/dialogs.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "common/text_format.h"
+
+namespace zephyrim {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+std::string text_of(const QLineEdit* e) { return e->text().toLatin1().toStdString(); }
+
+QLineEdit* line(QWidget* parent, const QString& name, const std::string& value, int max_length) {
+  auto* e = new QLineEdit(q(value), parent);
+  e->setObjectName(name);
+  if (max_length > 0) e->setMaxLength(max_length);
+  return e;
+}
+
+QDialogButtonBox* ok_cancel(QDialog* d) {
+  auto* b = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
+  QObject::connect(b, &QDialogButtonBox::accepted, d, &QDialog::accept);
+  QObject::connect(b, &QDialogButtonBox::rejected, d, &QDialog::reject);
+  return b;
+}
+
+}  // namespace
+
+PartAttributesDialog::PartAttributesDialog(Schematic& s, PartRecord& part, Notify& notify, QWidget* parent)
+    : QDialog(parent), s_(s), part_(part), notify_(notify) {
+  setObjectName("PART_ATTR_DLG");
+  setWindowTitle(q(strprintf("Part Attributes - [%s]", part.reference.str().c_str())));
+  auto* form = new QFormLayout;
+  // A longer value is let through to the check, which says it was cut.
+  reference_ = line(this, "reference", part.reference.str(), 15);
+  value_ = line(this, "value", part.value.str(), 0);
+  device_ = line(this, "device", part.device.str(), 1);
+  form->addRow("Reference:", reference_);
+  form->addRow("Value:", value_);
+  form->addRow("Device:", device_);
+  for (int k = 0; k < 3; ++k) {
+    params_[k] = line(this, QString("par%1").arg(k + 1), part.params[k].value_or(""), static_cast<int>(kMaxParamText));
+    show_[k] = new QCheckBox("Show", this);
+    show_[k]->setObjectName(QString("show%1").arg(k + 1));
+    show_[k]->setChecked(part.show[k] != 0);
+    auto* row = new QHBoxLayout;
+    row->addWidget(params_[k], 1);
+    row->addWidget(show_[k]);
+    form->addRow(QString("Par%1:").arg(k + 1), row);
+  }
+  template_ = line(this, "template", part.template_text.value_or(""), static_cast<int>(kMaxParamText));
+  form->addRow("Template:", template_);
+  model_file_ = line(this, "model_file", part.model_link && part.model_link->file() ? *part.model_link->file() : "",
+                     static_cast<int>(kMaxParamText));
+  form->addRow("Model file:", model_file_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(ok_cancel(this));
+}
+
+void PartAttributesDialog::accept() {
+  // Checked before anything is stored, so a refused entry changes nothing.
+  PartRecord trial = part_;
+  if (!part_set_reference(trial, text_of(reference_), notify_)) {
+    reference_->setFocus();
+    return;
+  }
+  part_set_value(trial, text_of(value_), notify_);
+  trial.device.assign(text_of(device_));
+  for (int k = 0; k < 3; ++k) {
+    const std::string p = text_of(params_[k]);
+    trial.params[k] = p.empty() ? std::nullopt : std::optional<std::string>(p);
+    trial.show[k] = show_[k]->isChecked() ? 1 : 0;
+  }
+  const std::string t = text_of(template_);
+  trial.template_text = t.empty() ? std::nullopt : std::optional<std::string>(t);
+
+  const std::string file = text_of(model_file_);
+  const std::string old = part_.model_link && part_.model_link->file() ? *part_.model_link->file() : "";
+  if (file != old) {
+    if (file.empty()) {
+      trial.model_link = nullptr;  // the link itself is pruned on the next save
+    } else {
+      auto link = std::make_unique<LibraryLink>();
+      link->kind = kLinkLib;
+      link->scope = kLinkPart;
+      link->texts[0] = file;
+      trial.model_link = link.get();
+      s_.links.push_back(std::move(link));
+    }
+  }
+  part_ = std::move(trial);
+  mark_changed(s_, part_.owner);
+  QDialog::accept();
+}
+
+TitleBlockDialog::TitleBlockDialog(Schematic& s, QWidget* parent) : QDialog(parent), s_(s) {
+  setObjectName("EDIT_TITLEBLK_DLG");
+  setWindowTitle("Title Block");
+  const TitleBlock& t = s.page().title;
+  title1_ = line(this, "title1", t.title1.str(), 127);
+  title2_ = line(this, "title2", t.title2.str(), 127);
+  number_ = line(this, "number", t.number.str(), 31);
+  revision_ = line(this, "revision", t.revision.str(), 15);
+  drawn_by_ = line(this, "drawn_by", t.drawn_by.str(), 63);
+  auto* form = new QFormLayout;
+  form->addRow("Title:", title1_);
+  form->addRow("Description:", title2_);
+  form->addRow("Number:", number_);
+  form->addRow("Revision:", revision_);
+  form->addRow("Drawn by:", drawn_by_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(ok_cancel(this));
+}
+
+void TitleBlockDialog::accept() {
+  TitleBlock& t = s_.page().title;
+  t.title1.assign(text_of(title1_));
+  t.title2.assign(text_of(title2_));
+  t.number.assign(text_of(number_));
+  t.revision.assign(text_of(revision_));
+  t.drawn_by.assign(text_of(drawn_by_));
+  s_.modified = true;
+  QDialog::accept();
+}
+
+PageListDialog::PageListDialog(Schematic& s, Notify& notify, QWidget* parent)
+    : QDialog(parent), s_(s), notify_(notify) {
+  setObjectName("SHEET_SEL_DLG");
+  setWindowTitle("Pages");
+  list_ = new QListWidget(this);
+  auto* open = new QPushButton("&Open", this);
+  auto* del = new QPushButton("&Delete", this);
+  auto* close = new QPushButton("Cancel", this);
+  open->setDefault(true);
+  connect(open, &QPushButton::clicked, this, &QDialog::accept);
+  connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+  connect(del, &QPushButton::clicked, this, [this] { delete_chosen(); });
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(open);
+  buttons->addWidget(del);
+  buttons->addStretch(1);
+  buttons->addWidget(close);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(list_);
+  layout->addLayout(buttons);
+  fill();
+}
+
+void PageListDialog::fill() {
+  list_->clear();
+  for (int k = 0; k < s_.page_count(); ++k) {
+    const auto& title = s_.page_table.entries[k].title;
+    QString text = QString("Page %1").arg(k + 1);
+    const std::string t1 = s_.pages[k]->title.title1.str();
+    if (title && !title->empty()) text += ": " + q(*title);
+    else if (!t1.empty()) text += ": " + q(t1);
+    list_->addItem(text);
+  }
+  list_->setCurrentRow(s_.current_page());
+}
+
+int PageListDialog::chosen_page() const { return list_->currentRow(); }
+
+bool PageListDialog::delete_chosen() {
+  const int n = chosen_page();
+  if (n < 0) return false;
+  const bool deleted = page_delete(s_, n, notify_) == 1;
+  if (deleted) fill();
+  return deleted;
+}
+
+SubcktOptionsDialog::SubcktOptionsDialog(const std::string& name, const std::string& text, bool creating,
+                                         QWidget* parent)
+    : QDialog(parent) {
+  setObjectName("SUBCKT_OPTS_DLG");
+  setWindowTitle(creating ? "New SUBCKT Options" : "SUBCKT Options");
+  name_ = line(this, "name", name, 31);
+  text_ = new QPlainTextEdit(q(text), this);
+  text_->setObjectName("text");
+  auto* form = new QFormLayout;
+  form->addRow("Name:", name_);
+  form->addRow("Text:", text_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(ok_cancel(this));
+}
+
+std::string SubcktOptionsDialog::name() const { return text_of(name_); }
+std::string SubcktOptionsDialog::text() const {
+  return text_->toPlainText().left(static_cast<int>(kMaxParamText)).toLatin1().toStdString();
+}
+
+}  // namespace zephyrim

@@ -1,0 +1,80 @@
+#pragma once
+// The editor's small dialogs: part attributes, title block, page list and
+// subcircuit options. Each edits the model only when accepted and shows the
+// model's own messages when a value is refused.
+#include <QDialog>
+
+#include "common/notify.h"
+#include "schematic/schematic.h"
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+
+namespace zephyrim {
+
+class PartAttributesDialog : public QDialog {
+  Q_OBJECT
+ public:
+  PartAttributesDialog(Schematic& s, PartRecord& part, Notify& notify, QWidget* parent = nullptr);
+  void accept() override;
+
+ private:
+  Schematic& s_;
+  PartRecord& part_;
+  Notify& notify_;
+  QLineEdit* reference_;
+  QLineEdit* value_;
+  QLineEdit* device_;
+  QLineEdit* params_[3];
+  QCheckBox* show_[3];
+  QLineEdit* template_;
+  QLineEdit* model_file_;
+};
+
+class TitleBlockDialog : public QDialog {
+  Q_OBJECT
+ public:
+  TitleBlockDialog(Schematic& s, QWidget* parent = nullptr);
+  void accept() override;
+
+ private:
+  Schematic& s_;
+  QLineEdit* title1_;
+  QLineEdit* title2_;
+  QLineEdit* number_;
+  QLineEdit* revision_;
+  QLineEdit* drawn_by_;
+};
+
+// Lists the pages; Open makes the chosen one current, Delete asks first.
+class PageListDialog : public QDialog {
+  Q_OBJECT
+ public:
+  PageListDialog(Schematic& s, Notify& notify, QWidget* parent = nullptr);
+  int chosen_page() const;  // from 0
+  // Deletes the chosen page after the model's question; true when deleted.
+  bool delete_chosen();
+
+ private:
+  void fill();
+  Schematic& s_;
+  Notify& notify_;
+  QListWidget* list_;
+};
+
+class SubcktOptionsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  // creating: "New SUBCKT Options", else "SUBCKT Options" for an existing block.
+  SubcktOptionsDialog(const std::string& name, const std::string& text, bool creating, QWidget* parent = nullptr);
+  std::string name() const;
+  std::string text() const;
+
+ private:
+  QLineEdit* name_;
+  QPlainTextEdit* text_;
+};
+
+}  // namespace zephyrim
