@@ -1,6 +1,7 @@
 #include "editor/main_window.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "editing/subckt.h"
 #include "editor/command_table.h"
@@ -49,6 +51,9 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   busy_->setMargin(12);
   busy_->setAutoFillBackground(true);
   busy_->hide();
+  auto_save_timer_ = new QTimer(this);
+  connect(auto_save_timer_, &QTimer::timeout, this, &EditorMainWindow::auto_save);
+  set_auto_save(true, 15, false);
 
   ask_file_name = [this](bool save) {
     return save ? QFileDialog::getSaveFileName(this, "Save Schematic As", QString(), kFilter)
@@ -224,6 +229,7 @@ bool EditorMainWindow::open_file(const QString& path) {
   l.schematic->path = path.toStdString();
   session_->set_schematic(std::move(l.schematic));
   named_ = true;
+  set_auto_save(auto_save_on_, auto_save_minutes_, auto_save_run_);
   add_recent(path);
   schematic_replaced();
   return true;
@@ -292,6 +298,7 @@ void EditorMainWindow::run_command(int id) {
       e.set_schematic(schematic_new(QString::asprintf("Circuit%d.sch", ++new_count_).toStdString()));
       named_ = false;
       schematic_replaced();
+      set_auto_save(auto_save_on_, auto_save_minutes_, auto_save_run_);
       return;
     case kCmdOpen: {
       if (!offer_save()) return;
@@ -391,6 +398,28 @@ void EditorMainWindow::run_command(int id) {
   }
   sheet_->refresh();
   refresh_status();
+}
+
+void EditorMainWindow::set_auto_save(bool on, int minutes, bool before_run) {
+  auto_save_on_ = on;
+  auto_save_minutes_ = std::clamp(minutes, 0, 100);
+  auto_save_run_ = before_run;
+  auto_save_timer_->stop();
+  if (auto_save_on_ && auto_save_minutes_ > 0) auto_save_timer_->start(auto_save_minutes_ * 60 * 1000);
+}
+
+void EditorMainWindow::set_auto_save_interval_ms(int ms) {
+  if (auto_save_timer_->isActive()) auto_save_timer_->start(ms);
+}
+
+void EditorMainWindow::auto_save() {
+  // Only a schematic with a name of its own is saved behind the user's back.
+  if (!schematic().modified || !named_) return;
+  show_busy("AUTO SAVE IN PROGRESS...");
+  const int saved = schematic_save(schematic(), schematic().path, *notify_);
+  show_busy({});
+  if (saved == 0) schematic().modified = false;
+  update_caption();
 }
 
 void EditorMainWindow::edit_attributes(int index) {

@@ -16,6 +16,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QTimer;
 
 namespace zephyrim {
 
@@ -56,6 +57,13 @@ class EditorMainWindow : public QMainWindow {
   // Enters placement of the named library symbol (states 0, 11-14).
   bool place_symbol(const std::string& name, int state = kStatePlacePart);
 
+  // Auto-save: on, every `minutes` (capped at 100; 0 starts no timer), and
+  // before each simulation run. Restarts the timer.
+  void set_auto_save(bool on, int minutes, bool before_run);
+  // The timer's interval in milliseconds; tests shorten it.
+  void set_auto_save_interval_ms(int ms);
+  void auto_save();
+
   const std::vector<QString>& recent_files() const { return recent_; }
   void set_recent_files(std::vector<QString> files);
 
@@ -93,6 +101,10 @@ class EditorMainWindow : public QMainWindow {
   std::map<int, QAction*> actions_;
   std::vector<QString> recent_;
   PasteBuffer paste_;
+  QTimer* auto_save_timer_ = nullptr;
+  bool auto_save_on_ = true;
+  int auto_save_minutes_ = 15;
+  bool auto_save_run_ = false;
   bool named_ = false;
   int new_count_ = 0;
 

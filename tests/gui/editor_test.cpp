@@ -12,6 +12,7 @@
 #include "editor/dialogs.h"
 #include "editor/main_window.h"
 #include "editor/sheet_view.h"
+#include "schematic/schematic_file.h"
 
 using namespace zephyrim;
 
@@ -278,6 +279,23 @@ class EditorTest : public QObject {
     QCOMPARE(page().parts.size(), size_t(4));
     key(Qt::Key_Backspace, Qt::AltModifier);  // a paste is undone whole
     QCOMPARE(page().parts.size(), size_t(2));
+  }
+
+  void the_auto_save_timer_writes_the_file() {
+    const QString path = dir_.filePath("auto.sch");
+    place(Qt::Key_Insert, "R", {200, 96});
+    QVERIFY(w_->save_to(path));
+    const QDateTime first = QFileInfo(path).lastModified();
+    place(Qt::Key_Insert, "R", {200, 200});
+    QVERIFY(w_->schematic().modified);
+    w_->set_auto_save_interval_ms(20);
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->schematic().modified, 5000);
+    RecordingNotify n;
+    SchematicLoad l = schematic_load(path.toStdString(), n);
+    QVERIFY(l.schematic);
+    QCOMPARE(l.schematic->page().parts.size(), size_t(2));
+    QVERIFY(QFileInfo(path).lastModified() >= first);
+    w_->set_auto_save(false, 15, false);  // off: nothing more is written
   }
 
   void the_command_line_opens_one_file_and_warns_of_more() {
