@@ -117,8 +117,8 @@ constexpr EditorCommand kCommands[] = {
     {kCmdPlot, "&Simulation", "&Plot Data (Post-Processor)", "F11", "Start the waveform viewer", L},
     {kCmdBrowseOut, "&Simulation", "&Browse Output File (.out)", "F12", "Browse the simulator's output", L},
 
-    {kCmdCopySchematic, "&Tools/&Copy to Clipboard", "&Schematic", "", "Copy the page as a picture", L},
-    {kCmdCopyScreen, "&Tools/&Copy to Clipboard", "Screen &Bitmap", "", "Copy the window as a bitmap", L},
+    {kCmdCopySchematic, "&Tools/&Copy to Clipboard", "&Schematic", "", "Copy the page as a picture", B},
+    {kCmdCopyScreen, "&Tools/&Copy to Clipboard", "Screen &Bitmap", "", "Copy the window as a bitmap", B},
     {kCmdPictureWmf, "&Tools/Save to &Picture File/&Schematic", ".&wmf", "", "Save the page as a picture", L},
     {kCmdPictureEmf, "&Tools/Save to &Picture File/&Schematic", ".&emf", "", "Save the page as a picture", L},
     {kCmdPictureBmp, "&Tools/Save to &Picture File/&Schematic", ".&bmp", "", "Save the page as a bitmap", L},

@@ -9,12 +9,19 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QSvgGenerator>
 #include <QTimer>
 
 #include "editing/subckt.h"
 #include "editor/command_table.h"
 #include "editor/dialogs.h"
 #include "editor/sheet_view.h"
+#include "render/page_painter.h"
 #include "editor/symbol_chooser.h"
 #include "schematic/schematic_file.h"
 
@@ -385,6 +392,8 @@ void EditorMainWindow::run_command(int id) {
     case kCmdSubcktOpen:
     case kCmdSubcktClose:
     case kCmdSubcktOptions: subckt_command(id); break;
+    case kCmdCopySchematic: copy_to_clipboard(false); break;
+    case kCmdCopyScreen: copy_to_clipboard(true); break;
     case kCmdCut:
     case kCmdCopy:
     case kCmdPaste: clipboard_command(id); break;
@@ -509,6 +518,37 @@ void EditorMainWindow::clipboard_command(int id) {
   paste_place(s, paste_, {paste_.origin.x + 2 * kGridStep, paste_.origin.y + 2 * kGridStep}, session_->counters(),
               *notify_);
   session_->page_changed();
+}
+
+void EditorMainWindow::copy_to_clipboard(bool screen) {
+  auto* data = new QMimeData;
+  if (screen) {
+    data->setImageData(sheet_->viewport()->grab().toImage());
+  } else {
+    // The page as a picture: a bitmap at 100 % and, for programs that take it, SVG.
+    const Page& page = schematic().page();
+    const QRectF extent = page_extent(page);
+    QImage image(extent.size().toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+      QPainter p(&image);
+      p.setRenderHint(QPainter::Antialiasing);
+      draw_page(p, schematic(), page);
+    }
+    data->setImageData(image);
+    QBuffer svg_bytes;
+    svg_bytes.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&svg_bytes);
+    svg.setSize(extent.size().toSize());
+    svg.setViewBox(extent);
+    {
+      QPainter p(&svg);
+      draw_page(p, schematic(), page);
+    }
+    data->setData("image/svg+xml", svg_bytes.data());
+  }
+  QGuiApplication::clipboard()->setMimeData(data);
 }
 
 void EditorMainWindow::closeEvent(QCloseEvent* ev) {

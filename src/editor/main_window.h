@@ -88,6 +88,7 @@ class EditorMainWindow : public QMainWindow {
   void edit_attributes(int part_index);  // -1: the one selected part
   void subckt_command(int id);
   void clipboard_command(int id);
+  void copy_to_clipboard(bool screen);
   // The status pop-up over long work; an empty text hides it.
   void show_busy(const QString& text);
 

@@ -2,6 +2,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <QClipboard>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -296,6 +298,18 @@ class EditorTest : public QObject {
     QCOMPARE(l.schematic->page().parts.size(), size_t(2));
     QVERIFY(QFileInfo(path).lastModified() >= first);
     w_->set_auto_save(false, 15, false);  // off: nothing more is written
+  }
+
+  void the_page_is_copied_to_the_clipboard_as_pictures() {
+    place(Qt::Key_Insert, "R", {200, 96});
+    w_->run_command(kCmdCopySchematic);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(data && data->hasImage());
+    QCOMPARE(qvariant_cast<QImage>(data->imageData()).size(), QSize(1600, 1200));
+    QVERIFY(data->data("image/svg+xml").contains("<svg"));
+    w_->run_command(kCmdCopyScreen);
+    QCOMPARE(qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData()).size(),
+             w_->sheet()->viewport()->size());
   }
 
   void the_command_line_opens_one_file_and_warns_of_more() {
