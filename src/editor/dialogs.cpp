@@ -1,6 +1,12 @@
 #include "editor/dialogs.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -201,5 +207,135 @@ std::string SubcktOptionsDialog::name() const { return text_of(name_); }
 std::string SubcktOptionsDialog::text() const {
   return text_->toPlainText().left(static_cast<int>(kMaxParamText)).toLatin1().toStdString();
 }
+
+namespace {
+
+const char* const kLinkKinds[] = {".LIB", ".INC", "MDB"};
+
+}  // namespace
+
+LibraryLinksDialog::LibraryLinksDialog(Schematic& s, QWidget* parent) : QDialog(parent), s_(s) {
+  setObjectName("EDIT_LIBRARYLINKS_DLG");
+  setWindowTitle("Project Model Library Links");
+  table_ = new QTableWidget(0, 2, this);
+  table_->setHorizontalHeaderLabels({"File", "Kind"});
+  table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (const auto& l : s.links)
+    if (l->scope == kLinkProject) add_link(q(l->file().value_or("")), l->kind);
+  auto* add = new QPushButton("&Add", this);
+  auto* remove = new QPushButton("&Remove", this);
+  connect(add, &QPushButton::clicked, this, [this] { add_link("", kLinkLib); });
+  connect(remove, &QPushButton::clicked, this, [this] {
+    if (table_->currentRow() >= 0) table_->removeRow(table_->currentRow());
+  });
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(add);
+  buttons->addWidget(remove);
+  buttons->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(table_);
+  layout->addLayout(buttons);
+  layout->addWidget(ok_cancel(this));
+  resize(520, 300);
+}
+
+void LibraryLinksDialog::add_link(const QString& file, int kind) {
+  const int row = table_->rowCount();
+  table_->insertRow(row);
+  table_->setItem(row, 0, new QTableWidgetItem(file));
+  auto* combo = new QComboBox(table_);
+  for (const char* k : kLinkKinds) combo->addItem(k);
+  combo->setCurrentIndex(std::clamp(kind, 0, 2));
+  table_->setCellWidget(row, 1, combo);
+}
+
+void LibraryLinksDialog::accept() {
+  // Project links are replaced in the order shown; the automatic ones stay as they are.
+  std::vector<std::unique_ptr<LibraryLink>> links;
+  for (auto& l : s_.links)
+    if (l->scope != kLinkProject) links.push_back(std::move(l));
+  for (int r = 0; r < table_->rowCount(); ++r) {
+    const std::string file = table_->item(r, 0) ? table_->item(r, 0)->text().trimmed().toLatin1().toStdString() : "";
+    if (file.empty()) continue;
+    auto l = std::make_unique<LibraryLink>();
+    l->scope = kLinkProject;
+    l->kind = static_cast<QComboBox*>(table_->cellWidget(r, 1))->currentIndex();
+    l->texts[0] = file.substr(0, kMaxParamText);
+    links.push_back(std::move(l));
+  }
+  s_.links = std::move(links);
+  s_.modified = true;
+  QDialog::accept();
+}
+
+DrawingOptionsDialog::DrawingOptionsDialog(Schematic& s, QWidget* parent) : QDialog(parent), s_(s) {
+  setObjectName("DRAW_OPTS_DLG");
+  setWindowTitle("Drawing Options");
+  const PageSettings& g = s.page().settings;
+  border_ = new QComboBox(this);
+  border_->addItems({"None", "Ruler", "Box"});
+  border_->setCurrentIndex(std::clamp(g.border, 0, 2));
+  size_ = new QComboBox(this);
+  size_->addItems({"A/A4  11x8.5", "A portrait", "B/A3  17x11", "C/A2  22x17", "D/A1  34x22", "E/A0  44x34",
+                   "Legal 14x8.5", "B portrait"});
+  size_->setCurrentIndex(std::clamp(g.sheet_size, 0, 7));
+  scale_ = new QComboBox(this);
+  scale_->addItems({"x1", "x2"});
+  scale_->setCurrentIndex(g.scale == 2 ? 1 : 0);
+  grid_ = new QCheckBox("Show grid", this);
+  grid_->setChecked(g.show_grid != 0);
+  title_ = new QCheckBox("Show title block", this);
+  title_->setChecked(g.show_title != 0);
+  auto* form = new QFormLayout;
+  form->addRow("Border:", border_);
+  form->addRow("Sheet size:", size_);
+  form->addRow("Symbol scale:", scale_);
+  form->addRow(grid_);
+  form->addRow(title_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(ok_cancel(this));
+}
+
+void DrawingOptionsDialog::accept() {
+  PageSettings& g = s_.page().settings;
+  g.border = border_->currentIndex();
+  g.sheet_size = size_->currentIndex();
+  const int scale = scale_->currentIndex() + 1;
+  if (scale != g.scale) {
+    g.scale = scale;
+    // Parts take the new scale in their regions; their pins move with it.
+    for (auto& p : s_.page().parts) part_update_region(s_, *p);
+    mark_changed(s_, s_.page().top());
+  }
+  g.show_grid = grid_->isChecked() ? 1 : 0;
+  g.show_title = title_->isChecked() ? 1 : 0;
+  s_.modified = true;
+  QDialog::accept();
+}
+
+AutoSaveDialog::AutoSaveDialog(bool on, int minutes, bool before_run, QWidget* parent) : QDialog(parent) {
+  setObjectName("AUTOSAVE_DLG");
+  setWindowTitle("Auto Save");
+  on_ = new QCheckBox("Save automatically", this);
+  on_->setChecked(on);
+  minutes_ = new QSpinBox(this);
+  minutes_->setRange(0, 100);
+  minutes_->setSuffix(" min");
+  minutes_->setValue(std::clamp(minutes, 0, 100));
+  before_run_ = new QCheckBox("Save before each simulation run", this);
+  before_run_->setChecked(before_run);
+  auto* form = new QFormLayout;
+  form->addRow(on_);
+  form->addRow("Every:", minutes_);
+  form->addRow(before_run_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(ok_cancel(this));
+}
+
+bool AutoSaveDialog::on() const { return on_->isChecked(); }
+int AutoSaveDialog::minutes() const { return minutes_->value(); }
+bool AutoSaveDialog::before_run() const { return before_run_->isChecked(); }
 
 }  // namespace zephyrim

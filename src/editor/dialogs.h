@@ -8,6 +8,9 @@
 #include "schematic/schematic.h"
 
 class QCheckBox;
+class QComboBox;
+class QSpinBox;
+class QTableWidget;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -75,6 +78,51 @@ class SubcktOptionsDialog : public QDialog {
  private:
   QLineEdit* name_;
   QPlainTextEdit* text_;
+};
+
+// The project's library links: files added to every netlist as .LIB, .INC or
+// model-database links. Links made for symbols and parts are not shown.
+class LibraryLinksDialog : public QDialog {
+  Q_OBJECT
+ public:
+  LibraryLinksDialog(Schematic& s, QWidget* parent = nullptr);
+  void accept() override;
+  // Adds a row (the Add button's work, also for tests).
+  void add_link(const QString& file, int kind);
+
+ private:
+  Schematic& s_;
+  QTableWidget* table_;
+};
+
+// The page's drawing settings: border, grid, title block, sheet size, symbol scale.
+class DrawingOptionsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  DrawingOptionsDialog(Schematic& s, QWidget* parent = nullptr);
+  void accept() override;
+
+ private:
+  Schematic& s_;
+  QComboBox* border_;
+  QComboBox* size_;
+  QComboBox* scale_;
+  QCheckBox* grid_;
+  QCheckBox* title_;
+};
+
+class AutoSaveDialog : public QDialog {
+  Q_OBJECT
+ public:
+  AutoSaveDialog(bool on, int minutes, bool before_run, QWidget* parent = nullptr);
+  bool on() const;
+  int minutes() const;
+  bool before_run() const;
+
+ private:
+  QCheckBox* on_;
+  QSpinBox* minutes_;
+  QCheckBox* before_run_;
 };
 
 }  // namespace zephyrim

@@ -392,6 +392,21 @@ void EditorMainWindow::run_command(int id) {
     case kCmdSubcktOpen:
     case kCmdSubcktClose:
     case kCmdSubcktOptions: subckt_command(id); break;
+    case kCmdModelLinks: {
+      LibraryLinksDialog d(s, this);
+      d.exec();
+      break;
+    }
+    case kCmdDrawOptions: {
+      DrawingOptionsDialog d(s, this);
+      if (d.exec() == QDialog::Accepted) sheet_->page_changed();
+      break;
+    }
+    case kCmdAutoSave: {
+      AutoSaveDialog d(auto_save_on_, auto_save_minutes_, auto_save_run_, this);
+      if (d.exec() == QDialog::Accepted) set_auto_save(d.on(), d.minutes(), d.before_run());
+      break;
+    }
     case kCmdCopySchematic: copy_to_clipboard(false); break;
     case kCmdCopyScreen: copy_to_clipboard(true); break;
     case kCmdCut:

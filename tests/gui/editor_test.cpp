@@ -312,6 +312,25 @@ class EditorTest : public QObject {
              w_->sheet()->viewport()->size());
   }
 
+  void library_links_keep_the_automatic_ones() {
+    Schematic& s = w_->schematic();
+    auto automatic = std::make_unique<LibraryLink>();
+    automatic->scope = kLinkSymbol;
+    automatic->texts[0] = "models/q.lib";
+    s.links.push_back(std::move(automatic));
+    LibraryLinksDialog d(s);
+    d.add_link("project.inc", kLinkInc);
+    d.add_link("", kLinkLib);  // an empty row is dropped
+    d.accept();
+    QCOMPARE(s.links.size(), size_t(2));
+    QCOMPARE(s.links[0]->scope, int(kLinkSymbol));
+    QCOMPARE(s.links[1]->kind, int(kLinkInc));
+    QCOMPARE(*s.links[1]->file(), std::string("project.inc"));
+    LibraryLinksDialog again(s);  // shows the project link again
+    again.accept();
+    QCOMPARE(s.links.size(), size_t(2));
+  }
+
   void the_command_line_opens_one_file_and_warns_of_more() {
     w_->apply_command_line({"-zss", ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch", "extra.sch"});
     QCOMPARE(page().parts.size(), size_t(11));
