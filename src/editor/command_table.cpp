@@ -100,8 +100,8 @@ constexpr EditorCommand kCommands[] = {
     {kCmdRubberBand, "&Options", "&Rubberband wires", "", "Wires follow moved parts", B, true},
     {kCmdAutoSave, "&Options", "Auto &Save...", "", "Periodic saving",B},
     {0, "&Options", "", "", "", B},
-    {kCmdChooseFont, "&Options", "Choose &Font...", "", "Font of the schematic's texts", L},
-    {kCmdDefaultFont, "&Options", "&Default Font", "", "Back to the built-in font", L},
+    {kCmdChooseFont, "&Options", "Choose &Font...", "", "Font of the schematic's texts",B},
+    {kCmdDefaultFont, "&Options", "&Default Font", "", "Back to the built-in font",B},
 
     {kCmdSimSetup, "&Simulation", "&Setup...", "F8", "Analyses and options of the simulation", L},
     {kCmdOpenMis, "&Simulation", "Open User SPICE Commands File (.mis)", "Ctrl+F8", "Edit the user commands", L},

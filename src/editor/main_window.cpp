@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -392,6 +393,13 @@ void EditorMainWindow::run_command(int id) {
     case kCmdSubcktOpen:
     case kCmdSubcktClose:
     case kCmdSubcktOptions: subckt_command(id); break;
+    case kCmdChooseFont: {
+      bool ok = false;
+      const QFont f = QFontDialog::getFont(&ok, sheet_->text_font.value_or(font()), this, "Choose Font");
+      if (ok) sheet_->text_font = f;
+      break;
+    }
+    case kCmdDefaultFont: sheet_->text_font.reset(); break;
     case kCmdModelLinks: {
       LibraryLinksDialog d(s, this);
       d.exec();

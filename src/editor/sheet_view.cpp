@@ -150,6 +150,7 @@ void SheetView::paintEvent(QPaintEvent* e) {
   painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
   painter.scale(f, f);
   painter.setRenderHint(QPainter::Antialiasing, f >= 0.5);
+  if (text_font) painter.setFont(*text_font);  // the painters size it for each text
   const Schematic& s = session_.schematic();
   PageDrawOptions options;
   options.palette = &palette_;

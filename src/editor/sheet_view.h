@@ -2,6 +2,8 @@
 // The sheet window: draws the current page at the page's zoom, scrolls over
 // it and hands the mouse, in page coordinates, to the edit session.
 #include <QAbstractScrollArea>
+#include <QFont>
+#include <optional>
 
 #include "editing/edit_session.h"
 #include "render/page_painter.h"
@@ -30,6 +32,8 @@ class SheetView : public QAbstractScrollArea {
   void refresh();
 
   bool auto_pan = false;
+  // The face of the schematic's texts; absent: the built-in font.
+  std::optional<QFont> text_font;
 
  signals:
   void status_changed();
