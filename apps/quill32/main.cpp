@@ -1,5 +1,8 @@
 // QUILL32, the schematic editor.
 #include <QApplication>
+#include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "editor/main_window.h"
 
@@ -8,6 +11,10 @@ int main(int argc, char** argv) {
   zephyrim::use_c_locale_for_numbers();
   QApplication::setApplicationName("quill32");
   zephyrim::EditorMainWindow window;
+  window.load_config(QCoreApplication::applicationDirPath().toStdString(), [](const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::optional<std::string>(v) : std::nullopt;
+  });
   window.show();
   window.apply_command_line(QApplication::arguments().mid(1));
   return QApplication::exec();

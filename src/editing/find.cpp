@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <map>
+#include <optional>
 
 #include "common/text_format.h"
 #include "editing/edit_ops.h"
@@ -14,10 +15,10 @@ namespace zephyrim {
 namespace {
 
 std::string trimmed(const std::string& s) {
-  const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-  auto b = std::find_if_not(s.begin(), s.end(), blank);
-  auto e = std::find_if_not(s.rbegin(), std::string::reverse_iterator(b), blank).base();
-  return std::string(b, e);
+  static constexpr const char* kBlanks = " \t\r\n";
+  const size_t b = s.find_first_not_of(kBlanks);
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
 }
 
 std::string upper(std::string s) {

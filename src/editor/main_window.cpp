@@ -172,6 +172,64 @@ void EditorMainWindow::add_recent(const QString& path) {
   set_recent_files(std::move(files));
 }
 
+void EditorMainWindow::load_config(const std::string& program_dir, const EnvLookup& env) {
+  config_ = config_load(program_dir, env, *notify_);
+  config_loaded_ = true;
+  const EditorConfig& c = config_;
+  set_library_path(c.symbol_library_path + "/default.sym");
+  sheet_->auto_pan = c.auto_pan_mode != 0;
+  session_->auto_junction = c.auto_junction_mode != 0;
+  session_->rubber_band = c.rubber_band_mode != 0;
+  // A configured colour index replaces the built-in one of its kind.
+  auto pick = [](int configured, int32_t built_in) { return configured >= 0 ? configured : built_in; };
+  colors_ = ObjectColors{};
+  colors_.wire = pick(c.wire_color, colors_.wire);
+  colors_.symbol = pick(c.symbol_color, colors_.symbol);
+  colors_.junction = pick(c.junction_color, colors_.junction);
+  colors_.label = pick(c.label_color, colors_.label);
+  colors_.text = pick(c.text_color, colors_.text);
+  schematic().colors = colors_;
+  if (!c.builtin_font()) {
+    QFont f(QString::fromStdString(c.last_font_name));
+    if (c.last_font_options) f.setItalic((*c.last_font_options)[0] != 0);
+    sheet_->text_font = f;
+  } else {
+    sheet_->text_font.reset();
+  }
+  std::vector<QString> recent;
+  for (const std::string& f : c.recent_files) recent.push_back(QString::fromStdString(f));
+  set_recent_files(std::move(recent));
+  set_auto_save(c.auto_save_mode != 0, auto_save_interval_minutes(c), c.auto_save_run != 0);
+  refresh_checks();
+}
+
+bool EditorMainWindow::save_config() {
+  EditorConfig& c = config_;
+  c.auto_pan_mode = sheet_->auto_pan ? 1 : 0;
+  c.auto_junction_mode = session_->auto_junction ? 1 : 0;
+  c.rubber_band_mode = session_->rubber_band ? 1 : 0;
+  if (sheet_->text_font) {
+    const QFont& f = *sheet_->text_font;
+    c.last_font_name = f.family().toStdString();
+    c.last_font_size = FontSize{f.pixelSize() > 0 ? f.pixelSize() : f.pointSize(), 0, 0, 0, f.weight()};
+    c.last_font_options = FontOptions{f.italic() ? 1 : 0, f.underline() ? 1 : 0, f.strikeOut() ? 1 : 0, 0, 0, 0, 0, 0};
+  } else {
+    c.last_font_name = kDefaultFontName;
+  }
+  c.auto_save_mode = auto_save_on_ ? 1 : 0;
+  c.auto_save_timer = auto_save_minutes_;
+  c.auto_save_run = auto_save_run_ ? 1 : 0;
+  c.recent_files.clear();
+  for (const QString& f : recent_) c.recent_files.push_back(f.toStdString());
+  const QFileInfo file(QString::fromStdString(schematic().path));
+  c.last_path = file.absolutePath().toStdString();
+  c.last_file = file.absoluteFilePath().toStdString();
+  c.last_title = schematic().pages.front()->title.title1.str();
+  if (config_save(c, c.ini_path)) return true;
+  notify_->error(kCannotWriteIni);
+  return false;
+}
+
 void EditorMainWindow::set_library_path(const std::string& path) {
   library_path_ = path;
   library_.reset();
@@ -231,7 +289,7 @@ void EditorMainWindow::show_busy(const QString& text) {
 
 bool EditorMainWindow::open_file(const QString& path) {
   show_busy("Loading " + QFileInfo(path).fileName() + "...");
-  SchematicLoad l = schematic_load(path.toStdString(), *notify_, true);
+  SchematicLoad l = schematic_load(path.toStdString(), *notify_, true, colors_);
   show_busy({});
   if (!l.schematic) return false;
   l.schematic->path = path.toStdString();
@@ -304,6 +362,7 @@ void EditorMainWindow::run_command(int id) {
     case kCmdNew:
       if (!offer_save()) return;
       e.set_schematic(schematic_new(QString::asprintf("Circuit%d.sch", ++new_count_).toStdString()));
+      schematic().colors = colors_;
       named_ = false;
       schematic_replaced();
       set_auto_save(auto_save_on_, auto_save_minutes_, auto_save_run_);
@@ -579,6 +638,8 @@ void EditorMainWindow::closeEvent(QCloseEvent* ev) {
     ev->ignore();
     return;
   }
+  auto_save_timer_->stop();
+  if (config_loaded_) save_config();
   ev->accept();
 }
 

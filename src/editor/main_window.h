@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "editing/edit_session.h"
+#include "editing/editor_config.h"
 #include "editing/paste_buffer.h"
 #include "platform/qt/qt_notify.h"
 #include "schematic/schematic.h"
@@ -51,6 +52,13 @@ class EditorMainWindow : public QMainWindow {
   bool save_to(const QString& path);
   // Offers to save a modified schematic: false when the user cancelled.
   bool offer_save();
+
+  // Reads ZEPHYRIM.INI (found from the program's folder and the environment)
+  // and takes its settings; from then on closing the window writes it back.
+  void load_config(const std::string& program_dir, const EnvLookup& env);
+  const EditorConfig& config() const { return config_; }
+  // Writes the settings back; false when the file could not be written.
+  bool save_config();
 
   // The symbol library parts are chosen from; opened when first needed.
   void set_library_path(const std::string& path);
@@ -101,6 +109,9 @@ class EditorMainWindow : public QMainWindow {
   QLabel* busy_ = nullptr;
   std::map<int, QAction*> actions_;
   std::vector<QString> recent_;
+  EditorConfig config_;
+  bool config_loaded_ = false;
+  ObjectColors colors_;
   PasteBuffer paste_;
   QTimer* auto_save_timer_ = nullptr;
   bool auto_save_on_ = true;

@@ -331,6 +331,32 @@ class EditorTest : public QObject {
     QCOMPARE(s.links.size(), size_t(2));
   }
 
+  void the_configuration_is_read_at_start_and_written_at_exit() {
+    const QString ini = dir_.filePath("ZEPHYRIM.INI");
+    QFile f(ini);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[Tracery]\nRecentFile1=/data/run.raw\n\n[Schematic]\nAutoJunctionMode=0\nWireColor=12\n"
+            "RecentFile1=/work/old.sch\n");
+    f.close();
+    w_->load_config(dir_.path().toStdString(), [](const char*) { return std::optional<std::string>(); });
+    QVERIFY(!w_->session().auto_junction);
+    QCOMPARE(w_->recent_files().front(), QString("/work/old.sch"));
+    QCOMPARE(w_->action(kCmdRecent1)->isVisible(), true);
+    place(Qt::Key_Insert, "R", {200, 96});
+    QVERIFY(w_->save_to(dir_.filePath("cfg.sch")));
+    w_->run_command(kCmdAutoJunction);  // back on
+    QVERIFY(w_->close());
+
+    IniFile written = IniFile::load(ini.toStdString());
+    QCOMPARE(written.get_string("Tracery", "RecentFile1", ""), std::string("/data/run.raw"));
+    QCOMPARE(written.get_int("Schematic", "AutoJunctionMode", -1), 1);
+    QCOMPARE(written.get_int("Schematic", "WireColor", -1), 12);  // not written, kept
+    QCOMPARE(written.get_string("Schematic", "RecentFile1", ""),
+             QFileInfo(dir_.filePath("cfg.sch")).absoluteFilePath().toStdString());
+    QCOMPARE(written.get_string("Schematic", "RecentFile2", ""), std::string("/work/old.sch"));
+    QCOMPARE(written.get_string("JobStatus", "WorkType", ""), std::string("0"));
+  }
+
   void the_command_line_opens_one_file_and_warns_of_more() {
     w_->apply_command_line({"-zss", ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch", "extra.sch"});
     QCOMPARE(page().parts.size(), size_t(11));
