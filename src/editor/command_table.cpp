@@ -55,7 +55,7 @@ constexpr EditorCommand kCommands[] = {
     {kCmdEnable, "&Edit", "&Enable", "Ctrl+E", "Enable the selected objects", B},
     {kCmdEnableAll, "&Edit", "Enable A&ll", "Ctrl+Shift+E", "Enable every object of the page", B},
     {0, "&Edit", "", "", "", B},
-    {kCmdFind, "&Edit", "F&ind...", "Ctrl+F", "Find parts, labels, texts, subcircuits or nodes", L},
+    {kCmdFind, "&Edit", "F&ind...", "Ctrl+F", "Find parts, labels, texts, subcircuits or nodes",B},
     {kCmdTitleBlock, "&Edit", "&Title Block...", "", "Edit the page's title block", B},
 
     {kCmdZoomIn, "&View", "Zoom &In", "+", "Zoom in", B},

@@ -338,4 +338,39 @@ bool AutoSaveDialog::on() const { return on_->isChecked(); }
 int AutoSaveDialog::minutes() const { return minutes_->value(); }
 bool AutoSaveDialog::before_run() const { return before_run_->isChecked(); }
 
+FindDialog::FindDialog(const FindOptions& last, QWidget* parent) : QDialog(parent) {
+  setObjectName("FIND_OPTS_DLG");
+  setWindowTitle("Find");
+  kind_ = new QComboBox(this);
+  kind_->setObjectName("kind");
+  kind_->addItems({"Parts", "Labels", "Text", "Subcircuits", "Node numbers"});
+  kind_->setCurrentIndex(static_cast<int>(last.kind));
+  what_ = line(this, "what", last.what, 255);
+  whole_ = new QCheckBox("Whole name", this);
+  whole_->setChecked(last.whole);
+  values_ = new QCheckBox("Part values too", this);
+  values_->setChecked(last.part_values);
+  all_pages_ = new QCheckBox("All pages", this);
+  all_pages_->setChecked(last.all_pages);
+  auto* form = new QFormLayout;
+  form->addRow("Find:", kind_);
+  form->addRow("Text:", what_);
+  form->addRow(whole_);
+  form->addRow(values_);
+  form->addRow(all_pages_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(ok_cancel(this));
+}
+
+FindOptions FindDialog::options() const {
+  FindOptions o;
+  o.kind = static_cast<FindKind>(kind_->currentIndex());
+  o.what = text_of(what_);
+  o.whole = whole_->isChecked();
+  o.part_values = values_->isChecked();
+  o.all_pages = all_pages_->isChecked();
+  return o;
+}
+
 }  // namespace zephyrim

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include "common/notify.h"
+#include "editing/find.h"
 #include "schematic/schematic.h"
 
 class QCheckBox;
@@ -109,6 +110,20 @@ class DrawingOptionsDialog : public QDialog {
   QComboBox* scale_;
   QCheckBox* grid_;
   QCheckBox* title_;
+};
+
+class FindDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit FindDialog(const FindOptions& last, QWidget* parent = nullptr);
+  FindOptions options() const;
+
+ private:
+  QComboBox* kind_;
+  QLineEdit* what_;
+  QCheckBox* whole_;
+  QCheckBox* values_;
+  QCheckBox* all_pages_;
 };
 
 class AutoSaveDialog : public QDialog {

@@ -459,6 +459,7 @@ void EditorMainWindow::run_command(int id) {
       break;
     }
     case kCmdDefaultFont: sheet_->text_font.reset(); break;
+    case kCmdFind: find(); break;
     case kCmdModelLinks: {
       LibraryLinksDialog d(s, this);
       d.exec();
@@ -631,6 +632,19 @@ void EditorMainWindow::copy_to_clipboard(bool screen) {
     data->setData("image/svg+xml", svg_bytes.data());
   }
   QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void EditorMainWindow::find() {
+  FindDialog d(last_find_, this);
+  if (d.exec() != QDialog::Accepted) return;
+  last_find_ = d.options();
+  const FindResult r = schematic_find(schematic(), last_find_, *notify_);
+  // Show the first hit of the current page in the middle of the window.
+  for (const FindHit& h : r.hits)
+    if (h.page == schematic().current_page()) {
+      sheet_->centre_on({h.x, h.y});
+      break;
+    }
 }
 
 void EditorMainWindow::closeEvent(QCloseEvent* ev) {

@@ -9,6 +9,7 @@
 
 #include "editing/edit_session.h"
 #include "editing/editor_config.h"
+#include "editing/find.h"
 #include "editing/paste_buffer.h"
 #include "platform/qt/qt_notify.h"
 #include "schematic/schematic.h"
@@ -97,6 +98,7 @@ class EditorMainWindow : public QMainWindow {
   void subckt_command(int id);
   void clipboard_command(int id);
   void copy_to_clipboard(bool screen);
+  void find();
   // The status pop-up over long work; an empty text hides it.
   void show_busy(const QString& text);
 
@@ -113,6 +115,7 @@ class EditorMainWindow : public QMainWindow {
   bool config_loaded_ = false;
   ObjectColors colors_;
   PasteBuffer paste_;
+  FindOptions last_find_;
   QTimer* auto_save_timer_ = nullptr;
   bool auto_save_on_ = true;
   int auto_save_minutes_ = 15;

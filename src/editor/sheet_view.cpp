@@ -133,6 +133,13 @@ void SheetView::zoom_to(const Region& r) {
   viewport()->update();
 }
 
+void SheetView::centre_on(Point p) {
+  const double f = factor();
+  horizontalScrollBar()->setValue(static_cast<int>(p.x * f - viewport()->width() / 2.0));
+  verticalScrollBar()->setValue(static_cast<int>(p.y * f - viewport()->height() / 2.0));
+  viewport()->update();
+}
+
 void SheetView::resizeEvent(QResizeEvent* e) {
   QAbstractScrollArea::resizeEvent(e);
   update_scrollbars();

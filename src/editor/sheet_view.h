@@ -27,6 +27,8 @@ class SheetView : public QAbstractScrollArea {
   void set_zoom(int zoom_code);
   // Zooms so that the page area fills the window, at the nearest zoom step.
   void zoom_to(const Region& area);
+  // Scrolls so that the page point is in the middle of the window.
+  void centre_on(Point p);
   // After a page change or a load: scroll position and zoom from the page.
   void page_changed();
   void refresh();

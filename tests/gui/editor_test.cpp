@@ -357,6 +357,19 @@ class EditorTest : public QObject {
     QCOMPARE(written.get_string("JobStatus", "WorkType", ""), std::string("0"));
   }
 
+  void find_selects_what_it_finds() {
+    QVERIFY(w_->open_file(ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch"));
+    on_dialog<FindDialog>([](FindDialog& d) {
+      set(d, "what", "RE");
+      d.accept();
+    });
+    key(Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(notify_.last().rfind("Part RE found at [", 0) == 0);
+    int selected = 0;
+    for (const auto& p : page().parts) selected += p->selected;
+    QCOMPARE(selected, 1);
+  }
+
   void the_command_line_opens_one_file_and_warns_of_more() {
     w_->apply_command_line({"-zss", ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch", "extra.sch"});
     QCOMPARE(page().parts.size(), size_t(11));
