@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <bit>
 #include <climits>
 
 #include "common/text_format.h"
@@ -120,6 +121,55 @@ bool subckt_close(Schematic& s, Notify& notify) {
     subckt_update_origin(s, b);
   }
   return true;
+}
+
+std::vector<SubcktParam> subckt_params(const BlockRecord& block) {
+  std::vector<SubcktParam> out;
+  for (const BlockPin& p : block.pins)
+    out.push_back({p.name.str(), std::bit_cast<float>(p.word16), p.text.value_or("")});
+  return out;
+}
+
+bool subckt_set_params(Schematic& s, BlockRecord& block, const std::vector<SubcktParam>& params, Notify& notify) {
+  if (params.size() > kMaxSubcktParams) {
+    notify.error("Exceeds maximum number of allowed parameters");
+    return false;
+  }
+  std::vector<BlockPin> pins;
+  for (const SubcktParam& p : params) {
+    BlockPin pin;
+    pin.name.assign(p.name);
+    pin.word16 = std::bit_cast<uint32_t>(static_cast<float>(p.value));
+    if (!p.comment.empty()) pin.text = p.comment.substr(0, kMaxParamText);
+    pins.push_back(pin);
+  }
+  block.pins = std::move(pins);
+  mark_changed(s, &block);
+  return true;
+}
+
+std::vector<PartRecord*> subckt_io_pins(Schematic& s, const BlockRecord* block) {
+  std::vector<PartRecord*> out;
+  for (auto& p : s.page().parts)
+    if (p->owner == block && p->symbol && p->symbol->kind == kSymbolIoPin) out.push_back(p.get());
+  return out;
+}
+
+void subckt_order_pins(Schematic& s, const BlockRecord* block, const std::vector<PartRecord*>& order) {
+  auto& parts = s.page().parts;
+  std::vector<size_t> slots;  // the pins' places in the list stay; which pin stands in each changes
+  for (size_t i = 0; i < parts.size(); ++i)
+    if (parts[i]->owner == block && parts[i]->symbol && parts[i]->symbol->kind == kSymbolIoPin) slots.push_back(i);
+  std::vector<PartRecord*> now, wanted = order;
+  for (size_t i : slots) now.push_back(parts[i].get());
+  std::sort(now.begin(), now.end());
+  std::sort(wanted.begin(), wanted.end());
+  if (now != wanted) return;  // not the block's pins: nothing changes
+  std::vector<std::unique_ptr<PartRecord>> taken;
+  for (size_t i : slots) taken.push_back(std::move(parts[i]));
+  for (size_t k = 0; k < slots.size(); ++k)
+    parts[slots[k]] = std::move(*std::find_if(taken.begin(), taken.end(), [&](const auto& p) { return p.get() == order[k]; }));
+  mark_changed(s, const_cast<BlockRecord*>(block));
 }
 
 }  // namespace zephyrim

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "common/text_format.h"
+#include "editing/subckt.h"
 
 namespace zephyrim {
 
@@ -198,9 +199,104 @@ SubcktOptionsDialog::SubcktOptionsDialog(const std::string& name, const std::str
   auto* form = new QFormLayout;
   form->addRow("Name:", name_);
   form->addRow("Text:", text_);
+  extra_ = new QHBoxLayout;
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
+  layout->addLayout(extra_);
   layout->addWidget(ok_cancel(this));
+}
+
+void SubcktOptionsDialog::add_button(const QString& text, std::function<void()> action) {
+  auto* b = new QPushButton(text, this);
+  connect(b, &QPushButton::clicked, this, std::move(action));
+  extra_->addWidget(b);
+}
+
+SubcktParamsDialog::SubcktParamsDialog(Schematic& s, BlockRecord& block, Notify& notify, QWidget* parent)
+    : QDialog(parent), s_(s), block_(block), notify_(notify) {
+  setObjectName("SUBCKT_PARAM_DLG");
+  setWindowTitle(q(strprintf("SUBCKT %s Parameters", block.name.str().c_str())));
+  table_ = new QTableWidget(0, 3, this);
+  table_->setHorizontalHeaderLabels({"Name", "Default", "Comment"});
+  table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+  for (const SubcktParam& p : subckt_params(block)) add_row(q(p.name), p.value, q(p.comment));
+  auto* add = new QPushButton("&Add", this);
+  auto* remove = new QPushButton("&Remove", this);
+  connect(add, &QPushButton::clicked, this, [this] { add_row("", 0, ""); });
+  connect(remove, &QPushButton::clicked, this, [this] {
+    if (table_->currentRow() >= 0) table_->removeRow(table_->currentRow());
+  });
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(add);
+  buttons->addWidget(remove);
+  buttons->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(table_);
+  layout->addLayout(buttons);
+  layout->addWidget(ok_cancel(this));
+  resize(520, 300);
+}
+
+void SubcktParamsDialog::add_row(const QString& name, double value, const QString& comment) {
+  const int r = table_->rowCount();
+  table_->insertRow(r);
+  table_->setItem(r, 0, new QTableWidgetItem(name.left(7)));
+  table_->setItem(r, 1, new QTableWidgetItem(QString::number(value, 'g', 7)));
+  table_->setItem(r, 2, new QTableWidgetItem(comment));
+}
+
+void SubcktParamsDialog::accept() {
+  std::vector<SubcktParam> params;
+  auto cell = [&](int r, int c) { return table_->item(r, c) ? table_->item(r, c)->text().trimmed() : QString(); };
+  for (int r = 0; r < table_->rowCount(); ++r) {
+    const QString name = cell(r, 0);
+    if (name.isEmpty()) continue;
+    bool ok = false;
+    const double v = cell(r, 1).toDouble(&ok);
+    params.push_back({name.left(7).toLatin1().toStdString(), ok ? v : 0.0, cell(r, 2).toLatin1().toStdString()});
+  }
+  if (!subckt_set_params(s_, block_, params, notify_)) return;
+  QDialog::accept();
+}
+
+SubcktPinsDialog::SubcktPinsDialog(Schematic& s, BlockRecord& block, QWidget* parent)
+    : QDialog(parent), s_(s), block_(block) {
+  setObjectName("SUBCKT_PINS_DLG");
+  setWindowTitle(q(strprintf("SUBCKT %s Pins", block.name.str().c_str())));
+  list_ = new QListWidget(this);
+  for (PartRecord* p : subckt_io_pins(s, &block)) {
+    auto* item = new QListWidgetItem(q(p->value.empty() ? p->reference.str() : p->value.str()), list_);
+    item->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(p)));
+  }
+  if (list_->count() > 0) list_->setCurrentRow(0);
+  auto* up = new QPushButton("Move &Up", this);
+  auto* down = new QPushButton("Move &Down", this);
+  connect(up, &QPushButton::clicked, this, [this] { move_current(-1); });
+  connect(down, &QPushButton::clicked, this, [this] { move_current(1); });
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(up);
+  buttons->addWidget(down);
+  buttons->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(list_);
+  layout->addLayout(buttons);
+  layout->addWidget(ok_cancel(this));
+}
+
+void SubcktPinsDialog::move_current(int by) {
+  const int r = list_->currentRow(), to = r + by;
+  if (r < 0 || to < 0 || to >= list_->count()) return;
+  QListWidgetItem* item = list_->takeItem(r);
+  list_->insertItem(to, item);
+  list_->setCurrentRow(to);
+}
+
+void SubcktPinsDialog::accept() {
+  std::vector<PartRecord*> order;
+  for (int i = 0; i < list_->count(); ++i)
+    order.push_back(static_cast<PartRecord*>(list_->item(i)->data(Qt::UserRole).value<void*>()));
+  subckt_order_pins(s_, &block_, order);
+  QDialog::accept();
 }
 
 std::string SubcktOptionsDialog::name() const { return text_of(name_); }

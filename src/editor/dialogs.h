@@ -3,6 +3,7 @@
 // subcircuit options. Each edits the model only when accepted and shows the
 // model's own messages when a value is refused.
 #include <QDialog>
+#include <functional>
 
 #include "common/notify.h"
 #include "editing/find.h"
@@ -12,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QSpinBox;
 class QTableWidget;
+class QHBoxLayout;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -75,10 +77,43 @@ class SubcktOptionsDialog : public QDialog {
   SubcktOptionsDialog(const std::string& name, const std::string& text, bool creating, QWidget* parent = nullptr);
   std::string name() const;
   std::string text() const;
+  // Buttons that open the block's parameter and pin dialogs.
+  void add_button(const QString& text, std::function<void()> action);
 
  private:
   QLineEdit* name_;
   QPlainTextEdit* text_;
+  QHBoxLayout* extra_;
+};
+
+// A block's parameters: name, default value and comment per row.
+class SubcktParamsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  SubcktParamsDialog(Schematic& s, BlockRecord& block, Notify& notify, QWidget* parent = nullptr);
+  void accept() override;
+  void add_row(const QString& name, double value, const QString& comment);
+
+ private:
+  Schematic& s_;
+  BlockRecord& block_;
+  Notify& notify_;
+  QTableWidget* table_;
+};
+
+// The order of a block's I/O pins, which is the order of its subcircuit's ports.
+class SubcktPinsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  SubcktPinsDialog(Schematic& s, BlockRecord& block, QWidget* parent = nullptr);
+  void accept() override;
+  void move_current(int by);  // up (-1) or down (+1)
+  QListWidget* list() const { return list_; }
+
+ private:
+  Schematic& s_;
+  BlockRecord& block_;
+  QListWidget* list_;
 };
 
 // The project's library links: files added to every netlist as .LIB, .INC or

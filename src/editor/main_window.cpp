@@ -563,6 +563,14 @@ void EditorMainWindow::subckt_command(int id) {
       BlockRecord* b = page.edit_block != page.top() ? page.edit_block : subckt_selected(s, *notify_);
       if (!b) return;
       SubcktOptionsDialog d(b->name.str(), b->text.value_or(""), false, this);
+      d.add_button("&Parameters...", [&] {
+        SubcktParamsDialog p(s, *b, *notify_, &d);
+        p.exec();
+      });
+      d.add_button("P&ins...", [&] {
+        SubcktPinsDialog p(s, *b, &d);
+        p.exec();
+      });
       if (d.exec() != QDialog::Accepted) return;
       if (!subckt_name_valid(d.name())) {
         notify_->error("Invalid SUBCKT name");

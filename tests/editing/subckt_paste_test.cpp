@@ -69,6 +69,44 @@ TEST(Subcircuits, MadeFromTheSelectionOpenedAndClosed) {
   EXPECT_EQ(t.page().blocks.size(), 2u);
 }
 
+TEST(Subcircuits, ParametersAndPinOrder) {
+  Sheet t;
+  BlockRecord* b = block_new(*t.s);
+  b->name.assign("AMP");
+  std::vector<SubcktParam> params{{"GAIN", 2.5, "voltage gain"}, {"RIN", 1e6, ""}};
+  ASSERT_TRUE(subckt_set_params(*t.s, *b, params, t.notify));
+  const auto back = subckt_params(*b);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].name, "GAIN");
+  EXPECT_DOUBLE_EQ(back[0].value, 2.5);
+  EXPECT_EQ(back[0].comment, "voltage gain");
+  EXPECT_EQ(back[1].comment, "");
+  EXPECT_FALSE(subckt_set_params(*t.s, *b, std::vector<SubcktParam>(kMaxSubcktParams + 1), t.notify));
+  EXPECT_EQ(t.notify.last(), "Exceeds maximum number of allowed parameters");
+  EXPECT_EQ(b->pins.size(), 2u);
+
+  auto pin = std::make_unique<SymbolRecord>();
+  pin->name.assign("PINOUT");
+  pin->kind = kSymbolIoPin;
+  pin->region = {-8, -8, 8, 8};
+  pin->draws.resize(1);
+  pin->pins = {SymbolPin{1, 0, 0, 8, -1, {}, {}}};
+  const SymbolRecord* io = t.s->symbols.entries[symtab_add(*t.s, "PINOUT", std::move(pin), kOriginLibrary, t.notify)]
+                               .definition.get();
+  t.page().edit_block = b;
+  PartRecord* in = t.part({96, 96});
+  PartRecord* r = place_part(*t.s, t.res, {200, 96}, t.counters, false);
+  PartRecord* a = place_part(*t.s, io, {96, 200}, t.counters, false);
+  PartRecord* z = place_part(*t.s, io, {96, 300}, t.counters, false);
+  (void)in;
+  EXPECT_EQ(subckt_io_pins(*t.s, b), (std::vector<PartRecord*>{a, z}));
+  subckt_order_pins(*t.s, b, {z, a});
+  EXPECT_EQ(subckt_io_pins(*t.s, b), (std::vector<PartRecord*>{z, a}));
+  EXPECT_EQ(t.page().parts[1].get(), r);  // other parts keep their places
+  subckt_order_pins(*t.s, b, {z, r});  // not the block's pins: refused
+  EXPECT_EQ(subckt_io_pins(*t.s, b), (std::vector<PartRecord*>{z, a}));
+}
+
 TEST(PasteBuffer, CopiesTravelWithTheirSymbolsLabelsAndBlocks) {
   Sheet t;
   PartRecord* r1 = t.part({100, 100});

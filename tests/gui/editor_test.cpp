@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QClipboard>
 #include <QMimeData>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,6 +12,7 @@
 
 #include "editing/edit_ops.h"
 #include "editor/command_table.h"
+#include "editing/subckt.h"
 #include "editor/dialogs.h"
 #include "editor/main_window.h"
 #include "editor/sheet_view.h"
@@ -368,6 +370,26 @@ class EditorTest : public QObject {
     int selected = 0;
     for (const auto& p : page().parts) selected += p->selected;
     QCOMPARE(selected, 1);
+  }
+
+  void block_parameters_and_pin_order_are_edited() {
+    QVERIFY(w_->open_file(ZEPHYRIM_SOURCE_DIR "/examples/opamp_two_page.sch"));
+    w_->run_command(kCmdPageNext);
+    BlockRecord& block = *page().blocks.at(1);
+    SubcktParamsDialog params(w_->schematic(), block, notify_);
+    params.add_row("GAIN", 100e3, "open-loop gain");
+    params.accept();
+    QCOMPARE(subckt_params(block).back().name, std::string("GAIN"));
+    const auto pins = subckt_io_pins(w_->schematic(), &block);
+    QVERIFY(pins.size() >= 2);
+    SubcktPinsDialog order(w_->schematic(), block);
+    order.list()->setCurrentRow(0);
+    order.move_current(1);
+    order.accept();
+    const auto after = subckt_io_pins(w_->schematic(), &block);
+    QCOMPARE(after[0], pins[1]);
+    QCOMPARE(after[1], pins[0]);
+    QVERIFY(w_->schematic().modified);
   }
 
   void the_command_line_opens_one_file_and_warns_of_more() {
