@@ -19,7 +19,7 @@ void for_each_owner(Page& page, F&& f) {
   for (auto& r : page.wires) f(r->owner, r->selected);
   for (auto& r : page.junctions) f(r->owner, r->selected);
   for (auto& r : page.labels) f(r->owner, r->selected);
-  for (auto& r : page.texts) f(r->owner, r->selected);
+  for (auto& r : page.texts) f(r->owner, r->selected);  // the flag by reference
 }
 
 }  // namespace
@@ -120,6 +120,24 @@ bool subckt_close(Schematic& s, Notify& notify) {
   } else {
     subckt_update_origin(s, b);
   }
+  return true;
+}
+
+bool subckt_delete(Schematic& s, BlockRecord* block, Notify& notify) {
+  Page& page = s.page();
+  if (!block || block == page.top()) return false;
+  if (notify.question(strprintf("Are you sure you want to delete subcircuit %s?", block->name.str().c_str()),
+                      QuestionKind::YesNo) != 1)
+    return false;
+  select_none(page);
+  for_each_owner(page, [&](BlockRecord*& owner, int32_t& selected) {
+    if (owner == block) selected = 1;
+  });
+  RecordingNotify quiet;  // an empty block has nothing to delete but itself
+  delete_selected(s, quiet);
+  if (page.edit_block == block) page.edit_block = page.top();
+  block_delete(s, block);
+  mark_changed(s, page.top());
   return true;
 }
 

@@ -50,6 +50,10 @@ std::vector<PartRecord*> subckt_io_pins(Schematic& s, const BlockRecord* block);
 // leaving every other part where it is.
 void subckt_order_pins(Schematic& s, const BlockRecord* block, const std::vector<PartRecord*>& order);
 
+// Deletes a block with everything in it after "Are you sure you want to delete
+// subcircuit %s?". True when deleted.
+bool subckt_delete(Schematic& s, BlockRecord* block, Notify& notify);
+
 // The page's block of that name, or null.
 BlockRecord* subckt_find(Schematic& s, const std::string& name);
 

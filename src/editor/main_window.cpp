@@ -405,7 +405,18 @@ void EditorMainWindow::run_command(int id) {
     case kCmdUndo: e.undo(); break;
     case kCmdMove: e.begin_move(e.rubber_band); break;
     case kCmdMoveOnly: e.begin_move(false); break;
-    case kCmdDelete: e.delete_selection(); break;
+    case kCmdDelete:
+      // In subcircuit mode a selected block goes as a whole, after a question.
+      if (e.select_mode() == kSelectSubckt && selection_count(s.page()) > 0) {
+        RecordingNotify quiet;
+        if (BlockRecord* b = subckt_selected(s, quiet)) {
+          undo_snapshot(e.undo_record(), s);
+          if (subckt_delete(s, b, *notify_)) e.page_changed();
+          break;
+        }
+      }
+      e.delete_selection();
+      break;
     case kCmdRotate: e.orient(kStepRotate); break;
     case kCmdMirror: e.orient(kStepMirror); break;
     case kCmdFlip: e.orient(kStepFlip); break;

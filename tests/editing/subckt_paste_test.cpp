@@ -107,6 +107,23 @@ TEST(Subcircuits, ParametersAndPinOrder) {
   EXPECT_EQ(subckt_io_pins(*t.s, b), (std::vector<PartRecord*>{z, a}));
 }
 
+TEST(Subcircuits, DeletedWholeAfterTheQuestion) {
+  Sheet t;
+  PartRecord* a = t.part({96, 96});
+  PartRecord* b = t.part({296, 96});
+  a->selected = 1;
+  BlockRecord* amp = subckt_new(*t.s, "AMP", t.notify);
+  t.notify.answer(0);
+  EXPECT_FALSE(subckt_delete(*t.s, amp, t.notify));
+  EXPECT_EQ(t.notify.last(), "Are you sure you want to delete subcircuit AMP?");
+  EXPECT_EQ(t.page().blocks.size(), 2u);
+  t.notify.answer(1);
+  EXPECT_TRUE(subckt_delete(*t.s, amp, t.notify));
+  EXPECT_EQ(t.page().blocks.size(), 1u);
+  ASSERT_EQ(t.page().parts.size(), 1u);
+  EXPECT_EQ(t.page().parts[0].get(), b);
+}
+
 TEST(PasteBuffer, CopiesTravelWithTheirSymbolsLabelsAndBlocks) {
   Sheet t;
   PartRecord* r1 = t.part({100, 100});
