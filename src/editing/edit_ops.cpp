@@ -1,6 +1,7 @@
 #include "editing/edit_ops.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
@@ -308,6 +309,28 @@ int move_selected(Schematic& s, int dx, int dy, bool rubber_band, Notify& notify
       if (j->selected) moving.insert(key(j->x, j->y));
   }
 
+  // Nothing is moved past the page's top and left edges: a part at or beyond
+  // the corner would be taken as damaged by the next check.
+  int min_x = INT_MAX, min_y = INT_MAX;
+  auto low = [&](int x, int y) {
+    min_x = std::min(min_x, x);
+    min_y = std::min(min_y, y);
+  };
+  for (const auto& p : page.parts)
+    if (p->selected) low(p->x, p->y);
+  for (const auto& w : page.wires)
+    if (w->selected) low(w->x1, w->y1);
+  for (const auto& j : page.junctions)
+    if (j->selected) low(j->x, j->y);
+  for (const auto& l : page.labels)
+    if (l->selected) low(l->x, l->y);
+  for (const auto& t : page.texts)
+    if (t->selected) low(t->x, t->y);
+  if (min_x != INT_MAX) {
+    dx = std::max(dx, kGridStep - min_x);
+    dy = std::max(dy, kGridStep - min_y);
+  }
+
   std::unordered_set<BlockRecord*> changed;
   int n = 0;
   for (auto& p : page.parts)
@@ -374,12 +397,14 @@ int move_selected(Schematic& s, int dx, int dy, bool rubber_band, Notify& notify
 }
 
 int orient_selected(Schematic& s, int step, Notify& notify) {
-  int n = 0, seen = 0;
+  int n = 0, seen = 0, refused = 0;
+  RecordingNotify quiet;
   for (auto& p : s.page().parts)
     if (p->selected) {
       ++seen;
-      if (!part_orient(s, *p, step, notify)) break;  // the message is shown once
-      ++n;
+      // Every part that may turn turns; the refusal is shown once.
+      if (part_orient(s, *p, step, refused ? static_cast<Notify&>(quiet) : notify)) ++n;
+      else ++refused;
     }
   if (seen == 0) notify.error("Nothing selected");
   return n;

@@ -246,6 +246,7 @@ void EditSession::release(Point raw, MouseButton button) {
       move_selected(*schematic_, d.x, d.y, move_rubber_band_, notify_);
       if (auto_junction) auto_junctions(*schematic_, edit_scope(*schematic_));
     }
+    current_ = {};  // bent wires were stored anew
     cancel();
   }
 }
@@ -306,6 +307,26 @@ void EditSession::text_at(Point p) {
   t->y = p.y;
   t->box = measure(*text);
   mark_changed(*schematic_, t->owner);
+  changed();
+}
+
+void EditSession::before_save() {
+  placing_copy_ = placing_ ? std::make_unique<SymbolRecord>(*placing_) : nullptr;
+}
+
+void EditSession::after_save() {
+  if (placing_ && placing_copy_ && symtab_index_of(*schematic_, placing_) < 0) {
+    int i = symtab_find(*schematic_, *placing_copy_);
+    if (i < 0) {
+      const std::string name = placing_copy_->name.str();
+      i = symtab_add(*schematic_, name, std::move(placing_copy_), kOriginLibrary, notify_);
+    }
+    if (i >= 0) placing_ = schematic_->symbols.entries[i].definition.get();
+    else cancel();
+  }
+  placing_copy_.reset();
+  undo_forget_missing_symbols(undo_, *schematic_);
+  current_ = {};  // the check may have deleted or moved records
   changed();
 }
 

@@ -103,6 +103,11 @@ class EditSession {
   bool auto_junction = true;
   bool rubber_band = true;
 
+  // A save purges the symbol table: the symbol being placed is kept alive by a
+  // copy, and an undo record naming a purged symbol is dropped.
+  void before_save();
+  void after_save();
+
   UndoRecord& undo_record() { return undo_; }
   ReferenceCounters& counters() { return counters_; }
 
@@ -133,6 +138,7 @@ class EditSession {
   bool move_rubber_band_ = true;
   std::optional<Region> zoom_area_;
   Hit current_;
+  std::unique_ptr<SymbolRecord> placing_copy_;
 };
 
 }  // namespace zephyrim

@@ -210,9 +210,11 @@ int remove_appended(const UndoRecord& u, Schematic& s, int page_index) {
   switch (u.state) {
     case kUndoPartAppended:
       removed = remove_after(s, page.parts, u.list_length, part_delete);
+      removed += remove_after(s, page.junctions, u.junction_length, junction_delete);
       break;
     case kUndoWireAppended:
       removed = remove_after(s, page.wires, u.list_length, wire_delete);
+      removed += remove_after(s, page.junctions, u.junction_length, junction_delete);
       break;
     case kUndoJunctionAppended:
       removed = remove_after(s, page.junctions, u.list_length, junction_delete);
@@ -279,6 +281,16 @@ void undo_mark_append(UndoRecord& u, const Schematic& s, int kind) {
   u.page = s.current_page();
   u.page_at = &s.page();
   u.list_length = length;
+  u.junction_length = page.junctions.size();
+}
+
+void undo_forget_missing_symbols(UndoRecord& u, const Schematic& s) {
+  if (u.state != kUndoSnapshot) return;
+  auto known = [&](const SymbolRecord* d) { return !d || symtab_index_of(s, d) >= 0; };
+  bool ok = true;
+  for (const auto& p : u.parts) ok = ok && known(p.record.symbol);
+  for (const auto& b : u.blocks) ok = ok && known(b.symbol);
+  if (!ok) undo_clear(u);
 }
 
 void undo_snapshot(UndoRecord& u, const Schematic& s) {

@@ -71,6 +71,8 @@ struct UndoRecord {
   // Append states: length of the list before the append; whatever follows it
   // was appended since.
   size_t list_length = 0;
+  // Placing a wire or part may add automatic junctions: they go with it.
+  size_t junction_length = 0;
 
   // Full snapshot of the page's lists.
   std::vector<BlockRecord> blocks;
@@ -97,5 +99,9 @@ int undo_apply(UndoRecord& u, Schematic& s, Notify& notify, ReferenceCounters& c
 
 // Frees the copies and empties the record.
 void undo_clear(UndoRecord& u);
+
+// After the symbol table was purged (a save): a record whose copies name a
+// symbol that is gone can no longer be applied and is emptied.
+void undo_forget_missing_symbols(UndoRecord& u, const Schematic& s);
 
 }  // namespace zephyrim

@@ -94,15 +94,21 @@ void PartAttributesDialog::accept() {
   const std::string file = text_of(model_file_);
   const std::string old = part_.model_link && part_.model_link->file() ? *part_.model_link->file() : "";
   if (file != old) {
-    if (file.empty()) {
-      trial.model_link = nullptr;  // the link itself is pruned on the next save
-    } else {
-      auto link = std::make_unique<LibraryLink>();
-      link->kind = kLinkLib;
-      link->scope = kLinkPart;
-      link->texts[0] = file;
-      trial.model_link = link.get();
-      s_.links.push_back(std::move(link));
+    trial.model_link = nullptr;  // an unused link is pruned on the next save
+    if (!file.empty()) {
+      // A link of the same kind, scope and file (in any case) is shared.
+      for (const auto& l : s_.links)
+        if (l->kind == kLinkLib && l->scope == kLinkPart && l->file() &&
+            QString::fromLatin1(l->file()->c_str()).compare(q(file), Qt::CaseInsensitive) == 0)
+          trial.model_link = l.get();
+      if (!trial.model_link) {
+        auto link = std::make_unique<LibraryLink>();
+        link->kind = kLinkLib;
+        link->scope = kLinkPart;
+        link->texts[0] = file;
+        trial.model_link = link.get();
+        s_.links.push_back(std::move(link));
+      }
     }
   }
   part_ = std::move(trial);
@@ -346,19 +352,34 @@ void LibraryLinksDialog::add_link(const QString& file, int kind) {
 }
 
 void LibraryLinksDialog::accept() {
-  // Project links are replaced in the order shown; the automatic ones stay as they are.
-  std::vector<std::unique_ptr<LibraryLink>> links;
+  // Project links take the order shown; the automatic ones stay as they are.
+  // A row that names an existing link keeps that link, since parts may point at it.
+  std::vector<std::unique_ptr<LibraryLink>> links, old_project;
   for (auto& l : s_.links)
-    if (l->scope != kLinkProject) links.push_back(std::move(l));
+    (l->scope == kLinkProject ? old_project : links).push_back(std::move(l));
   for (int r = 0; r < table_->rowCount(); ++r) {
     const std::string file = table_->item(r, 0) ? table_->item(r, 0)->text().trimmed().toLatin1().toStdString() : "";
     if (file.empty()) continue;
+    const int kind = static_cast<QComboBox*>(table_->cellWidget(r, 1))->currentIndex();
+    auto same = std::find_if(old_project.begin(), old_project.end(), [&](const auto& l) {
+      return l && l->kind == kind && l->file() == file.substr(0, kMaxParamText);
+    });
+    if (same != old_project.end()) {
+      links.push_back(std::move(*same));
+      continue;
+    }
     auto l = std::make_unique<LibraryLink>();
     l->scope = kLinkProject;
-    l->kind = static_cast<QComboBox*>(table_->cellWidget(r, 1))->currentIndex();
+    l->kind = kind;
     l->texts[0] = file.substr(0, kMaxParamText);
     links.push_back(std::move(l));
   }
+  // Parts that named a link now gone name none.
+  for (const auto& gone : old_project)
+    if (gone)
+      for (auto& page : s_.pages)
+        for (auto& p : page->parts)
+          if (p->model_link == gone.get()) p->model_link = nullptr;
   s_.links = std::move(links);
   s_.modified = true;
   QDialog::accept();

@@ -18,6 +18,7 @@
 #include <QSvgGenerator>
 #include <QTimer>
 
+#include "common/text_format.h"
 #include "editing/subckt.h"
 #include "editor/command_table.h"
 #include "editor/dialogs.h"
@@ -304,8 +305,13 @@ bool EditorMainWindow::open_file(const QString& path) {
 bool EditorMainWindow::save_to(const QString& path) {
   Schematic& s = schematic();
   show_busy("Saving " + QFileInfo(path).fileName() + "...");
+  saving_ = true;
+  session_->before_save();
   const int saved = schematic_save(s, path.toStdString(), *notify_);
+  session_->after_save();
+  saving_ = false;
   show_busy({});
+  sheet_->refresh();
   if (saved != 0) return false;
   s.path = path.toStdString();
   s.modified = false;
@@ -331,9 +337,13 @@ bool EditorMainWindow::offer_save() {
 
 void EditorMainWindow::go_to_page(int n) {
   Schematic& s = schematic();
-  Page& here = s.page();
-  here.edit_block = here.top();  // an open subcircuit is closed first
-  if (n == s.current_page()) return;
+  subckt_close(s, *notify_);  // an open subcircuit is closed first
+  if (n == s.current_page()) {
+    session_->page_changed();
+    sheet_->refresh();
+    refresh_status();
+    return;
+  }
   if (!page_select(s, n, *notify_)) return;
   session_->cancel();
   session_->page_changed();
@@ -380,7 +390,7 @@ void EditorMainWindow::run_command(int id) {
     case kCmdSaveAs: save_as(); return;
     case kCmdQuit: close(); return;
     case kCmdPageNew:
-      s.page().edit_block = s.page().top();
+      subckt_close(s, *notify_);
       if (page_add(s, *notify_)) {
         e.page_changed();
         sheet_->page_changed();
@@ -518,15 +528,27 @@ void EditorMainWindow::set_auto_save_interval_ms(int ms) {
 void EditorMainWindow::auto_save() {
   // Only a schematic with a name of its own is saved behind the user's back.
   if (!schematic().modified || !named_) return;
+  // Never in the middle of a save, a dialog or a question: the model may be half changed.
+  if (saving_ || QApplication::activeModalWidget()) return;
   show_busy("AUTO SAVE IN PROGRESS...");
+  saving_ = true;
+  session_->before_save();
   const int saved = schematic_save(schematic(), schematic().path, *notify_);
+  session_->after_save();
+  saving_ = false;
   show_busy({});
+  sheet_->refresh();
   if (saved == 0) schematic().modified = false;
   update_caption();
 }
 
 void EditorMainWindow::edit_attributes(int index) {
   Page& page = schematic().page();
+  const auto selected_parts = std::count_if(page.parts.begin(), page.parts.end(), [](const auto& p) { return p->selected; });
+  if (index >= 0 && selected_parts > 1) {
+    notify_->error("Must select a single part (use select object mode)");
+    return;
+  }
   if (index < 0) {
     int selected = 0;
     for (size_t i = 0; i < page.parts.size(); ++i)
@@ -546,7 +568,9 @@ void EditorMainWindow::edit_attributes(int index) {
   if (index < 0 || index >= static_cast<int>(page.parts.size())) return;
   undo_snapshot(session_->undo_record(), schematic());
   PartAttributesDialog d(schematic(), *page.parts[index], *notify_, this);
-  d.exec();
+  if (d.exec() == QDialog::Accepted) session_->page_changed();  // a new reference changes the counters
+  sheet_->refresh();
+  refresh_status();
 }
 
 void EditorMainWindow::subckt_command(int id) {
@@ -585,6 +609,10 @@ void EditorMainWindow::subckt_command(int id) {
       if (d.exec() != QDialog::Accepted) return;
       if (!subckt_name_valid(d.name())) {
         notify_->error("Invalid SUBCKT name");
+        return;
+      }
+      if (BlockRecord* other = subckt_find(s, d.name()); other && other != b) {
+        notify_->error(strprintf("Subcircuit %s already exists", d.name().c_str()));
         return;
       }
       b->name.assign(d.name());

@@ -121,6 +121,7 @@ class EditorMainWindow : public QMainWindow {
   int auto_save_minutes_ = 15;
   bool auto_save_run_ = false;
   bool named_ = false;
+  bool saving_ = false;
   int new_count_ = 0;
 
   std::string library_path_;

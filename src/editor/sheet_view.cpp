@@ -247,7 +247,8 @@ void SheetView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void SheetView::mouseDoubleClickEvent(QMouseEvent* e) {
-  if (e->button() != Qt::LeftButton) return;
+  // While drawing, the second click of a quick double click is a click of its own.
+  if (session_.state() != kStateIdle || e->button() != Qt::LeftButton) return mousePressEvent(e);
   const unsigned before = session_.revision();
   if (session_.state() == kStateIdle) {
     const Hit h = hit_test(session_.schematic().page(), page_point(e), 4);

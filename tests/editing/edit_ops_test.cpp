@@ -185,6 +185,10 @@ TEST(Editing, RubberBandWiresFollowAMovedPart) {
 
   const size_t wires = t.page().wires.size();
   ASSERT_EQ(move_selected(*t.s, 0, 32, false, t.notify), 1);  // Move Only leaves them
+  EXPECT_EQ(move_selected(*t.s, -1000, -1000, false, t.notify), 1);  // stops at the page's corner
+  EXPECT_EQ(r->x, 8);
+  EXPECT_EQ(r->y, 8);
+  ASSERT_EQ(move_selected(*t.s, 72, 120, false, t.notify), 1);
   EXPECT_EQ(t.page().wires.size(), wires);
   EXPECT_TRUE(has(48, 64, 48, 96));
 }
@@ -201,6 +205,12 @@ TEST(Editing, OrientDisableAndEnable) {
   EXPECT_EQ(r->region, (Region{-8, -32, 8, 32}));
   EXPECT_EQ(part_pin_point(*t.s, *r, 0), (Point{64, 96}));
 
+  g->step_count = 0;
+  PartRecord* r2 = place_part(*t.s, t.res, {64, 200}, t.counters, false);
+  r->selected = 0, g->selected = 1, r2->selected = 1;  // the ground comes first in the list
+  EXPECT_EQ(orient_selected(*t.s, kStepRotate, t.notify), 1);  // the resistor after it still turns
+  EXPECT_EQ(r2->step_count, 1);
+  r2->selected = 0, r->selected = 1;
   EXPECT_EQ(disable_selected(*t.s, true, t.notify), 2);
   EXPECT_EQ(r->disabled, 1);
   select_none(t.page());

@@ -1,4 +1,5 @@
 #include "editing/edit_session.h"
+#include "schematic/schematic_file.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,52 @@ TEST(EditSession, LabelsAndTextsAskForTheirText) {
   t.e.set_select_mode(kSelectSubckt);
   EXPECT_EQ(t.notify.last(), "No subcircuits");
   EXPECT_EQ(t.e.select_mode(), kSelectObject);
+}
+
+}  // namespace
+}  // namespace zephyrim
+
+namespace zephyrim {
+namespace {
+
+TEST(EditSession, PlacementAndUndoSurviveASaveThatPurgesSymbols) {
+  Session t;
+  // A symbol that came with the file and that no part uses is purged by a save.
+  auto g = std::make_unique<SymbolRecord>();
+  g->name.assign("GND");
+  g->kind = kSymbolGround;
+  g->region = {-8, 0, 8, 16};
+  g->draws.resize(1);
+  g->pins = {SymbolPin{1, 0, 0, 8, -1, {}, {}}};
+  const SymbolRecord* gnd =
+      t.e.schematic().symbols.entries[symtab_add(t.e.schematic(), "GND", std::move(g), kOriginSchematic, t.notify)]
+          .definition.get();
+  t.e.begin_place(gnd, kStatePlaceGround);
+  t.e.before_save();
+  schematic_encode(t.e.schematic(), t.notify, 0);
+  t.e.after_save();
+  ASSERT_NE(t.e.placing(), nullptr);
+  EXPECT_GE(symtab_index_of(t.e.schematic(), t.e.placing()), 0);
+  t.click({96, 96});
+  ASSERT_EQ(t.page().parts.size(), 1u);
+  EXPECT_EQ(t.page().parts[0]->symbol->name.str(), "GND");
+}
+
+TEST(EditSession, UndoingAWireTakesItsJunctionAlong) {
+  Session t;
+  t.e.toggle_state(kStateWire);
+  t.click({0, 40});
+  t.e.move({8, 40});
+  t.click({80, 40});
+  t.click({0, 0}, MouseButton::right);
+  t.e.toggle_state(kStateWire);
+  t.click({40, 0});
+  t.e.move({40, 8});
+  t.click({40, 40});  // ends on the first wire: a junction
+  ASSERT_EQ(t.page().junctions.size(), 1u);
+  EXPECT_TRUE(t.e.undo());
+  EXPECT_TRUE(t.page().junctions.empty());
+  EXPECT_EQ(t.page().wires.size(), 1u);
 }
 
 }  // namespace
