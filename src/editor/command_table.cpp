@@ -64,7 +64,7 @@ constexpr EditorCommand kCommands[] = {
     {kCmdFullPage, "&View", "&Full Page", "*", "Fit the page to the window", B},
     {kCmdRefresh, "&View", "&Refresh", "", "Redraw the page", B},
     {0, "&View", "", "", "", B},
-    {kCmdNodeNumbers, "&View", "&Node Numbers", "Alt+N", "Show the node numbers", L, true},
+    {kCmdNodeNumbers, "&View", "&Node Numbers", "Alt+N", "Show the node numbers", B, true},
     {kCmdBias, "&View", "&Bias Voltages and Currents", "Alt+B", "Show the operating point", L, true},
 
     {kCmdInsertWire, "&Insert", "&Wire", "W", "Draw wires", B, true},

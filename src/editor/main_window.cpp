@@ -136,6 +136,7 @@ void EditorMainWindow::refresh_checks() {
   action(kCmdAutoPan)->setChecked(sheet_->auto_pan);
   action(kCmdAutoJunction)->setChecked(e.auto_junction);
   action(kCmdRubberBand)->setChecked(e.rubber_band);
+  action(kCmdNodeNumbers)->setChecked(schematic().page().settings.show_nodes == 1);
 }
 
 void EditorMainWindow::refresh_status() {
@@ -481,6 +482,11 @@ void EditorMainWindow::run_command(int id) {
     }
     case kCmdDefaultFont: sheet_->text_font.reset(); break;
     case kCmdFind: find(); break;
+    case kCmdNodeNumbers: {
+      int32_t& shown = s.page().settings.show_nodes;
+      shown = shown == 1 ? 0 : 1;
+      break;
+    }
     case kCmdModelLinks: {
       LibraryLinksDialog d(s, this);
       d.exec();

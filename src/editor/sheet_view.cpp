@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "render/symbol_painter.h"
 
@@ -165,7 +166,36 @@ void SheetView::paintEvent(QPaintEvent* e) {
   // Only what the exposed area shows is drawn: a full page at high zoom stays cheap.
   options.visible = painter.transform().inverted().mapRect(QRectF(e->rect())).adjusted(-2, -2, 2, 2);
   draw_page(painter, s, s.page(), options);
+  if (s.page().settings.show_nodes) draw_node_names(painter);
   draw_feedback(painter);
+}
+
+void SheetView::draw_node_names(QPainter& painter) {
+  Schematic& s = session_.schematic();
+  if (nodes_revision_ != session_.revision() || nodes_of_ != &s) {
+    nodes_ = Connectivity{};
+    nodes_.force_rebuild = true;
+    RecordingNotify quiet;  // the display never asks; the netlist run reports
+    quiet.set_default_answer(1);
+    build_connectivity(s, nodes_, 0, quiet);
+    nodes_revision_ = session_.revision();
+    nodes_of_ = &s;
+  }
+  // Each node's name once, beside the middle of its first wire in the scope.
+  const Page& page = s.page();
+  QFont f = painter.font();
+  f.setPixelSize(9);
+  painter.setFont(f);
+  painter.setPen(palette_.color(12));
+  std::map<std::pair<const BlockRecord*, int>, bool> shown;
+  for (const auto& w : page.wires) {
+    if (w->node < 0) continue;
+    const BlockRecord* scope = w->owner ? w->owner : page.top();
+    const NodeTable* table = nodes_.table(scope);
+    if (!table || !shown.emplace(std::make_pair(scope, w->node), true).second) continue;
+    const QPointF at((w->x1 + w->x2) / 2.0 + 2, (w->y1 + w->y2) / 2.0 - 3);
+    painter.drawText(at, QString::fromStdString(node_name(*table, w->node)));
+  }
 }
 
 void SheetView::draw_feedback(QPainter& painter) {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "editing/edit_session.h"
+#include "netlist/connectivity.h"
 #include "render/page_painter.h"
 #include "schematic/page_size.h"
 
@@ -59,10 +60,15 @@ class SheetView : public QAbstractScrollArea {
   void pan_at_edge(const QPoint& p);
   void draw_feedback(QPainter& painter);
   void update_cursor();
+  void draw_node_names(QPainter& painter);
 
   EditSession& session_;
   PagePalette palette_;
   bool adjusting_ = false;
+  // Node names shown on the sheet come from a pass of their own, rerun when the model changed.
+  Connectivity nodes_;
+  unsigned nodes_revision_ = ~0u;
+  const Schematic* nodes_of_ = nullptr;
 };
 
 }  // namespace zephyrim

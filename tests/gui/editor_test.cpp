@@ -392,6 +392,18 @@ class EditorTest : public QObject {
     QVERIFY(w_->schematic().modified);
   }
 
+  void node_numbers_are_shown_from_a_connectivity_pass() {
+    QVERIFY(w_->open_file(ZEPHYRIM_SOURCE_DIR "/examples/rc_lowpass.sch"));
+    const QImage before = w_->sheet()->viewport()->grab().toImage();
+    key(Qt::Key_N, Qt::AltModifier);
+    QVERIFY(w_->action(kCmdNodeNumbers)->isChecked());
+    const QImage after = w_->sheet()->viewport()->grab().toImage();
+    QVERIFY(after != before);
+    for (const auto& wire : page().wires) QVERIFY(wire->node >= 0);
+    key(Qt::Key_N, Qt::AltModifier);
+    QCOMPARE(page().settings.show_nodes, 0);
+  }
+
   void the_command_line_opens_one_file_and_warns_of_more() {
     w_->apply_command_line({"-zss", ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch", "extra.sch"});
     QCOMPARE(page().parts.size(), size_t(11));
