@@ -26,6 +26,7 @@ constexpr Command kCommands[] = {
     {"check", batch_check, "load a schematic, checking every page, and summarise it"},
     {"dump", batch_dump, "list everything a schematic holds as text"},
     {"render", batch_render, "draw one page of a schematic to PNG, SVG or PDF"},
+    {"map", batch_map, "write the cross-reference map of a schematic's nodes"},
 };
 
 void usage(FILE* out) {

@@ -20,5 +20,7 @@ int batch_check(const Args& args);
 int batch_dump(const Args& args);
 // zephyrim render FILE.sch [--page N] [--scale F] -o FILE.png|.svg|.pdf
 int batch_render(const Args& args);
+// zephyrim map FILE.sch [-o OUT.map]
+int batch_map(const Args& args);
 
 }  // namespace zephyrim

@@ -604,7 +604,8 @@ struct Pass {
 
   static std::string name_source(const PinRef& r) {
     const PartRecord& p = *r.part;
-    if (p.symbol->kind == kSymbolPowerRail) return p.value.str();
+    // A rail is named by its reference ("VCC"); its value is the voltage.
+    if (p.symbol->kind == kSymbolPowerRail) return p.reference.str();
     if (p.symbol->kind == kSymbolIoPin) return p.value.empty() ? p.reference.str() : p.value.str();
     const LabelRecord* l = p.pin_nodes[r.k].label;
     return l ? l->name.str() : std::string();

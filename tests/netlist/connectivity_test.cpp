@@ -223,7 +223,8 @@ TEST(Labels, RailsAndIoPinsNameTheirNodes) {
   Sheet t;
   PartRecord* r = t.part(t.res, 64, 64);
   PartRecord* vcc = t.part(t.rail, 32, 64);
-  vcc->value.assign("VCC");
+  vcc->reference.assign("VCC");
+  vcc->value.assign("12");  // the voltage, not the name
   PartRecord* io = t.part(t.io, 96, 64);
   io->reference.assign("OUTP");
   EXPECT_EQ(t.run(), 2);

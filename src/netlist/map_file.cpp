@@ -1,0 +1,119 @@
+#include "netlist/map_file.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/file_io.h"
+#include "common/text_format.h"
+#include "schematic/schematic_file.h"
+#include "symbols/symbol_record.h"
+
+namespace zephyrim {
+
+namespace {
+
+// Records made before any block existed belong to the top circuit.
+bool owned_by(const BlockRecord* owner, const BlockRecord& scope, const Page& page) {
+  return owner == &scope || (owner == nullptr && &scope == page.top());
+}
+
+// Wrapping happens before an append, so a line can run past this by one entry.
+constexpr size_t kPinLineLimit = 45;
+// Continuation lines start under the pin column of the first line.
+const std::string kPinIndent(28, ' ');
+
+void append_pin_list(std::string& out, const Page& page, const BlockRecord& scope, int node) {
+  std::string line;
+  for (const auto& p : page.parts) {
+    // Rails, I/O pins and ground symbols name nodes but are not parts of the listing.
+    if (!p->symbol || p->symbol->kind != kSymbolPart || !owned_by(p->owner, scope, page)) continue;
+    const int pins = std::min<int>(p->symbol->pin_count(), static_cast<int>(p->pin_nodes.size()));
+    for (int k = 0; k < pins; ++k) {
+      if (p->pin_nodes[k].node != node) continue;
+      if (line.size() > kPinLineLimit) {
+        out += line + "\n";
+        line = kPinIndent;
+      }
+      line += strprintf("%s(%d),", p->reference.str().c_str(), k + 1);
+    }
+  }
+  if (!line.empty() && line.back() == ',') line.pop_back();
+  if (line.size() > 1) out += line + "\n";
+}
+
+// Puts a caller's hooks back however the pass ends.
+struct HookRestore {
+  Connectivity& c;
+  decltype(Connectivity::map_text) map_text;
+  decltype(Connectivity::write_table) write_table;
+  explicit HookRestore(Connectivity& conn)
+      : c(conn), map_text(std::move(conn.map_text)), write_table(std::move(conn.write_table)) {}
+  ~HookRestore() {
+    c.map_text = std::move(map_text);
+    c.write_table = std::move(write_table);
+  }
+  HookRestore(const HookRestore&) = delete;
+  HookRestore& operator=(const HookRestore&) = delete;
+};
+
+}  // namespace
+
+std::string map_file_name(const std::string& path) { return schematic_sibling(path, "MAP"); }
+
+std::string map_file_header() {
+  return strprintf("ZEPHYRIM SCHEMATIC EDITOR %s  NETLIST CROSS REFERENCE MAP\n\n", kMapProgramVersion);
+}
+
+std::string map_node_table(const Page& page, const BlockRecord& scope, const NodeTable& table) {
+  std::string out;
+  if (&scope != page.top()) out += strprintf("*** SUBKCT: %s\n\n", scope.name.str().c_str());
+  out += " NODE  NAME         WIRES   PART PINS\n\n";
+  const int nodes = std::min(table.count, table.size());
+  for (int i = 0; i < nodes; ++i) {
+    int wires = 0;
+    for (const auto& w : page.wires)
+      if (w->node == i && owned_by(w->owner, scope, page)) ++wires;
+    out += strprintf("%5d  %-12s ", i, table.entries[i].name.str().c_str());
+    out += strprintf("%5d   ", wires);
+    append_pin_list(out, page, scope, i);
+    out += "\n";
+  }
+  out += "\n";
+  return out;
+}
+
+std::string map_file_text(Schematic& s, Connectivity& c, Notify& notify, int* result) {
+  std::string out = map_file_header();
+  int outcome = 0;
+  {
+    HookRestore restore(c);
+    c.map_text = [&out](const std::string& text) { out += text; };
+    c.write_table = [&out, &s](const BlockRecord& scope, const NodeTable& table, int mode) {
+      if (mode == 1) out += map_node_table(s.page(), scope, table);
+    };
+    const int current = s.current_page();
+    bool failed = false;
+    for (int n = 0; n < s.page_count() && n < static_cast<int>(s.pages.size()); ++n) {
+      if (!page_select(s, n, notify)) break;
+      if (n > 0) out += strprintf("SHEET %d:\n\n", n + 1);
+      const int r = build_connectivity(s, c, 1, notify);
+      if (r < 0) failed = true;
+      outcome = std::max(outcome, r);
+    }
+    page_select(s, current, notify);
+    if (failed) outcome = -1;
+  }
+  if (result) *result = outcome;
+  return out;
+}
+
+bool map_file_write(Schematic& s, Connectivity& c, const std::string& path, Notify& notify, int* result) {
+  const std::string text = map_file_text(s, c, notify, result);
+  if (!write_file_atomic(path, text)) {
+    notify.error(strprintf("Cannot open netlist map file %s", path.c_str()));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zephyrim
