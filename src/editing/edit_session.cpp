@@ -130,15 +130,7 @@ void EditSession::press(Point raw, MouseButton button, KeyModifiers mods) {
       if (button == MouseButton::right) cancel();
       else text_at(p);
       break;
-    case kStateZoomDrag:
-      if (button == MouseButton::right) {
-        cancel();
-        break;
-      }
-      anchor_ = p;
-      anchored_ = true;
-      changed();
-      break;
+    case kStateZoomDrag:  // a drag begins here, as a move does
     case kStateMovePart:
     case kStateMoveWire:
     case kStateMoveJunction:

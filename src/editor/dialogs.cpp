@@ -40,6 +40,25 @@ QDialogButtonBox* ok_cancel(QDialog* d) {
   return b;
 }
 
+// A table with Add and Remove buttons under it, then OK and Cancel.
+void table_dialog_layout(QDialog* d, QTableWidget* table, std::function<void()> add) {
+  auto* add_button = new QPushButton("&Add", d);
+  auto* remove = new QPushButton("&Remove", d);
+  QObject::connect(add_button, &QPushButton::clicked, d, std::move(add));
+  QObject::connect(remove, &QPushButton::clicked, d, [table] {
+    if (table->currentRow() >= 0) table->removeRow(table->currentRow());
+  });
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(add_button);
+  buttons->addWidget(remove);
+  buttons->addStretch(1);
+  auto* layout = new QVBoxLayout(d);
+  layout->addWidget(table);
+  layout->addLayout(buttons);
+  layout->addWidget(ok_cancel(d));
+  d->resize(520, 300);
+}
+
 }  // namespace
 
 PartAttributesDialog::PartAttributesDialog(Schematic& s, PartRecord& part, Notify& notify, QWidget* parent)
@@ -226,21 +245,7 @@ SubcktParamsDialog::SubcktParamsDialog(Schematic& s, BlockRecord& block, Notify&
   table_->setHorizontalHeaderLabels({"Name", "Default", "Comment"});
   table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
   for (const SubcktParam& p : subckt_params(block)) add_row(q(p.name), p.value, q(p.comment));
-  auto* add = new QPushButton("&Add", this);
-  auto* remove = new QPushButton("&Remove", this);
-  connect(add, &QPushButton::clicked, this, [this] { add_row("", 0, ""); });
-  connect(remove, &QPushButton::clicked, this, [this] {
-    if (table_->currentRow() >= 0) table_->removeRow(table_->currentRow());
-  });
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(add);
-  buttons->addWidget(remove);
-  buttons->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(table_);
-  layout->addLayout(buttons);
-  layout->addWidget(ok_cancel(this));
-  resize(520, 300);
+  table_dialog_layout(this, table_, [this] { add_row("", 0, ""); });
 }
 
 void SubcktParamsDialog::add_row(const QString& name, double value, const QString& comment) {
@@ -324,21 +329,7 @@ LibraryLinksDialog::LibraryLinksDialog(Schematic& s, QWidget* parent) : QDialog(
   table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (const auto& l : s.links)
     if (l->scope == kLinkProject) add_link(q(l->file().value_or("")), l->kind);
-  auto* add = new QPushButton("&Add", this);
-  auto* remove = new QPushButton("&Remove", this);
-  connect(add, &QPushButton::clicked, this, [this] { add_link("", kLinkLib); });
-  connect(remove, &QPushButton::clicked, this, [this] {
-    if (table_->currentRow() >= 0) table_->removeRow(table_->currentRow());
-  });
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(add);
-  buttons->addWidget(remove);
-  buttons->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(table_);
-  layout->addLayout(buttons);
-  layout->addWidget(ok_cancel(this));
-  resize(520, 300);
+  table_dialog_layout(this, table_, [this] { add_link("", kLinkLib); });
 }
 
 void LibraryLinksDialog::add_link(const QString& file, int kind) {
