@@ -17,16 +17,7 @@ namespace {
 
 const Schematic& big_page() {
   static const std::unique_ptr<Schematic> s = [] {
-    testing_support::RandomSizes z;
-    z.pages = 1;
-    z.parts = 1000;
-    z.wires = 1200;
-    z.labels = 100;
-    z.texts = 10;
-    z.blocks = 3;
-    z.symbols = 40;
-    z.exact = true;
-    return testing_support::random_schematic(7, z);
+    return testing_support::random_schematic(7, testing_support::benchmark_sizes(1));
   }();
   return *s;
 }

@@ -16,18 +16,6 @@ namespace {
 
 constexpr std::time_t kNow = 1767603600;
 
-testing_support::RandomSizes big_sizes() {
-  testing_support::RandomSizes z;
-  z.pages = 100;
-  z.parts = 1000;
-  z.wires = 1200;
-  z.labels = 100;
-  z.texts = 10;
-  z.blocks = 3;
-  z.symbols = 40;
-  z.exact = true;
-  return z;
-}
 
 struct BigFile {
   std::string path;
@@ -35,7 +23,7 @@ struct BigFile {
   size_t parts = 0;
 
   BigFile() {
-    auto s = testing_support::random_schematic(7, big_sizes());
+    auto s = testing_support::random_schematic(7, testing_support::benchmark_sizes(100));
     for (const auto& p : s->pages) parts += p->parts.size();
     path = (std::filesystem::temp_directory_path() / "zephyrim_bench_big.sch").string();
     RecordingNotify n;

@@ -1,4 +1,5 @@
 #include "editing/edit_ops.h"
+#include "schematic/test_symbols.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +14,9 @@ struct Sheet {
   const SymbolRecord* gnd = nullptr;
 
   Sheet() {
-    auto r = std::make_unique<SymbolRecord>();
-    r->name.assign("R");
-    r->region = {-32, -8, 32, 8};
-    r->rotatable = 1;
-    r->draws.resize(1);
-    r->pins = {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}};
-    res = s->symbols.entries[symtab_add(*s, "R", std::move(r), kOriginLibrary, notify)].definition.get();
-    auto g = std::make_unique<SymbolRecord>();
-    g->name.assign("GND");
-    g->kind = kSymbolGround;
-    g->region = {-8, 0, 8, 16};
-    g->draws.resize(1);
-    g->pins = {SymbolPin{1, 0, 0, 8, -1, {}, {}}};
-    gnd = s->symbols.entries[symtab_add(*s, "GND", std::move(g), kOriginLibrary, notify)].definition.get();
+    using namespace testing_support;
+    res = add_test_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8}, two_pins_across());
+    gnd = add_test_symbol(*s, "GND", kSymbolGround, {-8, 0, 8, 16}, one_pin(1, 8), 0);
     references_recount(*s, counters);
   }
   Page& page() { return s->page(); }

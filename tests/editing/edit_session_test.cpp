@@ -1,5 +1,6 @@
 #include "editing/edit_session.h"
 #include "schematic/schematic_file.h"
+#include "schematic/test_symbols.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,8 @@ struct Session {
   const SymbolRecord* res = nullptr;
 
   Session() {
-    auto r = std::make_unique<SymbolRecord>();
-    r->name.assign("R");
-    r->region = {-32, -8, 32, 8};
-    r->rotatable = 1;
-    r->draws.resize(1);
-    r->pins = {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}};
-    res = e.schematic().symbols.entries[symtab_add(e.schematic(), "R", std::move(r), kOriginLibrary, notify)]
-              .definition.get();
+    res = testing_support::add_test_symbol(e.schematic(), "R", kSymbolPart, {-32, -8, 32, 8},
+                                           testing_support::two_pins_across());
   }
   Page& page() { return e.schematic().page(); }
   void click(Point p, MouseButton b = MouseButton::left) {
@@ -134,15 +129,8 @@ namespace {
 TEST(EditSession, PlacementAndUndoSurviveASaveThatPurgesSymbols) {
   Session t;
   // A symbol that came with the file and that no part uses is purged by a save.
-  auto g = std::make_unique<SymbolRecord>();
-  g->name.assign("GND");
-  g->kind = kSymbolGround;
-  g->region = {-8, 0, 8, 16};
-  g->draws.resize(1);
-  g->pins = {SymbolPin{1, 0, 0, 8, -1, {}, {}}};
-  const SymbolRecord* gnd =
-      t.e.schematic().symbols.entries[symtab_add(t.e.schematic(), "GND", std::move(g), kOriginSchematic, t.notify)]
-          .definition.get();
+  const SymbolRecord* gnd = testing_support::add_test_symbol(t.e.schematic(), "GND", kSymbolGround, {-8, 0, 8, 16},
+                                                              testing_support::one_pin(1, 8), 0, kOriginSchematic);
   t.e.begin_place(gnd, kStatePlaceGround);
   t.e.before_save();
   schematic_encode(t.e.schematic(), t.notify, 0);

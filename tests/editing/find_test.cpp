@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "editing/edit_ops.h"
+#include "schematic/test_symbols.h"
 
 namespace zephyrim {
 namespace {
@@ -13,13 +14,7 @@ struct Sheet {
   const SymbolRecord* res = nullptr;  // pins at (-32, 0) and (32, 0)
 
   Sheet() {
-    auto r = std::make_unique<SymbolRecord>();
-    r->name.assign("R");
-    r->region = {-32, -8, 32, 8};
-    r->rotatable = 1;
-    r->draws.resize(1);
-    r->pins = {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}};
-    res = s->symbols.entries[symtab_add(*s, "R", std::move(r), kOriginLibrary, notify)].definition.get();
+    res = testing_support::add_test_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8}, testing_support::two_pins_across());
   }
   Page& page() { return s->page(); }
   PartRecord* part(const char* ref, int x, int y, const char* value = "") {

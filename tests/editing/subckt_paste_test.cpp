@@ -2,6 +2,7 @@
 
 #include "editing/paste_buffer.h"
 #include "editing/subckt.h"
+#include "schematic/test_symbols.h"
 
 namespace zephyrim {
 namespace {
@@ -13,12 +14,7 @@ struct Sheet {
   const SymbolRecord* res = nullptr;
 
   Sheet() {
-    auto r = std::make_unique<SymbolRecord>();
-    r->name.assign("R");
-    r->region = {-32, -8, 32, 8};
-    r->draws.resize(1);
-    r->pins = {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}};
-    res = s->symbols.entries[symtab_add(*s, "R", std::move(r), kOriginLibrary, notify)].definition.get();
+    res = testing_support::add_test_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8}, testing_support::two_pins_across(), 0);
     references_recount(*s, counters);
   }
   Page& page() { return s->page(); }
@@ -85,14 +81,8 @@ TEST(Subcircuits, ParametersAndPinOrder) {
   EXPECT_EQ(t.notify.last(), "Exceeds maximum number of allowed parameters");
   EXPECT_EQ(b->pins.size(), 2u);
 
-  auto pin = std::make_unique<SymbolRecord>();
-  pin->name.assign("PINOUT");
-  pin->kind = kSymbolIoPin;
-  pin->region = {-8, -8, 8, 8};
-  pin->draws.resize(1);
-  pin->pins = {SymbolPin{1, 0, 0, 8, -1, {}, {}}};
-  const SymbolRecord* io = t.s->symbols.entries[symtab_add(*t.s, "PINOUT", std::move(pin), kOriginLibrary, t.notify)]
-                               .definition.get();
+  const SymbolRecord* io = testing_support::add_test_symbol(*t.s, "PINOUT", kSymbolIoPin, {-8, -8, 8, 8},
+                                                            testing_support::one_pin(1, 8), 0);
   t.page().edit_block = b;
   PartRecord* in = t.part({96, 96});
   PartRecord* r = place_part(*t.s, t.res, {200, 96}, t.counters, false);

@@ -7,6 +7,7 @@
 #include "common/file_io.h"
 #include "schematic/schematic_file.h"
 #include "symbols/symbol_record.h"
+#include "schematic/test_symbols.h"
 
 namespace zephyrim {
 namespace {
@@ -35,14 +36,7 @@ struct Drawing {
   const SymbolRecord* io = nullptr;    // pin at (0, 0)
 
   const SymbolRecord* add_symbol(const char* name, int kind, std::vector<SymbolPin> pins) {
-    auto r = std::make_unique<SymbolRecord>();
-    r->name.assign(name);
-    r->kind = kind;
-    r->region = {-32, -8, 32, 16};
-    r->rotatable = 1;
-    r->draws.resize(1);
-    r->pins = std::move(pins);
-    return s->symbols.entries[symtab_add(*s, name, std::move(r), kOriginLibrary, notify)].definition.get();
+    return testing_support::add_test_symbol(*s, name, kind, {-32, -8, 32, 16}, std::move(pins));
   }
   Drawing() {
     res = add_symbol("R", kSymbolPart, {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}});

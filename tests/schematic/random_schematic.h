@@ -24,6 +24,21 @@ struct RandomSizes {
   bool exact = false;  // every count at its maximum, for benchmarks of a known size
 };
 
+// The pages of the benchmarks: 1000 parts each, with their wires, junctions,
+// labels, texts and subcircuit blocks, every count at its maximum.
+inline RandomSizes benchmark_sizes(int pages) {
+  RandomSizes z;
+  z.pages = pages;
+  z.parts = 1000;
+  z.wires = 1200;
+  z.labels = 100;
+  z.texts = 10;
+  z.blocks = 3;
+  z.symbols = 40;
+  z.exact = true;
+  return z;
+}
+
 inline std::string random_text(std::mt19937& rng, size_t max_length) {
   static const char kChars[] = "abcXYZ019 _+-*.()=\n\t;\"'\\\x7f\xe9";
   std::uniform_int_distribution<size_t> len(1, max_length), pick(0, sizeof kChars - 2);
