@@ -1,12 +1,15 @@
 // The connectivity pass on RC ladders of 1,000, 10,000 and 100,000 stages: a
 // resistor and a capacitor each, joined by wires, the capacitors on one long
 // ground rail of wires, 5,000 stages to a page (a page's lists hold at most
-// 32,767 records). The pairwise reference runs on the smallest ladder, for scale.
+// 32,767 records). The pairwise reference runs on the smallest ladder, for scale;
+// a ladder with a label on every node measures the label search, and the map
+// file the pass in its map mode over every page with the text it writes.
 #include <benchmark/benchmark.h>
 
 #include <map>
 
 #include "netlist/connectivity.h"
+#include "netlist/map_file.h"
 
 namespace zephyrim {
 namespace {
@@ -24,7 +27,7 @@ const SymbolRecord* add_symbol(Schematic& s, const char* name, int kind, Region 
   return s.symbols.entries[symtab_add(s, name, std::move(d), kOriginLibrary, n)].definition.get();
 }
 
-std::unique_ptr<Schematic> ladder(int stages) {
+std::unique_ptr<Schematic> ladder(int stages, bool labelled = false) {
   RecordingNotify n;
   auto s = schematic_new("ladder.sch", 1767603600);
   const SymbolRecord* r = add_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8},
@@ -43,16 +46,23 @@ std::unique_ptr<Schematic> ladder(int stages) {
     PartRecord* cap = part_place(*s, c, x + 80, 152);
     cap->reference.assign("C" + std::to_string(k + 1));
     wire_add(*s, x + 80, 104, x + 80, 128);  // down from the node to the capacitor
+    if (labelled) {
+      LabelRecord* l = label_new(*s);
+      l->name.assign("S" + std::to_string(k + 1));
+      l->x = x + 84;
+      l->y = 120;
+      l->width = static_cast<int>(l->name.str().size()) * 8;
+    }
     wire_add(*s, x + 80, 176, x + 80, 200);  // capacitor to the rail
     wire_add(*s, on_page == 0 ? 80 : x - 16, 200, x + 80, 200);  // the rail
   }
   return s;
 }
 
-template <int (*Pass)(Schematic&, Connectivity&, int, Notify&)>
+template <int (*Pass)(Schematic&, Connectivity&, int, Notify&), bool Labelled = false>
 void run(benchmark::State& state) {
   const int stages = static_cast<int>(state.range(0));
-  auto s = ladder(stages);
+  auto s = ladder(stages, Labelled);
   size_t wires = 0;
   for (const auto& p : s->pages) wires += p->wires.size();
   for (auto _ : state) {
@@ -72,8 +82,24 @@ void run(benchmark::State& state) {
 
 void BM_Connectivity(benchmark::State& state) { run<build_connectivity>(state); }
 void BM_ConnectivityReference(benchmark::State& state) { run<build_connectivity_reference>(state); }
+void BM_ConnectivityLabelled(benchmark::State& state) { run<build_connectivity, true>(state); }
+
+void BM_MapFile(benchmark::State& state) {
+  auto s = ladder(static_cast<int>(state.range(0)));
+  size_t bytes = 0;
+  for (auto _ : state) {
+    Connectivity c;
+    RecordingNotify n;
+    n.set_default_answer(1);
+    bytes = map_file_text(*s, c, n).size();
+  }
+  state.counters["bytes"] = static_cast<double>(bytes);
+}
+
 BENCHMARK(BM_Connectivity)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConnectivityReference)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConnectivityLabelled)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zephyrim

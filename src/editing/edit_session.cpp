@@ -1,5 +1,7 @@
 #include "editing/edit_session.h"
 
+#include "netlist/connectivity.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -237,6 +239,10 @@ void EditSession::release(Point raw, MouseButton button) {
       undo_snapshot(undo_, *schematic_);
       move_selected(*schematic_, d.x, d.y, move_rubber_band_, notify_);
       if (auto_junction) auto_junctions(*schematic_, edit_scope(*schematic_));
+      // Labels moved on their own say at once where they landed.
+      if (state_ == kStateMoveLabel)
+        for (const auto& l : schematic_->page().labels)
+          if (l->selected) label_attach(*schematic_, *l, notify_);
     }
     current_ = {};  // bent wires were stored anew
     cancel();
@@ -286,6 +292,7 @@ void EditSession::label_at(Point p) {
   l->x = p.x;
   l->y = p.y;
   mark_changed(*schematic_, l->owner);
+  label_attach(*schematic_, *l, notify_);
   changed();
 }
 

@@ -172,7 +172,7 @@ void SheetView::paintEvent(QPaintEvent* e) {
 
 void SheetView::draw_node_names(QPainter& painter) {
   Schematic& s = session_.schematic();
-  if (nodes_revision_ != session_.revision() || nodes_of_ != &s) {
+  if (nodes_revision_ != session_.revision() || nodes_of_ != &s || nodes_page_ != s.current_page()) {
     nodes_ = Connectivity{};
     nodes_.force_rebuild = true;
     RecordingNotify quiet;  // the display never asks; the netlist run reports
@@ -180,22 +180,21 @@ void SheetView::draw_node_names(QPainter& painter) {
     build_connectivity(s, nodes_, 0, quiet);
     nodes_revision_ = session_.revision();
     nodes_of_ = &s;
+    nodes_page_ = s.current_page();
   }
-  // Each node's name once, beside the middle of its first wire in the scope.
-  const Page& page = s.page();
+  // Each node's name once, where the pass placed it.
   QFont f = painter.font();
   f.setPixelSize(9);
   painter.setFont(f);
   painter.setPen(palette_.color(12));
-  std::map<std::pair<const BlockRecord*, int>, bool> shown;
-  for (const auto& w : page.wires) {
-    if (w->node < 0) continue;
-    const BlockRecord* scope = w->owner ? w->owner : page.top();
-    const NodeTable* table = nodes_.table(scope);
-    if (!table || !shown.emplace(std::make_pair(scope, w->node), true).second) continue;
-    const QPointF at((w->x1 + w->x2) / 2.0 + 2, (w->y1 + w->y2) / 2.0 - 3);
-    painter.drawText(at, QString::fromStdString(node_name(*table, w->node)));
-  }
+  for (const auto& [scope, table] : nodes_.tables)
+    for (int i = 0; i < table.count && i < table.size(); ++i) {
+      const NodeEntry& e = table.entries[i];
+      if (!e.display_flag) continue;
+      const QPointF at = e.display_direction == 0 ? QPointF(e.display_x + 2, e.display_y - 3)
+                                                  : QPointF(e.display_x + 3, e.display_y);
+      painter.drawText(at, QString::fromStdString(e.name.str()));
+    }
 }
 
 void SheetView::draw_feedback(QPainter& painter) {

@@ -69,6 +69,7 @@ class SheetView : public QAbstractScrollArea {
   Connectivity nodes_;
   unsigned nodes_revision_ = ~0u;
   const Schematic* nodes_of_ = nullptr;
+  int nodes_page_ = -1;
 };
 
 }  // namespace zephyrim

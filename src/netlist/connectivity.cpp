@@ -83,9 +83,10 @@ int leading_int(const std::string& text) {
   return static_cast<int>(std::clamp<long>(v, -1, 100000));
 }
 
-long long box_dist2(int ax1, int ay1, int ax2, int ay2, int bx1, int by1, int bx2, int by2) {
-  const long long dx = std::max({0, bx1 - ax2, ax1 - bx2});
-  const long long dy = std::max({0, by1 - ay2, ay1 - by2});
+long long box_dist2(long long ax1, long long ay1, long long ax2, long long ay2, long long bx1, long long by1,
+                    long long bx2, long long by2) {
+  const long long dx = std::max({0LL, bx1 - ax2, ax1 - bx2});
+  const long long dy = std::max({0LL, by1 - ay2, ay1 - by2});
   return dx * dx + dy * dy;
 }
 
@@ -454,33 +455,119 @@ ScopeView collect(Page& page, BlockRecord* scope) {
   return v;
 }
 
+// Which wires and pins a label's search can reach. The indexed form buckets
+// wires by the cells their candidate boxes cover and pins by the cell of their
+// tip, so a label looks at a handful of records instead of all of them; the
+// plain form offers every record, as the rule reads. Both hand out candidates
+// in list order, so ties fall the same way.
+class LabelSearch {
+ public:
+  LabelSearch(const ScopeView& v, bool indexed) : v_(v), indexed_(indexed) {
+    gs_ = kGridStep * std::max(1, v.page.settings.scale);
+    if (!indexed_) return;
+    cell_ = 16LL * gs_;
+    for (const LabelRecord* l : v.labels)
+      if (l->width >= 0 && l->width <= kMaxIndexedWidth) widest_ = std::max<long long>(widest_, l->width);
+    for (size_t i = 0; i < v.segs.size(); ++i) {
+      const Seg& sg = v.segs[i];
+      const long long k = sg.horizontal() ? 4 : 3;
+      const long long x1 = sg.x1 - widest_ - gs_ * k, x2 = sg.x2 + gs_ * k;
+      const long long y1 = sg.y1 - 4LL * gs_, y2 = sg.y2 + 4LL * gs_;
+      if (!bucket(x1, y1, x2, y2, static_cast<int>(i), wire_cells_)) wide_wires_.push_back(static_cast<int>(i));
+    }
+    for (size_t i = 0; i < v.pins.size(); ++i)
+      pin_cells_[key(cell(v.pins[i].line.tip_x), cell(v.pins[i].line.tip_y))].push_back(static_cast<int>(i));
+  }
+
+  // Wires whose candidate box may hold the label's anchor, ascending.
+  const std::vector<int>& wires(const LabelRecord& l) {
+    out_.clear();
+    if (!indexed_ || l.width > widest_) return all(v_.segs.size());
+    auto it = wire_cells_.find(key(cell(l.x), cell(l.y)));
+    if (it != wire_cells_.end()) out_ = it->second;
+    if (!wide_wires_.empty()) {
+      out_.insert(out_.end(), wide_wires_.begin(), wide_wires_.end());
+      std::sort(out_.begin(), out_.end());
+    }
+    return out_;
+  }
+
+  // Pins whose tip may lie in the label's pin box, ascending.
+  const std::vector<int>& pins(const LabelRecord& l) {
+    out_.clear();
+    const long long x1 = cell(l.x - 3LL * gs_), x2 = cell(static_cast<long long>(l.x) + l.width + 3LL * gs_);
+    const long long y1 = cell(l.y - 3LL * gs_), y2 = cell(l.y + 3LL * gs_);
+    if (!indexed_ || (x2 - x1 + 1) * (y2 - y1 + 1) > kMaxCells) return all(v_.pins.size());
+    for (long long cx = x1; cx <= x2; ++cx)
+      for (long long cy = y1; cy <= y2; ++cy) {
+        auto it = pin_cells_.find(key(cx, cy));
+        if (it != pin_cells_.end()) out_.insert(out_.end(), it->second.begin(), it->second.end());
+      }
+    std::sort(out_.begin(), out_.end());
+    return out_;
+  }
+
+  int grid() const { return gs_; }
+
+ private:
+  static constexpr int kMaxIndexedWidth = 1 << 16;  // wider labels search everything
+  static constexpr long long kMaxCells = 4096;      // a wire spanning more goes on the wide list
+
+  long long cell(long long c) const { return c >= 0 ? c / cell_ : -((-c + cell_ - 1) / cell_); }
+  static unsigned long long key(long long cx, long long cy) {
+    return (static_cast<unsigned long long>(cx) << 32) ^ static_cast<unsigned long long>(cy & 0xffffffffLL);
+  }
+  bool bucket(long long x1, long long y1, long long x2, long long y2, int id,
+              std::unordered_map<unsigned long long, std::vector<int>>& cells) {
+    const long long cx1 = cell(x1), cx2 = cell(x2), cy1 = cell(y1), cy2 = cell(y2);
+    if ((cx2 - cx1 + 1) * (cy2 - cy1 + 1) > kMaxCells) return false;
+    for (long long cx = cx1; cx <= cx2; ++cx)
+      for (long long cy = cy1; cy <= cy2; ++cy) cells[key(cx, cy)].push_back(id);
+    return true;
+  }
+  const std::vector<int>& all(size_t n) {
+    out_.resize(n);
+    for (size_t i = 0; i < n; ++i) out_[i] = static_cast<int>(i);
+    return out_;
+  }
+
+  const ScopeView& v_;
+  bool indexed_;
+  int gs_ = kGridStep;
+  long long cell_ = 1;
+  long long widest_ = 0;
+  std::unordered_map<unsigned long long, std::vector<int>> wire_cells_, pin_cells_;
+  std::vector<int> wide_wires_;
+  std::vector<int> out_;
+};
+
 // The wire (first) or pin (second) a label goes to; -1 for none. Candidates
 // without a label are preferred; between a wire and a pin the wire wins ties.
-std::pair<int, int> label_target(const ScopeView& v, const LabelRecord& label) {
-  const int gs = kGridStep * std::max(1, v.page.settings.scale);
-  const int x = label.x, y = label.y, width = label.width;
+std::pair<int, int> label_target(const ScopeView& v, LabelSearch& search, const LabelRecord& label) {
+  const long long gs = search.grid();
+  const long long x = label.x, y = label.y, width = label.width;
   int wire = -1, free_wire = -1;
   long long wd = 0, fwd = 0;
-  for (size_t i = 0; i < v.segs.size(); ++i) {
+  for (int i : search.wires(label)) {
     const Seg& sg = v.segs[i];
-    const int k = sg.horizontal() ? 4 : 3;
+    const long long k = sg.horizontal() ? 4 : 3;
     if (!(sg.x1 - width - gs * k <= x && x <= sg.x2 + gs * k && sg.y1 - 4 * gs <= y && y <= sg.y2 + 4 * gs))
       continue;
     const long long d = box_dist2(x, y, x + width, y, sg.x1, sg.y1, sg.x2, sg.y2);
-    if (wire < 0 || d < wd) wire = static_cast<int>(i), wd = d;
-    if (!v.wires[i]->label && (free_wire < 0 || d < fwd)) free_wire = static_cast<int>(i), fwd = d;
+    if (wire < 0 || d < wd) wire = i, wd = d;
+    if (!v.wires[i]->label && (free_wire < 0 || d < fwd)) free_wire = i, fwd = d;
   }
   if (free_wire >= 0) wire = free_wire, wd = fwd;
   int pin = -1, free_pin = -1;
   long long pd = 0, fpd = 0;
-  for (size_t i = 0; i < v.pins.size(); ++i) {
+  for (int i : search.pins(label)) {
     const PinRef& r = v.pins[i];
     if (r.part->symbol->kind != kSymbolPart) continue;
-    const int tx = r.line.tip_x, ty = r.line.tip_y;
+    const long long tx = r.line.tip_x, ty = r.line.tip_y;
     if (!(x - 3 * gs <= tx && tx <= x + width + 3 * gs && y - 3 * gs <= ty && ty <= y + 3 * gs)) continue;
     const long long d = box_dist2(x, y, x + width, y, tx, ty, tx, ty);
-    if (pin < 0 || d < pd) pin = static_cast<int>(i), pd = d;
-    if (!r.part->pin_nodes[r.k].label && (free_pin < 0 || d < fpd)) free_pin = static_cast<int>(i), fpd = d;
+    if (pin < 0 || d < pd) pin = i, pd = d;
+    if (!r.part->pin_nodes[r.k].label && (free_pin < 0 || d < fpd)) free_pin = i, fpd = d;
   }
   if (free_pin >= 0) pin = free_pin, pd = fpd;
 
@@ -514,8 +601,9 @@ struct Pass {
     for (WireRecord* w : v.wires) w->label = nullptr;
     for (PartRecord* p : v.parts)
       for (PinNode& pn : p->pin_nodes) pn.label = nullptr;
+    LabelSearch search(v, indexed);
     for (LabelRecord* l : v.labels) {
-      const auto [wire, pin] = label_target(v, *l);
+      const auto [wire, pin] = label_target(v, search, *l);
       const std::string name = l->name.str();
       if (wire < 0 && pin < 0) {
         map("ERROR: label " + name + " not assigned to any wire or pin\n");
@@ -690,6 +778,27 @@ struct Pass {
     }
   }
 
+  // Where each node's name is drawn: beside the middle of its first wire, or at
+  // the tip of its first pin for a node without wires.
+  static void place_names(const ScopeView& v, NodeTable& t) {
+    auto place = [&t](int node, int x, int y, int direction) {
+      if (node < 0 || node >= t.count) return;
+      NodeEntry& e = t.entries[node];
+      if (e.display_flag) return;
+      e.display_state = 0;
+      e.display_flag = 1;
+      e.display_direction = direction;
+      e.display_x = x;
+      e.display_y = y;
+    };
+    for (size_t i = 0; i < v.wires.size(); ++i) {
+      const Seg& sg = v.segs[i];
+      place(v.wires[i]->node, static_cast<int>((static_cast<long long>(sg.x1) + sg.x2) / 2),
+            static_cast<int>((static_cast<long long>(sg.y1) + sg.y2) / 2), sg.horizontal() ? 0 : 1);
+    }
+    for (const PinRef& r : v.pins) place(r.part->pin_nodes[r.k].node, r.line.tip_x, r.line.tip_y, 0);
+  }
+
   void remove_degenerate_wires(BlockRecord* scope) {
     Page& page = s.page();
     std::vector<const WireRecord*> bad;
@@ -735,6 +844,7 @@ struct Pass {
     name_from_wire_labels(v, table);
     connect_pins(v, *geo, t);
     number_nodes(v, table);
+    place_names(v, table);
     if ((mode == 1 || mode == 2) && c.write_table) c.write_table(*scope, table, mode);
 
     if (top) {
@@ -821,7 +931,8 @@ int label_attach(Schematic& s, LabelRecord& label, Notify& notify) {
     if (w->label == &label) w->label = nullptr;
   for (const PinRef& r : v.pins)
     if (r.part->pin_nodes[r.k].label == &label) r.part->pin_nodes[r.k].label = nullptr;
-  const auto [wire, pin] = label_target(v, label);
+  LabelSearch search(v, false);
+  const auto [wire, pin] = label_target(v, search, label);
   const std::string name = label.name.str();
   if (wire >= 0) {
     WireRecord& w = *v.wires[wire];

@@ -76,6 +76,9 @@ int build_connectivity(Schematic& s, Connectivity& c, int mode, Notify& notify);
 // the rule reads. Quadratic; kept as the yardstick of the indexed version.
 int build_connectivity_reference(Schematic& s, Connectivity& c, int mode, Notify& notify);
 
+// Either form of the pass, for callers that run it on every page.
+using ConnectivityPass = int (*)(Schematic&, Connectivity&, int, Notify&);
+
 // Attaches one label placed by the user to its wire or pin by the search of the
 // pass. A labelled wire keeps its label (warning); a labelled pin's label is
 // replaced when the user says yes. Returns 1 when attached.

@@ -22,20 +22,30 @@ constexpr size_t kPinLineLimit = 45;
 // Continuation lines start under the pin column of the first line.
 const std::string kPinIndent(28, ' ');
 
-void append_pin_list(std::string& out, const Page& page, const BlockRecord& scope, int node) {
-  std::string line;
+// Every part pin of the scope, grouped by node, in part-list and pin order.
+std::vector<std::vector<std::pair<const PartRecord*, int>>> pins_by_node(const Page& page, const BlockRecord& scope,
+                                                                         int nodes) {
+  std::vector<std::vector<std::pair<const PartRecord*, int>>> by_node(nodes);
   for (const auto& p : page.parts) {
     // Rails, I/O pins and ground symbols name nodes but are not parts of the listing.
     if (!p->symbol || p->symbol->kind != kSymbolPart || !owned_by(p->owner, scope, page)) continue;
     const int pins = std::min<int>(p->symbol->pin_count(), static_cast<int>(p->pin_nodes.size()));
     for (int k = 0; k < pins; ++k) {
-      if (p->pin_nodes[k].node != node) continue;
-      if (line.size() > kPinLineLimit) {
-        out += line + "\n";
-        line = kPinIndent;
-      }
-      line += strprintf("%s(%d),", p->reference.str().c_str(), k + 1);
+      const int node = p->pin_nodes[k].node;
+      if (node >= 0 && node < nodes) by_node[node].emplace_back(p.get(), k);
     }
+  }
+  return by_node;
+}
+
+void append_pin_list(std::string& out, const std::vector<std::pair<const PartRecord*, int>>& pins) {
+  std::string line;
+  for (const auto& [part, k] : pins) {
+    if (line.size() > kPinLineLimit) {
+      out += line + "\n";
+      line = kPinIndent;
+    }
+    line += strprintf("%s(%d),", part->reference.str().c_str(), k + 1);
   }
   if (!line.empty() && line.back() == ',') line.pop_back();
   if (line.size() > 1) out += line + "\n";
@@ -68,21 +78,22 @@ std::string map_node_table(const Page& page, const BlockRecord& scope, const Nod
   std::string out;
   if (&scope != page.top()) out += strprintf("*** SUBKCT: %s\n\n", scope.name.str().c_str());
   out += " NODE  NAME         WIRES   PART PINS\n\n";
-  const int nodes = std::min(table.count, table.size());
+  const int nodes = std::max(0, std::min(table.count, table.size()));
+  std::vector<int> wires(nodes, 0);
+  for (const auto& w : page.wires)
+    if (w->node >= 0 && w->node < nodes && owned_by(w->owner, scope, page)) ++wires[w->node];
+  const auto pins = pins_by_node(page, scope, nodes);
   for (int i = 0; i < nodes; ++i) {
-    int wires = 0;
-    for (const auto& w : page.wires)
-      if (w->node == i && owned_by(w->owner, scope, page)) ++wires;
     out += strprintf("%5d  %-12s ", i, table.entries[i].name.str().c_str());
-    out += strprintf("%5d   ", wires);
-    append_pin_list(out, page, scope, i);
+    out += strprintf("%5d   ", wires[i]);
+    append_pin_list(out, pins[i]);
     out += "\n";
   }
   out += "\n";
   return out;
 }
 
-std::string map_file_text(Schematic& s, Connectivity& c, Notify& notify, int* result) {
+std::string map_file_text(Schematic& s, Connectivity& c, Notify& notify, int* result, ConnectivityPass pass) {
   std::string out = map_file_header();
   int outcome = 0;
   {
@@ -96,7 +107,7 @@ std::string map_file_text(Schematic& s, Connectivity& c, Notify& notify, int* re
     for (int n = 0; n < s.page_count() && n < static_cast<int>(s.pages.size()); ++n) {
       if (!page_select(s, n, notify)) break;
       if (n > 0) out += strprintf("SHEET %d:\n\n", n + 1);
-      const int r = build_connectivity(s, c, 1, notify);
+      const int r = pass(s, c, 1, notify);
       if (r < 0) failed = true;
       outcome = std::max(outcome, r);
     }

@@ -29,7 +29,8 @@ std::string map_node_table(const Page& page, const BlockRecord& scope, const Nod
 // so are the hooks of `c`. *result (when given) is -1 when any sheet's pass
 // found bad labels or was cancelled at a notice, else the highest result of the
 // sheets: 2 when some sheet was numbered, 0 when no sheet has parts.
-std::string map_file_text(Schematic& s, Connectivity& c, Notify& notify, int* result = nullptr);
+std::string map_file_text(Schematic& s, Connectivity& c, Notify& notify, int* result = nullptr,
+                          ConnectivityPass pass = build_connectivity);
 
 // The same text written to `path` (normally map_file_name of the schematic).
 // False with "Cannot open netlist map file %s" when the file cannot be written;

@@ -100,14 +100,20 @@ TEST(EditSession, AreaDragSelectsAndMoveFollowsTheDrag) {
 
 TEST(EditSession, LabelsAndTextsAskForTheirText) {
   Session t;
+  WireRecord* w = wire_add(t.e.schematic(), 0, 48, 160, 48);
   t.e.toggle_state(kStateLabel);
   t.notify.reply("out");
   t.click({40, 40});
   ASSERT_EQ(t.page().labels.size(), 1u);
   EXPECT_EQ(t.page().labels[0]->width, 24);
+  EXPECT_EQ(w->label, t.page().labels[0].get());  // attached as it lands
   t.notify.reply(std::nullopt);  // cancelled: nothing
   t.click({80, 40});
   EXPECT_EQ(t.page().labels.size(), 1u);
+  t.notify.reply("in");  // a second label on the same wire is refused there
+  t.click({96, 40});
+  EXPECT_EQ(w->label, t.page().labels[0].get());
+  EXPECT_EQ(t.notify.texts().back(), "Label out already assigned to this wire");
   t.e.toggle_state(kStateText);
   t.notify.reply("two\nlines");
   t.click({40, 200});

@@ -1,4 +1,5 @@
 #include "netlist/connectivity.h"
+#include "netlist/map_file.h"
 #include "schematic/test_symbols.h"
 
 #include <gtest/gtest.h>
@@ -329,22 +330,42 @@ TEST(Joining, ALargeSheetIsJoinedWithoutPairwiseTests) {
   EXPECT_EQ(t.pin_name(parts.back(), 1), std::to_string(kStubs + 1));
 }
 
+TEST(Display, NamesSitOnTheFirstWireOrElseOnTheFirstPin) {
+  Sheet t;
+  t.wire(0, 100, 0, 200);  // vertical first wire of node OUT
+  t.wire(0, 200, 80, 200);
+  t.label("OUT", 8, 204);
+  PartRecord* r = t.part(t.res, 112, 200);  // left pin on the wire's end, right pin open
+  ASSERT_EQ(t.run(), 2);
+  const NodeEntry& out = t.table().entries[t.page().wires[0]->node];
+  EXPECT_EQ(out.name.str(), "OUT");
+  EXPECT_EQ(out.display_flag, 1);
+  EXPECT_EQ(out.display_direction, 1);
+  EXPECT_EQ(std::make_pair(out.display_x, out.display_y), std::make_pair(0, 150));
+  const NodeEntry& open = t.table().entries[part_pin_node(*r, 1)];
+  EXPECT_EQ(open.display_direction, 0);
+  EXPECT_EQ(std::make_pair(open.display_x, open.display_y), std::make_pair(144, 200));
+}
+
 // --- the indexed pass against the pairwise one ---
 
-void random_sheet(Schematic& s, const Sheet& t, std::mt19937& rng) {
+// Dense sheets put many records on few grid points; wide ones spread them
+// over many cells of the label index.
+void random_sheet(Schematic& s, const Sheet& t, std::mt19937& rng, bool wide = false) {
   auto pick = [&](int n) { return static_cast<int>(rng() % n); };
-  auto coord = [&] { return pick(6) * 16; };
+  const int spread = wide ? 40 : 6;
+  auto coord = [&] { return pick(spread) * 16; };
   s.page().settings.scale = 1 + pick(2);
-  const int wires = pick(14);
+  const int wires = pick(wide ? 60 : 14);
   for (int i = 0; i < wires; ++i) {
-    const int x = coord(), y = coord(), len = (1 + pick(5)) * 16;
+    const int x = coord(), y = coord(), len = (1 + pick(wide ? 20 : 5)) * 16;
     if (pick(2))
       wire_add(s, x, y, x + len, y);
     else
       wire_add(s, x, y, x, y + len);
   }
-  for (int i = pick(7); i > 0; --i) junction_add(s, coord(), coord());
-  const int parts = 1 + pick(5);
+  for (int i = pick(wide ? 20 : 7); i > 0; --i) junction_add(s, coord(), coord());
+  const int parts = 1 + pick(wide ? 15 : 5);
   const SymbolRecord* kinds[] = {t.res, t.res, t.res, t.gnd, t.rail, t.io};
   for (int i = 0; i < parts; ++i) {
     const SymbolRecord* sym = kinds[pick(6)];
@@ -354,12 +375,21 @@ void random_sheet(Schematic& s, const Sheet& t, std::mt19937& rng) {
     for (int k = pick(3); k > 0; --k) p->steps[p->step_count++] = pick(2) ? kStepRotate : kStepMirror;
   }
   const char* names[] = {"A", "B", "7", "12", "OUT"};
-  for (int i = pick(4); i > 0; --i) {
+  for (int i = pick(wide ? 12 : 4); i > 0; --i) {
     LabelRecord* l = label_new(s);
     l->name.assign(names[pick(5)]);
     l->x = coord() + pick(5);
     l->y = coord() - pick(5);
-    l->width = 8 + pick(3) * 8;
+    l->width = pick(20) == 0 ? 400 + pick(400) : 8 + pick(3) * 8;
+  }
+}
+
+// One to three sheets, each dense or wide.
+void random_schematic(Sheet& t, std::mt19937& rng) {
+  const int pages = 1 + static_cast<int>(rng() % 3);
+  for (int n = 0; n < pages; ++n) {
+    if (n > 0) page_add(*t.s, t.notify);
+    random_sheet(*t.s, t, rng, rng() % 2 == 0);
   }
 }
 
@@ -367,7 +397,7 @@ struct Outcome {
   int result;
   std::vector<int> wire_nodes;
   std::vector<int> pin_nodes;
-  std::vector<std::string> names;
+  std::vector<int> labels_of_wires;  // index in the page's label list, -1 for none
   std::string map;
   std::vector<std::string> notices;
   bool operator==(const Outcome&) const = default;
@@ -376,27 +406,32 @@ struct Outcome {
 Outcome run_random(unsigned seed, bool indexed) {
   Sheet t;
   std::mt19937 rng(seed);
-  random_sheet(*t.s, t, rng);
+  random_schematic(t, rng);
   Outcome o;
-  o.result = indexed ? build_connectivity(*t.s, t.c, 1, t.notify)
-                     : build_connectivity_reference(*t.s, t.c, 1, t.notify);
-  for (const auto& w : t.page().wires) o.wire_nodes.push_back(w->node);
-  for (const auto& p : t.page().parts)
-    for (const PinNode& n : p->pin_nodes) o.pin_nodes.push_back(n.node);
-  if (const NodeTable* table = t.c.table(t.page().top()))
-    for (int i = 0; i < table->count; ++i) o.names.push_back(node_name(*table, i));
-  o.map = t.map;
+  // The map file holds every sheet's node table: names, wire counts and pins.
+  o.map = map_file_text(*t.s, t.c, t.notify, &o.result, indexed ? build_connectivity : build_connectivity_reference);
+  for (const auto& page : t.s->pages) {
+    for (const auto& w : page->wires) {
+      o.wire_nodes.push_back(w->node);
+      int label = -1;
+      for (size_t i = 0; i < page->labels.size(); ++i)
+        if (page->labels[i].get() == w->label) label = static_cast<int>(i);
+      o.labels_of_wires.push_back(label);
+    }
+    for (const auto& p : page->parts)
+      for (const PinNode& n : p->pin_nodes) o.pin_nodes.push_back(n.node);
+  }
   o.notices = t.notify.texts();
   return o;
 }
 
 TEST(Differential, IndexedPassMatchesPairwiseTests) {
-  for (unsigned seed = 1; seed <= 400; ++seed) {
+  for (unsigned seed = 1; seed <= 3000; ++seed) {
     const Outcome fast = run_random(seed, true);
     const Outcome ref = run_random(seed, false);
     ASSERT_EQ(fast.wire_nodes, ref.wire_nodes) << "seed " << seed;
     ASSERT_EQ(fast.pin_nodes, ref.pin_nodes) << "seed " << seed;
-    ASSERT_EQ(fast.names, ref.names) << "seed " << seed;
+    ASSERT_EQ(fast.map, ref.map) << "seed " << seed;
     ASSERT_TRUE(fast == ref) << "seed " << seed;
   }
 }
