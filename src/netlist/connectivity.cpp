@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <set>
+#include <span>
 #include <unordered_map>
 
 #include "symbols/draw_command.h"
@@ -179,7 +180,7 @@ class Geometry {
   virtual ~Geometry() = default;
   virtual bool wire_on_ground(int w) = 0;
   // Wires connected to w, ascending, w itself excluded.
-  virtual const std::vector<int>& neighbours(int w) = 0;
+  virtual std::span<const int> neighbours(int w) = 0;
   // First wire (list order) through the point, or -1.
   virtual int wire_at(int x, int y) = 0;
   virtual bool ground_at(int x, int y) = 0;
@@ -195,7 +196,7 @@ class PairwiseGeometry : public Geometry {
       if (on_seg(g.tip_x, g.tip_y, v_.segs[w])) return true;
     return false;
   }
-  const std::vector<int>& neighbours(int w) override {
+  std::span<const int> neighbours(int w) override {
     out_.clear();
     for (size_t j = 0; j < v_.wires.size(); ++j)
       if (static_cast<int>(j) != w && wires_connected(*v_.wires[w], *v_.wires[j], v_.page, v_.scope))
@@ -230,7 +231,7 @@ class PairwiseGeometry : public Geometry {
 
 class IndexedGeometry : public Geometry {
  public:
-  explicit IndexedGeometry(const ScopeView& v) : v_(v), adj_(v.wires.size()), grounded_(v.wires.size(), 0) {
+  explicit IndexedGeometry(const ScopeView& v) : v_(v), grounded_(v.wires.size(), 0) {
     for (size_t i = 0; i < v.segs.size(); ++i) {
       const Seg& s = v.segs[i];
       wires_.add(s.x1, s.y1, s.x2, s.y2, static_cast<int>(i));
@@ -251,8 +252,8 @@ class IndexedGeometry : public Geometry {
 
     auto link = [this](int a, int b) {
       if (a == b) return;
-      adj_[a].push_back(b);
-      adj_[b].push_back(a);
+      links_.emplace_back(a, b);
+      links_.emplace_back(b, a);
     };
     // Ends on ends or on another wire, and wires overlapping in line (one's end
     // then lies on the other): every such pair is found from an end.
@@ -276,13 +277,30 @@ class IndexedGeometry : public Geometry {
         auto [it, fresh] = by_label.try_emplace(l, static_cast<int>(i));
         if (!fresh) link(it->second, static_cast<int>(i));
       }
-    for (auto& a : adj_) {
-      std::sort(a.begin(), a.end());
-      a.erase(std::unique(a.begin(), a.end()), a.end());
+    // One flat array of neighbour lists, each sorted and without repeats.
+    first_.assign(v.wires.size() + 1, 0);
+    for (const auto& [a, b] : links_) ++first_[a + 1];
+    for (size_t i = 1; i < first_.size(); ++i) first_[i] += first_[i - 1];
+    adj_.resize(links_.size());
+    std::vector<int> fill(first_.begin(), first_.end() - 1);
+    for (const auto& [a, b] : links_) adj_[fill[a]++] = b;
+    links_ = {};
+    int kept = 0;
+    for (size_t i = 0; i + 1 < first_.size(); ++i) {
+      const auto begin = adj_.begin() + first_[i], end = adj_.begin() + first_[i + 1];
+      std::sort(begin, end);
+      const int start = kept;
+      for (auto it = begin; it != end; ++it)
+        if (it == begin || *it != *(it - 1)) adj_[kept++] = *it;
+      first_[i] = start;
     }
+    first_.back() = kept;
+    adj_.resize(kept);
   }
   bool wire_on_ground(int w) override { return grounded_[w]; }
-  const std::vector<int>& neighbours(int w) override { return adj_[w]; }
+  std::span<const int> neighbours(int w) override {
+    return {adj_.data() + first_[w], static_cast<size_t>(first_[w + 1] - first_[w])};
+  }
   int wire_at(int x, int y) override {
     wires_.query(x, y, hits_);
     return hits_.empty() ? -1 : *std::min_element(hits_.begin(), hits_.end());
@@ -302,7 +320,8 @@ class IndexedGeometry : public Geometry {
  private:
   const ScopeView& v_;
   SegmentIndex wires_, grounds_, pins_;
-  std::vector<std::vector<int>> adj_;
+  std::vector<std::pair<int, int>> links_;
+  std::vector<int> first_, adj_;  // neighbours of w: adj_[first_[w] .. first_[w + 1])
   std::vector<char> grounded_;
   std::vector<int> hits_;
 };
@@ -645,7 +664,7 @@ struct Pass {
         t.add(e, 1);
         m.put(i, e);
       }
-      const std::vector<int>& nb = geo.neighbours(i);
+      const std::span<const int> nb = geo.neighbours(i);
       for (int round = 0; round <= n; ++round) {
         bool changed = false;
         for (int j : nb) {
