@@ -1,0 +1,217 @@
+#include "simulation/ngspice_deck.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+#include "common/eng_number.h"
+#include "common/text_format.h"
+
+namespace zephyrim {
+
+namespace {
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::vector<std::string> tokens(const std::string& statement) {
+  std::vector<std::string> out;
+  std::istringstream in(statement);
+  for (std::string t; in >> t;) out.push_back(t);
+  return out;
+}
+
+std::string join(const std::vector<std::string>& t, size_t from = 0) {
+  std::string out;
+  for (size_t i = from; i < t.size(); ++i) out += (out.empty() ? "" : " ") + t[i];
+  return out;
+}
+
+bool number(std::string text, double& v) {
+  const int n = parse_eng(text, v, true);
+  return n > 0 && has_value(v);
+}
+
+bool all_digits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+// Statements with their continuation lines joined, in order.
+std::vector<std::string> statements(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = end + 1;
+    if (!out.empty() && !line.empty() && line[0] == '+' && out.size() > 1)
+      out.back() += " " + line.substr(1);
+    else
+      out.push_back(line);
+  }
+  return out;
+}
+
+// "PWL TD=1m TS=2 + 0,0 + 1m,1" as ngspice's "PWL(0 0 1m 1) td=1m". The time
+// and value scales and the value offset are applied to the points here.
+std::string pwl_statement(const std::vector<std::string>& t, size_t pwl,
+                          std::vector<std::string>& unsupported, const std::string& original) {
+  double td = 0, ts = 1, voff = 0, vs = 1;
+  bool has_td = false;
+  std::vector<double> numbers;
+  for (size_t i = pwl + 1; i < t.size(); ++i) {
+    const std::string u = upper(t[i]);
+    const size_t eq = u.find('=');
+    if (eq != std::string::npos) {
+      const std::string key = u.substr(0, eq);
+      double v = 0;
+      if (!number(t[i].substr(eq + 1), v)) continue;
+      if (key == "TD") td = v, has_td = true;
+      if (key == "TS") ts = v;
+      if (key == "VOFF") voff = v;
+      if (key == "VS") vs = v;
+      if (key == "TPER") unsupported.push_back(original);
+      continue;
+    }
+    std::string item = t[i];
+    std::replace(item.begin(), item.end(), ',', ' ');
+    for (const std::string& part : tokens(item)) {
+      double v = 0;
+      if (number(part, v)) numbers.push_back(v);
+    }
+  }
+  std::string out = join(std::vector<std::string>(t.begin(), t.begin() + static_cast<long>(pwl))) + " PWL(";
+  for (size_t i = 0; i + 1 < numbers.size(); i += 2)
+    out += strprintf("%s%.15G %.15G", i == 0 ? "" : " ", numbers[i] * ts, numbers[i + 1] * vs + voff);
+  out += ")";
+  if (has_td) out += strprintf(" td=%.15G", td);
+  return out;
+}
+
+bool is_end(const std::string& line) {
+  return tokens(upper(line)) == std::vector<std::string>{".END"};
+}
+
+}  // namespace
+
+NgspiceDeck prepare_ngspice_deck(const std::string& netlist) {
+  NgspiceDeck deck;
+  std::vector<std::string> ac_sweep;  // TYPE N START STOP of the latest .AC
+  const std::vector<std::string> all = statements(netlist);
+  for (size_t n = 0; n < all.size(); ++n) {
+    const std::string& s = all[n];
+    if (n == 0) {
+      deck.lines.push_back(s);
+      continue;
+    }
+    const std::vector<std::string> t = tokens(s);
+    if (t.empty()) {
+      deck.lines.push_back(s);
+      continue;
+    }
+    const std::string head = upper(t[0]);
+    if (head[0] == '#') {
+      deck.hash_lines.push_back(s);
+    } else if (head == ".OPTION" || head == ".OPTIONS") {
+      std::vector<std::string> kept{t[0]};
+      for (size_t i = 1; i < t.size(); ++i)
+        if (upper(t[i]) == "SAVEOPB")
+          deck.save_bias = true;
+        else
+          kept.push_back(t[i]);
+      if (kept.size() > 1) deck.lines.push_back(join(kept));
+    } else if (head == ".AC") {
+      ac_sweep.assign(t.begin() + 1, t.end());
+      deck.lines.push_back(s);
+    } else if (head == ".NOISE" || head == ".DISTO") {
+      const bool noise = head == ".NOISE";
+      const size_t given = noise ? 3 : 2;  // output and input, or the load
+      if (t.size() > given &&
+          (upper(t[given]) == "DEC" || upper(t[given]) == "OCT" || upper(t[given]) == "LIN")) {
+        deck.lines.push_back(s);  // already in ngspice's form
+      } else if (ac_sweep.size() != 4 || t.size() < given) {
+        deck.unsupported.push_back(s);
+      } else if (noise) {
+        std::string line = join(std::vector<std::string>(t.begin(), t.begin() + 3)) + " " + join(ac_sweep);
+        if (t.size() > 3) line += " " + t[3];
+        deck.lines.push_back(line);
+      } else {
+        // ngspice finds distortion everywhere, not at one load; a second
+        // frequency ratio, when given, selects its spectral form.
+        std::string line = ".DISTO " + join(ac_sweep);
+        if (t.size() > 3) line += " " + t[3];
+        deck.lines.push_back(line);
+      }
+    } else if (head == ".FOUR") {
+      // ngspice drops .FOUR when it saves every vector; its own fourier command
+      // after the run does the same work, with the harmonic count as nfreqs.
+      std::vector<std::string> vars(t.begin() + std::min<size_t>(2, t.size()), t.end());
+      int frequencies = 10;
+      if (!vars.empty() && all_digits(vars.front())) {
+        frequencies = std::clamp(std::atoi(vars.front().c_str()), 0, 10000) + 1;
+        vars.erase(vars.begin());
+      }
+      if (t.size() < 2 || vars.empty()) {
+        deck.unsupported.push_back(s);
+      } else {
+        deck.after_run.push_back(strprintf("set nfreqs=%d", frequencies));
+        deck.after_run.push_back("fourier " + t[1] + " " + join(vars));
+      }
+    } else if (head == ".PROBE" || head == ".SAVE") {
+      std::vector<std::string> vars;
+      for (size_t i = 1; i < t.size(); ++i)
+        if (upper(t[i]) != "VONLY" && upper(t[i]) != "NOSUBCKT") vars.push_back(t[i]);
+      deck.lines.push_back(vars.empty() ? ".save all" : ".save " + join(vars));
+    } else if (head == ".TEMP") {
+      for (size_t i = 1; i < t.size(); ++i) {
+        double v = 0;
+        if (number(t[i], v)) deck.temperatures.push_back(v);
+      }
+    } else if (head == ".STEP" || head == ".MC" || head == ".WC") {
+      deck.unsupported.push_back(s);
+    } else if (head[0] == 'V' || head[0] == 'I') {
+      size_t pwl = 0;
+      for (size_t i = 3; i < t.size() && !pwl; ++i)
+        if (upper(t[i]) == "PWL") pwl = i;
+      deck.lines.push_back(pwl ? pwl_statement(t, pwl, deck.unsupported, s) : s);
+    } else {
+      deck.lines.push_back(s);
+    }
+  }
+  // Without a save request ngspice keeps nothing of a second analysis in a
+  // run; the engine wants every vector anyway.
+  const bool saves = std::any_of(deck.lines.begin(), deck.lines.end(),
+                                 [](const std::string& l) { return l.rfind(".save ", 0) == 0; });
+  if (!saves) {
+    auto end = std::find_if(deck.lines.begin() + 1, deck.lines.end(), is_end);
+    deck.lines.insert(end, ".save all");
+  }
+  return deck;
+}
+
+std::string ngspice_deck_text(const NgspiceDeck& deck, int run, const std::vector<std::string>& control) {
+  std::string tail;
+  if (run >= 0 && static_cast<size_t>(run) < deck.temperatures.size())
+    tail = strprintf(".TEMP %.15G\n", deck.temperatures[run]);
+  tail += ".control\nrun\n";
+  for (const std::string& c : deck.after_run) tail += c + "\n";
+  for (const std::string& c : control) tail += c + "\n";
+  tail += ".endc\n";
+  std::string out;
+  bool placed = false;
+  for (const std::string& line : deck.lines) {
+    if (!placed && is_end(line)) {
+      out += tail;
+      placed = true;
+    }
+    out += line + "\n";
+  }
+  if (!placed) out += tail + ".END\n";
+  return out;
+}
+
+}  // namespace zephyrim

@@ -1,0 +1,38 @@
+#pragma once
+// The netlist as ngspice reads it. Our netlists and command files are written
+// for the system's own simulator; ngspice stops on some of their statements
+// and reads others differently, so the engine hands it a prepared copy:
+//   - "#" statement lines (#AUTOPLOT and friends) are the viewer's; they are
+//     kept aside for the listing;
+//   - .NOISE and .DISTO take the sweep of the .AC statement before them;
+//   - .FOUR becomes ngspice's fourier command after the run;
+//   - .PROBE and .SAVE become ngspice's save requests;
+//   - .TEMP with its values is taken out: every temperature is a run of its own;
+//   - .OPTION SAVEOPB asks the engine for the bias file and is taken out;
+//   - PWL sources with keyword values get ngspice's point list;
+//   - .STEP, .MC and .WC are left out and named as not supported.
+#include <string>
+#include <vector>
+
+namespace zephyrim {
+
+struct NgspiceDeck {
+  std::vector<std::string> lines;        // the deck, without a .TEMP
+  std::vector<std::string> hash_lines;   // "#" statements, in order
+  std::vector<std::string> unsupported;  // statements left out, as written
+  std::vector<double> temperatures;      // of the .TEMP statements; empty: ngspice's default
+  std::vector<std::string> after_run;    // control commands that follow the run
+  bool save_bias = false;                // .OPTION SAVEOPB was given
+};
+
+// Prepares the text of a netlist (CR LF or LF lines; "+" lines continue the
+// statement before them). The first line is the title and is kept as it is.
+NgspiceDeck prepare_ngspice_deck(const std::string& netlist);
+
+// The text for one run: the deck with, in front of its .END, ".TEMP t" of
+// temperature `run` (none when there are no temperatures) and a control block
+// that runs the analyses, then the deck's own commands, then `control`.
+std::string ngspice_deck_text(const NgspiceDeck& deck, int run = 0,
+                              const std::vector<std::string>& control = {});
+
+}  // namespace zephyrim
