@@ -25,6 +25,7 @@
 #include "schematic/records.h"
 #include "schematic/schematic.h"
 #include "schematic/schematic_file.h"
+#include "simulation/sim_setup.h"
 #include "symbols/symbol_library.h"
 
 namespace {
@@ -421,9 +422,72 @@ void opamp_two_page(Drawing& d) {
   opamp_model_page(d);
 }
 
+// --- simulation setups, saved beside each schematic ---
+
+PlotSetup plot(int analysis, std::vector<std::string> traces, int scale = 0) {
+  PlotSetup p;
+  p.enabled = 1;
+  p.analysis = static_cast<int16_t>(analysis);
+  p.axis_scale = static_cast<int16_t>(scale);
+  p.traces = std::move(traces);
+  return p;
+}
+
+void transient(SimulationSetup& s, double step, double stop) {
+  s.tran = 1;
+  s.tran_step = step;
+  s.tran_stop = stop;
+}
+
+// A 10 ms transient of the pulse through the filter, with input and output drawn.
+void rc_lowpass_setup(SimulationSetup& s) {
+  transient(s, 10e-6, 10e-3);
+  s.save = 1;
+  s.autoplot = 1;
+  s.plots = {plot(2, {"V(in)", "V(out)"})};
+}
+
+// The bias point, 5 ms of the 1 kHz input, and the gain from 10 Hz to 10 MHz.
+void amplifier_setup(SimulationSetup& s) {
+  s.op_group = 1;
+  s.op = 1;
+  transient(s, 5e-6, 5e-3);
+  s.ac = 1;
+  s.ac_type = 0;
+  s.ac_points = 10;
+  s.ac_start = 10;
+  s.ac_stop = 10e6;
+  s.save = 1;
+  s.autoplot = 1;
+  s.plots = {plot(2, {"V(in)", "V(c)"}), plot(3, {"VDB(c)"}, 1)};
+}
+
+// 2 ms of the sine through the subcircuit, and the transfer curve of VIN.
+void opamp_two_page_setup(SimulationSetup& s) {
+  transient(s, 5e-6, 2e-3);
+  s.dc = 1;
+  s.dc_var.assign("VIN");
+  s.dc_start = -5;
+  s.dc_stop = 5;
+  s.dc_step = 0.1;
+  s.save = 1;
+  s.autoplot = 1;
+  s.plots = {plot(2, {"V(in)", "V(out)"}), plot(1, {"V(out)"})};
+}
+
+void write_setup(const std::string& path, void (*fill)(SimulationSetup&)) {
+  SimulationSetup s;
+  fill(s);
+  setup_mark_enabled(s);
+  RecordingNotify n;
+  if (!save_setup(s, path, n)) throw std::runtime_error("cannot save " + path);
+  fail_on_notices(n, "saving " + path);
+}
+
 struct Example {
   const char* file_name;
   std::function<void(Drawing&)> build;
+  void (*setup)(SimulationSetup&);
 };
 
 }  // namespace
@@ -443,14 +507,15 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir, ec);
     if (ec) throw std::runtime_error("cannot create " + dir.string() + ": " + ec.message());
     const Example examples[] = {
-        {"rc_lowpass.sch", rc_lowpass},
-        {"amplifier.sch", amplifier},
-        {"opamp_two_page.sch", opamp_two_page},
+        {"rc_lowpass.sch", rc_lowpass, rc_lowpass_setup},
+        {"amplifier.sch", amplifier, amplifier_setup},
+        {"opamp_two_page.sch", opamp_two_page, opamp_two_page_setup},
     };
     for (const Example& e : examples) {
       Drawing d(lib, e.file_name);
       e.build(d);
       write_example((dir / e.file_name).string(), d);
+      write_setup(schematic_sibling((dir / e.file_name).string(), "SIM"), e.setup);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_examples: %s\n", e.what());

@@ -27,6 +27,8 @@ constexpr Command kCommands[] = {
     {"dump", batch_dump, "list everything a schematic holds as text"},
     {"render", batch_render, "draw one page of a schematic to PNG, SVG or PDF"},
     {"map", batch_map, "write the cross-reference map of a schematic's nodes"},
+    {"setup", batch_setup, "list a simulation setup file"},
+    {"commands", batch_commands, "write the analysis command file of a schematic's setup"},
 };
 
 void usage(FILE* out) {

@@ -22,5 +22,9 @@ int batch_dump(const Args& args);
 int batch_render(const Args& args);
 // zephyrim map FILE.sch [-o OUT.map]
 int batch_map(const Args& args);
+// zephyrim setup FILE.sim
+int batch_setup(const Args& args);
+// zephyrim commands FILE.sch [--simulator N] [-o FILE.CMD]
+int batch_commands(const Args& args);
 
 }  // namespace zephyrim
