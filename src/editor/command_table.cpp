@@ -103,7 +103,7 @@ constexpr EditorCommand kCommands[] = {
     {kCmdChooseFont, "&Options", "Choose &Font...", "", "Font of the schematic's texts",B},
     {kCmdDefaultFont, "&Options", "&Default Font", "", "Back to the built-in font",B},
 
-    {kCmdSimSetup, "&Simulation", "&Setup...", "F8", "Analyses and options of the simulation", L},
+    {kCmdSimSetup, "&Simulation", "&Setup...", "F8", "Analyses and options of the simulation", B},
     {kCmdOpenMis, "&Simulation", "Open User SPICE Commands File (.mis)", "Ctrl+F8", "Edit the user commands", L},
     {kCmdRun, "&Simulation", "RUN &Simulation", "F9", "Netlist and simulate", L},
     {kCmdEngineDefault, "&Simulation/Simulator &Engine Option", "&Default", "", "Default engine", L, true},

@@ -1,30 +1,35 @@
 #include "editor/dialogs.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QSpinBox>
-#include <QTableWidget>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "common/text_format.h"
 #include "editing/subckt.h"
+#include "editor/source_dialog.h"
+#include "netlist/source_statement.h"
 
 namespace zephyrim {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string text_of(const QLineEdit* e) { return e->text().toLatin1().toStdString(); }
+QString q(const std::string& s) {
+  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string text_of(const QLineEdit* e) {
+  return e->text().toLatin1().toStdString();
+}
 
 QLineEdit* line(QWidget* parent, const QString& name, const std::string& value, int max_length) {
   auto* e = new QLineEdit(q(value), parent);
@@ -74,7 +79,8 @@ PartAttributesDialog::PartAttributesDialog(Schematic& s, PartRecord& part, Notif
   form->addRow("Value:", value_);
   form->addRow("Device:", device_);
   for (int k = 0; k < 3; ++k) {
-    params_[k] = line(this, QString("par%1").arg(k + 1), part.params[k].value_or(""), static_cast<int>(kMaxParamText));
+    params_[k] =
+        line(this, QString("par%1").arg(k + 1), part.params[k].value_or(""), static_cast<int>(kMaxParamText));
     show_[k] = new QCheckBox("Show", this);
     show_[k]->setObjectName(QString("show%1").arg(k + 1));
     show_[k]->setChecked(part.show[k] != 0);
@@ -85,11 +91,25 @@ PartAttributesDialog::PartAttributesDialog(Schematic& s, PartRecord& part, Notif
   }
   template_ = line(this, "template", part.template_text.value_or(""), static_cast<int>(kMaxParamText));
   form->addRow("Template:", template_);
-  model_file_ = line(this, "model_file", part.model_link && part.model_link->file() ? *part.model_link->file() : "",
-                     static_cast<int>(kMaxParamText));
+  model_file_ =
+      line(this, "model_file", part.model_link && part.model_link->file() ? *part.model_link->file() : "",
+           static_cast<int>(kMaxParamText));
   form->addRow("Model file:", model_file_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
+  if (source_is_independent(part)) {
+    // The specification is the source's own record: its dialog applies at once.
+    auto* source = new QPushButton("&Source...", this);
+    source->setObjectName("source");
+    connect(source, &QPushButton::clicked, this, [this] {
+      SourceDialog d(part_, notify_, this);
+      if (d.exec() == QDialog::Accepted) {
+        value_->setText(q(part_.value.str()));
+        mark_changed(s_, part_.owner);
+      }
+    });
+    layout->addWidget(source, 0, Qt::AlignLeft);
+  }
   layout->addWidget(ok_cancel(this));
 }
 
@@ -196,14 +216,18 @@ void PageListDialog::fill() {
     const auto& title = s_.page_table.entries[k].title;
     QString text = QString("Page %1").arg(k + 1);
     const std::string t1 = s_.pages[k]->title.title1.str();
-    if (title && !title->empty()) text += ": " + q(*title);
-    else if (!t1.empty()) text += ": " + q(t1);
+    if (title && !title->empty())
+      text += ": " + q(*title);
+    else if (!t1.empty())
+      text += ": " + q(t1);
     list_->addItem(text);
   }
   list_->setCurrentRow(s_.current_page());
 }
 
-int PageListDialog::chosen_page() const { return list_->currentRow(); }
+int PageListDialog::chosen_page() const {
+  return list_->currentRow();
+}
 
 bool PageListDialog::delete_chosen() {
   const int n = chosen_page();
@@ -258,13 +282,16 @@ void SubcktParamsDialog::add_row(const QString& name, double value, const QStrin
 
 void SubcktParamsDialog::accept() {
   std::vector<SubcktParam> params;
-  auto cell = [&](int r, int c) { return table_->item(r, c) ? table_->item(r, c)->text().trimmed() : QString(); };
+  auto cell = [&](int r, int c) {
+    return table_->item(r, c) ? table_->item(r, c)->text().trimmed() : QString();
+  };
   for (int r = 0; r < table_->rowCount(); ++r) {
     const QString name = cell(r, 0);
     if (name.isEmpty()) continue;
     bool ok = false;
     const double v = cell(r, 1).toDouble(&ok);
-    params.push_back({name.left(7).toLatin1().toStdString(), ok ? v : 0.0, cell(r, 2).toLatin1().toStdString()});
+    params.push_back(
+        {name.left(7).toLatin1().toStdString(), ok ? v : 0.0, cell(r, 2).toLatin1().toStdString()});
   }
   if (!subckt_set_params(s_, block_, params, notify_)) return;
   QDialog::accept();
@@ -310,7 +337,9 @@ void SubcktPinsDialog::accept() {
   QDialog::accept();
 }
 
-std::string SubcktOptionsDialog::name() const { return text_of(name_); }
+std::string SubcktOptionsDialog::name() const {
+  return text_of(name_);
+}
 std::string SubcktOptionsDialog::text() const {
   return text_->toPlainText().left(static_cast<int>(kMaxParamText)).toLatin1().toStdString();
 }
@@ -346,10 +375,10 @@ void LibraryLinksDialog::accept() {
   // Project links take the order shown; the automatic ones stay as they are.
   // A row that names an existing link keeps that link, since parts may point at it.
   std::vector<std::unique_ptr<LibraryLink>> links, old_project;
-  for (auto& l : s_.links)
-    (l->scope == kLinkProject ? old_project : links).push_back(std::move(l));
+  for (auto& l : s_.links) (l->scope == kLinkProject ? old_project : links).push_back(std::move(l));
   for (int r = 0; r < table_->rowCount(); ++r) {
-    const std::string file = table_->item(r, 0) ? table_->item(r, 0)->text().trimmed().toLatin1().toStdString() : "";
+    const std::string file =
+        table_->item(r, 0) ? table_->item(r, 0)->text().trimmed().toLatin1().toStdString() : "";
     if (file.empty()) continue;
     const int kind = static_cast<QComboBox*>(table_->cellWidget(r, 1))->currentIndex();
     auto same = std::find_if(old_project.begin(), old_project.end(), [&](const auto& l) {
@@ -442,9 +471,15 @@ AutoSaveDialog::AutoSaveDialog(bool on, int minutes, bool before_run, QWidget* p
   layout->addWidget(ok_cancel(this));
 }
 
-bool AutoSaveDialog::on() const { return on_->isChecked(); }
-int AutoSaveDialog::minutes() const { return minutes_->value(); }
-bool AutoSaveDialog::before_run() const { return before_run_->isChecked(); }
+bool AutoSaveDialog::on() const {
+  return on_->isChecked();
+}
+int AutoSaveDialog::minutes() const {
+  return minutes_->value();
+}
+bool AutoSaveDialog::before_run() const {
+  return before_run_->isChecked();
+}
 
 FindDialog::FindDialog(const FindOptions& last, QWidget* parent) : QDialog(parent) {
   setObjectName("FIND_OPTS_DLG");

@@ -1,30 +1,31 @@
 #include "editor/main_window.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
-#include <QLabel>
-#include <QMenuBar>
-#include <QStatusBar>
-#include <QBuffer>
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QSvgGenerator>
 #include <QTimer>
+#include <algorithm>
 
 #include "common/text_format.h"
 #include "editing/subckt.h"
 #include "editor/command_table.h"
 #include "editor/dialogs.h"
+#include "editor/setup_dialogs.h"
 #include "editor/sheet_view.h"
-#include "render/page_painter.h"
 #include "editor/symbol_chooser.h"
+#include "render/page_painter.h"
 #include "schematic/schematic_file.h"
 
 namespace zephyrim {
@@ -120,7 +121,8 @@ void EditorMainWindow::build_menus() {
     connect(a, &QAction::triggered, this, [this, id] { run_command(id); });
     actions_[id] = a;
   }
-  for (const auto& [path, m] : menus) connect(m, &QMenu::aboutToShow, this, &EditorMainWindow::refresh_checks);
+  for (const auto& [path, m] : menus)
+    connect(m, &QMenu::aboutToShow, this, &EditorMainWindow::refresh_checks);
   set_recent_files({});
   refresh_checks();
 }
@@ -141,7 +143,8 @@ void EditorMainWindow::refresh_checks() {
 
 void EditorMainWindow::refresh_status() {
   status_->setText(QString::fromStdString(session_->status_text()));
-  page_status_->setText(QString::asprintf("Page %d of %d", schematic().current_page() + 1, schematic().page_count()));
+  page_status_->setText(
+      QString::asprintf("Page %d of %d", schematic().current_page() + 1, schematic().page_count()));
   refresh_checks();
 }
 
@@ -214,7 +217,8 @@ bool EditorMainWindow::save_config() {
     const QFont& f = *sheet_->text_font;
     c.last_font_name = f.family().toStdString();
     c.last_font_size = FontSize{f.pixelSize() > 0 ? f.pixelSize() : f.pointSize(), 0, 0, 0, f.weight()};
-    c.last_font_options = FontOptions{f.italic() ? 1 : 0, f.underline() ? 1 : 0, f.strikeOut() ? 1 : 0, 0, 0, 0, 0, 0};
+    c.last_font_options =
+        FontOptions{f.italic() ? 1 : 0, f.underline() ? 1 : 0, f.strikeOut() ? 1 : 0, 0, 0, 0, 0, 0};
   } else {
     c.last_font_name = kDefaultFontName;
   }
@@ -297,6 +301,9 @@ bool EditorMainWindow::open_file(const QString& path) {
   l.schematic->path = path.toStdString();
   session_->set_schematic(std::move(l.schematic));
   named_ = true;
+  // A schematic without a setup file starts from the defaults.
+  load_setup(setup_, schematic_sibling(path.toStdString(), "SIM"), *notify_);
+  setup_changed_ = false;
   set_auto_save(auto_save_on_, auto_save_minutes_, auto_save_run_);
   add_recent(path);
   schematic_replaced();
@@ -314,6 +321,7 @@ bool EditorMainWindow::save_to(const QString& path) {
   show_busy({});
   sheet_->refresh();
   if (saved != 0) return false;
+  if (setup_changed_ || path.toStdString() != s.path) save_setup_beside(path);
   s.path = path.toStdString();
   s.modified = false;
   named_ = true;
@@ -375,6 +383,8 @@ void EditorMainWindow::run_command(int id) {
       e.set_schematic(schematic_new(QString::asprintf("Circuit%d.sch", ++new_count_).toStdString()));
       schematic().colors = colors_;
       named_ = false;
+      reset_setup(setup_);
+      setup_changed_ = false;
       schematic_replaced();
       set_auto_save(auto_save_on_, auto_save_minutes_, auto_save_run_);
       return;
@@ -385,11 +395,17 @@ void EditorMainWindow::run_command(int id) {
       return;
     }
     case kCmdSave:
-      if (named_) save_to(QString::fromStdString(s.path));
-      else save_as();
+      if (named_)
+        save_to(QString::fromStdString(s.path));
+      else
+        save_as();
       return;
-    case kCmdSaveAs: save_as(); return;
-    case kCmdQuit: close(); return;
+    case kCmdSaveAs:
+      save_as();
+      return;
+    case kCmdQuit:
+      close();
+      return;
     case kCmdPageNew:
       subckt_close(s, *notify_);
       if (page_add(s, *notify_)) {
@@ -403,19 +419,37 @@ void EditorMainWindow::run_command(int id) {
     case kCmdPageNext:
       if (s.current_page() + 1 < s.page_count()) go_to_page(s.current_page() + 1);
       break;
-    case kCmdPageFirst: go_to_page(0); break;
-    case kCmdSelectObject: e.set_select_mode(kSelectObject); break;
-    case kCmdSelectGroup: e.set_select_mode(kSelectGroup); break;
-    case kCmdSelectArea: e.set_select_mode(kSelectArea); break;
-    case kCmdSelectSubckt: e.set_select_mode(kSelectSubckt); break;
-    case kCmdSelectAll: e.set_select_mode(kSelectAll); break;
+    case kCmdPageFirst:
+      go_to_page(0);
+      break;
+    case kCmdSelectObject:
+      e.set_select_mode(kSelectObject);
+      break;
+    case kCmdSelectGroup:
+      e.set_select_mode(kSelectGroup);
+      break;
+    case kCmdSelectArea:
+      e.set_select_mode(kSelectArea);
+      break;
+    case kCmdSelectSubckt:
+      e.set_select_mode(kSelectSubckt);
+      break;
+    case kCmdSelectAll:
+      e.set_select_mode(kSelectAll);
+      break;
     case kCmdClearSelection:
       e.cancel();
       e.clear_selection();
       break;
-    case kCmdUndo: e.undo(); break;
-    case kCmdMove: e.begin_move(e.rubber_band); break;
-    case kCmdMoveOnly: e.begin_move(false); break;
+    case kCmdUndo:
+      e.undo();
+      break;
+    case kCmdMove:
+      e.begin_move(e.rubber_band);
+      break;
+    case kCmdMoveOnly:
+      e.begin_move(false);
+      break;
     case kCmdDelete:
       // In subcircuit mode a selected block goes as a whole, after a question.
       if (e.select_mode() == kSelectSubckt && selection_count(s.page()) > 0) {
@@ -428,30 +462,77 @@ void EditorMainWindow::run_command(int id) {
       }
       e.delete_selection();
       break;
-    case kCmdRotate: e.orient(kStepRotate); break;
-    case kCmdMirror: e.orient(kStepMirror); break;
-    case kCmdFlip: e.orient(kStepFlip); break;
-    case kCmdDisable: e.disable(true); break;
-    case kCmdEnable: e.disable(false); break;
-    case kCmdEnableAll: e.enable_everything(); break;
-    case kCmdZoomIn: sheet_->zoom_in(); break;
-    case kCmdZoomOut: sheet_->zoom_out(); break;
-    case kCmdZoomArea: e.toggle_state(kStateZoomDrag); break;
-    case kCmdFullPage: sheet_->zoom_fit(); break;
-    case kCmdRefresh: break;
-    case kCmdInsertWire: e.toggle_state(kStateWire); break;
-    case kCmdInsertJunction: e.toggle_state(kStateJunction); break;
-    case kCmdInsertLabel: e.toggle_state(kStateLabel); break;
-    case kCmdInsertText: e.toggle_state(kStateText); break;
-    case kCmdInsertGround: insert_of_kind(kSymbolGround, kStatePlaceGround); break;
-    case kCmdInsertRail: insert_of_kind(kSymbolPowerRail, kStatePlaceRail); break;
-    case kCmdInsertPin: insert_of_kind(kSymbolIoPin, kStatePlacePin); break;
-    case kCmdInsertPart: insert_of_kind(0, kStatePlacePart); break;
-    case kCmdAutoPan: sheet_->auto_pan = !sheet_->auto_pan; break;
-    case kCmdAutoJunction: e.auto_junction = !e.auto_junction; break;
-    case kCmdRubberBand: e.rubber_band = !e.rubber_band; break;
-    case kCmdRedoConnections: e.redo_all_connections(); break;
-    case kCmdAttributes: edit_attributes(-1); break;
+    case kCmdRotate:
+      e.orient(kStepRotate);
+      break;
+    case kCmdMirror:
+      e.orient(kStepMirror);
+      break;
+    case kCmdFlip:
+      e.orient(kStepFlip);
+      break;
+    case kCmdDisable:
+      e.disable(true);
+      break;
+    case kCmdEnable:
+      e.disable(false);
+      break;
+    case kCmdEnableAll:
+      e.enable_everything();
+      break;
+    case kCmdZoomIn:
+      sheet_->zoom_in();
+      break;
+    case kCmdZoomOut:
+      sheet_->zoom_out();
+      break;
+    case kCmdZoomArea:
+      e.toggle_state(kStateZoomDrag);
+      break;
+    case kCmdFullPage:
+      sheet_->zoom_fit();
+      break;
+    case kCmdRefresh:
+      break;
+    case kCmdInsertWire:
+      e.toggle_state(kStateWire);
+      break;
+    case kCmdInsertJunction:
+      e.toggle_state(kStateJunction);
+      break;
+    case kCmdInsertLabel:
+      e.toggle_state(kStateLabel);
+      break;
+    case kCmdInsertText:
+      e.toggle_state(kStateText);
+      break;
+    case kCmdInsertGround:
+      insert_of_kind(kSymbolGround, kStatePlaceGround);
+      break;
+    case kCmdInsertRail:
+      insert_of_kind(kSymbolPowerRail, kStatePlaceRail);
+      break;
+    case kCmdInsertPin:
+      insert_of_kind(kSymbolIoPin, kStatePlacePin);
+      break;
+    case kCmdInsertPart:
+      insert_of_kind(0, kStatePlacePart);
+      break;
+    case kCmdAutoPan:
+      sheet_->auto_pan = !sheet_->auto_pan;
+      break;
+    case kCmdAutoJunction:
+      e.auto_junction = !e.auto_junction;
+      break;
+    case kCmdRubberBand:
+      e.rubber_band = !e.rubber_band;
+      break;
+    case kCmdRedoConnections:
+      e.redo_all_connections();
+      break;
+    case kCmdAttributes:
+      edit_attributes(-1);
+      break;
     case kCmdTitleBlock: {
       TitleBlockDialog d(s, this);
       d.exec();
@@ -473,15 +554,24 @@ void EditorMainWindow::run_command(int id) {
     case kCmdSubcktNew:
     case kCmdSubcktOpen:
     case kCmdSubcktClose:
-    case kCmdSubcktOptions: subckt_command(id); break;
+    case kCmdSubcktOptions:
+      subckt_command(id);
+      break;
     case kCmdChooseFont: {
       bool ok = false;
       const QFont f = QFontDialog::getFont(&ok, sheet_->text_font.value_or(font()), this, "Choose Font");
       if (ok) sheet_->text_font = f;
       break;
     }
-    case kCmdDefaultFont: sheet_->text_font.reset(); break;
-    case kCmdFind: find(); break;
+    case kCmdDefaultFont:
+      sheet_->text_font.reset();
+      break;
+    case kCmdFind:
+      find();
+      break;
+    case kCmdSimSetup:
+      edit_setup();
+      break;
     case kCmdNodeNumbers: {
       int32_t& shown = s.page().settings.show_nodes;
       shown = shown == 1 ? 0 : 1;
@@ -502,11 +592,17 @@ void EditorMainWindow::run_command(int id) {
       if (d.exec() == QDialog::Accepted) set_auto_save(d.on(), d.minutes(), d.before_run());
       break;
     }
-    case kCmdCopySchematic: copy_to_clipboard(false); break;
-    case kCmdCopyScreen: copy_to_clipboard(true); break;
+    case kCmdCopySchematic:
+      copy_to_clipboard(false);
+      break;
+    case kCmdCopyScreen:
+      copy_to_clipboard(true);
+      break;
     case kCmdCut:
     case kCmdCopy:
-    case kCmdPaste: clipboard_command(id); break;
+    case kCmdPaste:
+      clipboard_command(id);
+      break;
     default:
       if (id >= kCmdRecent1 && id <= kCmdRecent5) {
         const size_t k = static_cast<size_t>(id - kCmdRecent1);
@@ -550,7 +646,8 @@ void EditorMainWindow::auto_save() {
 
 void EditorMainWindow::edit_attributes(int index) {
   Page& page = schematic().page();
-  const auto selected_parts = std::count_if(page.parts.begin(), page.parts.end(), [](const auto& p) { return p->selected; });
+  const auto selected_parts =
+      std::count_if(page.parts.begin(), page.parts.end(), [](const auto& p) { return p->selected; });
   if (index >= 0 && selected_parts > 1) {
     notify_->error("Must select a single part (use select object mode)");
     return;
@@ -577,6 +674,18 @@ void EditorMainWindow::edit_attributes(int index) {
   if (d.exec() == QDialog::Accepted) session_->page_changed();  // a new reference changes the counters
   sheet_->refresh();
   refresh_status();
+}
+
+void EditorMainWindow::edit_setup() {
+  if (!edit_simulation_setup(setup_, *notify_, this)) return;
+  setup_changed_ = true;
+  if (named_) save_setup_beside(QString::fromStdString(schematic().path));
+}
+
+bool EditorMainWindow::save_setup_beside(const QString& schematic_path) {
+  if (!save_setup(setup_, schematic_sibling(schematic_path.toStdString(), "SIM"), *notify_)) return false;
+  setup_changed_ = false;
+  return true;
 }
 
 void EditorMainWindow::subckt_command(int id) {
@@ -651,8 +760,8 @@ void EditorMainWindow::clipboard_command(int id) {
     return;
   }
   undo_snapshot(session_->undo_record(), s);
-  paste_place(s, paste_, {paste_.origin.x + 2 * kGridStep, paste_.origin.y + 2 * kGridStep}, session_->counters(),
-              *notify_);
+  paste_place(s, paste_, {paste_.origin.x + 2 * kGridStep, paste_.origin.y + 2 * kGridStep},
+              session_->counters(), *notify_);
   session_->page_changed();
 }
 

@@ -13,6 +13,7 @@
 #include "editing/paste_buffer.h"
 #include "platform/qt/qt_notify.h"
 #include "schematic/schematic.h"
+#include "simulation/sim_setup.h"
 #include "symbols/symbol_library.h"
 
 class QAction;
@@ -34,6 +35,8 @@ class EditorMainWindow : public QMainWindow {
   ~EditorMainWindow() override;
 
   Schematic& schematic() { return session_->schematic(); }
+  // The simulation setup of the schematic, kept in the .SIM file beside it.
+  SimulationSetup& setup() { return setup_; }
   Notify& notify() { return *notify_; }
   EditSession& session() { return *session_; }
   SheetView* sheet() { return sheet_; }
@@ -99,12 +102,16 @@ class EditorMainWindow : public QMainWindow {
   void clipboard_command(int id);
   void copy_to_clipboard(bool screen);
   void find();
+  void edit_setup();
+  bool save_setup_beside(const QString& schematic_path);
   // The status pop-up over long work; an empty text hides it.
   void show_busy(const QString& text);
 
   std::unique_ptr<Notify> own_notify_;
   Notify* notify_;
   std::unique_ptr<EditSession> session_;
+  SimulationSetup setup_;
+  bool setup_changed_ = false;  // not yet in a .SIM file: the schematic has no name
   SheetView* sheet_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* page_status_ = nullptr;

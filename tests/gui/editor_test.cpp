@@ -1,5 +1,8 @@
 // The schematic editor driven through its real window with mouse and keys.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QTimer>
 #include <QClipboard>
@@ -14,6 +17,8 @@
 #include "editor/command_table.h"
 #include "editing/subckt.h"
 #include "editor/dialogs.h"
+#include "editor/source_dialog.h"
+#include "netlist/source_statement.h"
 #include "editor/main_window.h"
 #include "editor/sheet_view.h"
 #include "schematic/schematic_file.h"
@@ -232,6 +237,67 @@ class EditorTest : public QObject {
     QCOMPARE(r.reference.str(), std::string("RLOAD"));
     QCOMPARE(r.value.str(), std::string(31, 'k'));
     QCOMPARE(r.params[0], std::optional<std::string>("TC=0.001"));
+  }
+
+  void source_dialog_fills_the_specification_the_statement_is_written_from() {
+    SymbolRecord symbol;
+    symbol.name.assign("VSRC");
+    PartRecord v;
+    v.symbol = &symbol;
+    v.reference.assign("V1");
+    SourceDialog d(v, notify_);
+    d.findChild<QCheckBox*>("dc_on")->setChecked(true);
+    set(d, "dc", "5");
+    d.findChild<QComboBox*>("function")->setCurrentIndex(kSourceFile);
+    d.accept();  // a FILE source needs its file
+    QCOMPARE(notify_.last(), std::string("FILE source file name is blank"));
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    d.findChild<QComboBox*>("function")->setCurrentIndex(kSourcePwl);
+    set(d, "slot1", "1m");
+    d.findChild<QPlainTextEdit*>("points")->setPlainText("0,0\n1m,oops\n");
+    d.accept();
+    QCOMPARE(notify_.last(), std::string("Invalid PWL point: 1m,oops"));
+    d.findChild<QPlainTextEdit*>("points")->setPlainText("0,0\r\n1m,1\r\n");
+    d.findChild<QComboBox*>("function")->setCurrentIndex(kSourcePulse);  // PWL's values are kept meanwhile
+    set(d, "slot1", "0");
+    set(d, "slot2", "1");
+    d.findChild<QComboBox*>("function")->setCurrentIndex(kSourcePwl);
+    QCOMPARE(d.findChild<QLineEdit*>("slot1")->text(), QString("1m"));
+    d.findChild<QComboBox*>("function")->setCurrentIndex(kSourcePulse);
+    set(d, "name", QString(40, 'n'));
+    d.accept();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(notify_.last(), std::string("V source name attribute truncated to limit of 31 characters."));
+    std::string out;
+    QCOMPARE(write_source_statement(out, v, "IN", "0"), 1);
+    QCOMPARE(out, std::string("V1 IN 0 5 PULSE 0 1 \n"));
+    QCOMPARE(source_values(v, kSourcePwl)[0], std::string("1m"));
+    SourceDialog again(v, notify_);  // shows what was stored
+    QCOMPARE(again.findChild<QLineEdit*>("slot2")->text(), QString("1"));
+    QCOMPARE(again.findChild<QPlainTextEdit*>("points")->toPlainText(), QString("0,0\n0.001,1\n"));
+  }
+
+  void the_setup_comes_from_beside_the_schematic_and_goes_back_there() {
+    const QString sch = dir_.filePath("lowpass.sch"), sim = dir_.filePath("lowpass.SIM");
+    QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/examples/rc_lowpass.sch", sch));
+    QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/examples/rc_lowpass.SIM", sim));
+    QVERIFY(w_->open_file(sch));
+    QCOMPARE(w_->setup().tran_stop, 10e-3);
+    on_dialog<QDialog>([](QDialog& d) {
+      QCOMPARE(d.objectName(), QString("SIMSET_MAIN_DLG"));
+      d.findChild<QCheckBox*>("dc")->setChecked(true);
+      d.accept();
+    });
+    key(Qt::Key_F8);
+    QCOMPARE(w_->setup().dc, int16_t(1));
+    SimulationSetup stored;
+    QVERIFY(load_setup(stored, sim.toStdString(), notify_));  // saved at once: the schematic has a name
+    QCOMPARE(stored.dc, int16_t(1));
+    QVERIFY(w_->save_to(dir_.filePath("lowpass_copy.sch")));  // a new name takes its setup along
+    QVERIFY(load_setup(stored, dir_.filePath("lowpass_copy.SIM").toStdString(), notify_));
+    QCOMPARE(stored.tran_stop, 10e-3);
+    w_->run_command(kCmdNew);
+    QCOMPARE(w_->setup().tran, int16_t(0));
   }
 
   void pages_are_deleted_only_after_the_question() {
