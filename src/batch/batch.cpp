@@ -29,6 +29,7 @@ constexpr Command kCommands[] = {
     {"map", batch_map, "write the cross-reference map of a schematic's nodes"},
     {"setup", batch_setup, "list a simulation setup file"},
     {"commands", batch_commands, "write the analysis command file of a schematic's setup"},
+    {"netlist", batch_netlist, "write the SPICE netlist of a schematic, or a subcircuit model of it"},
 };
 
 void usage(FILE* out) {

@@ -26,5 +26,7 @@ int batch_map(const Args& args);
 int batch_setup(const Args& args);
 // zephyrim commands FILE.sch [--simulator N] [-o FILE.CMD]
 int batch_commands(const Args& args);
+// zephyrim netlist FILE.sch [-o FILE.cir] | --model FILE.lib [--append] [--block NAME]
+int batch_netlist(const Args& args);
 
 }  // namespace zephyrim

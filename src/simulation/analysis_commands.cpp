@@ -224,6 +224,12 @@ void write_autoplot(std::string& out, const SimulationSetup& s) {
 
 }  // namespace
 
+bool setup_has_analysis(const SimulationSetup& s) {
+  const bool op = setup_switch_on(s.op_group) &&
+                  (setup_switch_on(s.op) || setup_switch_on(s.tf) || setup_switch_on(s.sens));
+  return op || setup_switch_on(s.dc) || setup_switch_on(s.tran) || setup_switch_on(s.ac);
+}
+
 std::string analysis_commands_title() {
   return "Zephyrim Schematic 7.16a Win32  Simulation Setup Commands";
 }

@@ -13,6 +13,10 @@ namespace zephyrim {
 // The title line's text: "Zephyrim Schematic 7.16a Win32  Simulation Setup Commands".
 std::string analysis_commands_title();
 
+// Whether the setup asks for any analysis (OP, transfer function, sensitivity,
+// DC, transient or AC).
+bool setup_has_analysis(const SimulationSetup& setup);
+
 struct AnalysisCommandOptions {
   bool default_simulator = true;  // .PROBE; every other simulator choice takes .SAVE
   std::string statistics_file = "STATSDEFAULT.TXT";

@@ -11,6 +11,8 @@ namespace zephyrim {
 
 namespace {
 
+constexpr int kMaxIncludeDepth = 8;  // include loops end here
+
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -98,10 +100,36 @@ bool is_end(const std::string& line) {
 
 }  // namespace
 
-NgspiceDeck prepare_ngspice_deck(const std::string& netlist) {
+// The statements of the netlist with the files its .INC lines name spliced in
+// where they can be read, so that their statements are prepared too.
+void splice_includes(const std::string& text, const IncludeReader& read, int depth,
+                     std::vector<std::string>& out) {
+  std::vector<std::string> lines = statements(text);
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const std::vector<std::string> t = tokens(lines[n]);
+    const std::string head = t.empty() ? std::string() : upper(t[0]);
+    if (read && depth < kMaxIncludeDepth && (head == ".INC" || head == ".INCLUDE") && t.size() >= 2) {
+      std::string name = lines[n].substr(lines[n].find(t[1]));
+      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+      if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+        name = name.substr(1, name.size() - 2);
+      if (auto included = read(name)) {
+        // An included file has no title line: a blank one stands in for it.
+        std::vector<std::string> inner;
+        splice_includes("\n" + *included, read, depth + 1, inner);
+        out.insert(out.end(), inner.begin() + 1, inner.end());
+        continue;
+      }
+    }
+    out.push_back(std::move(lines[n]));
+  }
+}
+
+NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader& read_include) {
   NgspiceDeck deck;
   std::vector<std::string> ac_sweep;  // TYPE N START STOP of the latest .AC
-  const std::vector<std::string> all = statements(netlist);
+  std::vector<std::string> all;
+  splice_includes(netlist, read_include, 0, all);
   for (size_t n = 0; n < all.size(); ++n) {
     const std::string& s = all[n];
     if (n == 0) {

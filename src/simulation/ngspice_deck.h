@@ -10,7 +10,10 @@
 //   - .TEMP with its values is taken out: every temperature is a run of its own;
 //   - .OPTION SAVEOPB asks the engine for the bias file and is taken out;
 //   - PWL sources with keyword values get ngspice's point list;
-//   - .STEP, .MC and .WC are left out and named as not supported.
+//   - .STEP, .MC and .WC are left out and named as not supported;
+//   - included files are prepared in their place.
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,9 +28,14 @@ struct NgspiceDeck {
   bool save_bias = false;                // .OPTION SAVEOPB was given
 };
 
+// Reads the file an .INC statement names; absent when it cannot be read.
+using IncludeReader = std::function<std::optional<std::string>(const std::string& name)>;
+
 // Prepares the text of a netlist (CR LF or LF lines; "+" lines continue the
 // statement before them). The first line is the title and is kept as it is.
-NgspiceDeck prepare_ngspice_deck(const std::string& netlist);
+// Files named by .INC statements that read_include can read are prepared in
+// their place; the others stay included.
+NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader& read_include = {});
 
 // The text for one run: the deck with, in front of its .END, ".TEMP t" of
 // temperature `run` (none when there are no temperatures) and a control block

@@ -1,0 +1,417 @@
+#include "netlist/netlist_writer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "common/eng_number.h"
+#include "common/file_io.h"
+#include "common/text_format.h"
+#include "netlist/map_file.h"
+#include "netlist/netlist_template.h"
+#include "netlist/source_statement.h"
+#include "schematic/schematic_file.h"
+
+namespace zephyrim {
+
+namespace {
+
+constexpr size_t kMaxRailNames = 32;
+constexpr size_t kHeaderWrap = 70;
+
+bool has_blank(const std::string& s) {
+  return s.find(' ') != std::string::npos;
+}
+
+std::string include_line(const std::string& name) {
+  return has_blank(name) ? "\n.INC \"" + name + "\"\n" : "\n.INC " + name + "\n";
+}
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool owned_by(const BlockRecord* owner, const BlockRecord* scope, const Page& page) {
+  return owner == scope || (owner == nullptr && scope == page.top());
+}
+
+bool is_kind(const PartRecord& p, int kind) {
+  return p.symbol && p.symbol->kind == kind;
+}
+
+// A rail's value: its source specification's DC text when it has one in use,
+// else its value text.
+std::string rail_value(const PartRecord& p) {
+  if (source_in_use(p) && !source_dc_text(p).empty()) return source_dc_text(p);
+  return p.value.str();
+}
+
+std::string rail_name(const PartRecord& p) {
+  return p.reference.str();
+}
+
+std::string io_pin_name(const PartRecord& p) {
+  return p.value.empty() ? p.reference.str() : p.value.str();
+}
+
+// Rails of one name must agree on their voltage wherever they are.
+bool rails_agree(const Schematic& s, Notify& notify) {
+  std::vector<std::pair<std::string, std::optional<double>>> seen;
+  for (const auto& page : s.pages)
+    for (const auto& p : page->parts) {
+      if (!is_kind(*p, kSymbolPowerRail) || !owned_by(p->owner, page->top(), *page)) continue;
+      std::string text = p->value.str();
+      double v = 0;
+      std::optional<double> value;
+      if (parse_eng(text, v) > 0 && has_value(v)) value = v;
+      const std::string name = upper(rail_name(*p));
+      auto it = std::find_if(seen.begin(), seen.end(), [&](const auto& e) { return e.first == name; });
+      if (it == seen.end()) {
+        if (seen.size() < kMaxRailNames) seen.emplace_back(name, value);
+      } else if (!it->second) {
+        it->second = value;
+      } else if (value && *value != *it->second) {
+        notify.error("Multiple voltage values not allowed for power rail " + rail_name(*p));
+        return false;
+      }
+    }
+  return true;
+}
+
+std::string link_line(const LibraryLink& l) {
+  const std::string text = l.file().value_or("");
+  switch (l.kind) {
+    case kLinkInc:
+      return has_blank(text) ? ".INC \"" + text + "\"\n" : ".INC " + text + "\n";
+    case kLinkMdb:
+      return ".INC/MDB " + text + "\n";
+    default: {
+      if (text.find_first_of("\"'") != std::string::npos || !has_blank(text)) return ".LIB " + text + "\n";
+      // A file name followed by a section name is written as it stands.
+      const std::string head = upper(text.substr(0, text.find(' ')));
+      if (head.find(".LIB") != std::string::npos) return ".LIB " + text + "\n";
+      return ".LIB \"" + text + "\"\n";
+    }
+  }
+}
+
+// The top-circuit rails of every sheet by name: the first value found and the
+// node name of the first rail.
+struct Rail {
+  std::string name, node, value;
+};
+
+class Writer {
+ public:
+  Writer(Schematic& s, const NetlistOptions& o, Notify& notify, Connectivity& c)
+      : s_(s), o_(o), notify_(notify), c_(c) {}
+
+  std::string out, map;
+  int statements = 0;          // part statements written, rails included
+  bool analysis_seen = false;  // a "." text line, a .MIS file or commands with analyses
+
+  // The text lines of one scope: those beginning ".", "#" or "*".
+  void text_lines(const Page& page, const BlockRecord* scope) {
+    for (const auto& t : page.texts) {
+      if (t->disabled || !t->text || t->text->empty() || !owned_by(t->owner, scope, page)) continue;
+      const char c = (*t->text)[0];
+      if (c != '.' && c != '#' && c != '*') continue;
+      out += *t->text + "\n";
+      if (c == '.') analysis_seen = true;
+    }
+  }
+
+  void header(const Page& page, const BlockRecord* scope, const std::string& name,
+              const std::string& description) {
+    std::string line = ".SUBCKT " + name + " ";
+    out += "\n";
+    for (const auto& p : page.parts) {
+      if (!is_kind(*p, kSymbolIoPin) || !owned_by(p->owner, scope, page)) continue;
+      const NodeTable* t = c_.table(scope);
+      std::string node = t ? node_name(*t, part_pin_node(*p, 0)) : std::string();
+      if (node.empty()) node = io_pin_name(*p);
+      line += " " + node;
+      if (line.size() >= kHeaderWrap) {
+        out += line + "\n";
+        line = "+ ";
+      }
+    }
+    if (line.size() > 2) out += line + "\n";
+    if (!description.empty()) out += "* " + description + "\n";
+    if (scope != page.top() && !scope->pins.empty()) {
+      out += "+ PARAMS:\n";
+      for (const BlockPin& p : scope->pins) {
+        out += strprintf("+  %s = %G", p.name.str().c_str(),
+                         static_cast<double>(std::bit_cast<float>(p.word16)));
+        out += p.text && !p.text->empty() ? "  ; " + *p.text + "\n" : "\n";
+      }
+      out += "\n";
+    }
+  }
+
+  static bool has_io_pins(const Page& page, const BlockRecord* scope) {
+    return std::any_of(page.parts.begin(), page.parts.end(), [&](const auto& p) {
+      return is_kind(*p, kSymbolIoPin) && owned_by(p->owner, scope, page);
+    });
+  }
+
+  // The parts of one scope. Top-circuit rails are gathered for the rail sources.
+  void parts(const Page& page, const BlockRecord* scope) {
+    const NodeTable* table = c_.table(scope);
+    if (!table) return;
+    const bool top = scope == page.top();
+    std::vector<std::string> block_rails;
+    std::string statement;
+    for (const auto& p : page.parts) {
+      if (p->disabled || !p->symbol || !owned_by(p->owner, scope, page)) continue;
+      const int kind = p->symbol->kind;
+      if (kind == kSymbolPowerRail) {
+        const std::string node = node_name(*table, part_pin_node(*p, 0));
+        if (top) {
+          gather_rail(*p, node);
+          continue;
+        }
+        const std::string name = upper(rail_name(*p)), value = rail_value(*p);
+        if (value.empty() || std::find(block_rails.begin(), block_rails.end(), name) != block_rails.end())
+          continue;
+        block_rails.push_back(name);
+        std::string line = rail_name(*p) + " " + node + " 0 " + value;
+        line[0] = 'V';
+        out += line + "\n";
+        ++statements;
+      } else if (kind == kSymbolPart) {
+        if (write_source_statement(out, *p, *table)) {
+          ++statements;
+        } else if (expand_template(*p, *table, statement, notify_)) {
+          out += statement + "\n";
+          ++statements;
+        } else {
+          notify_.warning("Cannot create SPICE statement for object: " + p->symbol->name.str());
+        }
+      }
+    }
+  }
+
+  void gather_rail(const PartRecord& p, const std::string& node) {
+    const std::string name = upper(rail_name(p));
+    auto it =
+        std::find_if(rails_.begin(), rails_.end(), [&](const Rail& r) { return upper(r.name) == name; });
+    if (it == rails_.end()) {
+      rails_.push_back({rail_name(p), node, rail_value(p)});
+    } else if (it->value.empty()) {
+      it->value = rail_value(p);
+    }
+  }
+
+  void rail_sources() {
+    out += "\n* Power rail voltage sources\n";
+    for (const Rail& r : rails_) {
+      if (r.value.empty()) continue;
+      const std::string line = r.name + " " + r.node + " 0 " + r.value;
+      out += (line[0] == 'V' || line[0] == 'v' ? "" : "V") + line + "\n";
+      ++statements;
+    }
+  }
+
+  // The circuit of the current sheet after a successful pass.
+  void sheet_circuit(const Page& page) {
+    text_lines(page, page.top());
+    for (const auto& b : page.blocks) {
+      const BlockRecord* scope = b.get();
+      if (!c_.table(scope)) continue;
+      if (scope == page.top()) {
+        parts(page, scope);
+        continue;
+      }
+      if (!has_io_pins(page, scope)) notify_.warning("Subckt " + scope->name.str() + " has no I/O pins");
+      header(page, scope, scope->name.str(), scope->text.value_or(""));
+      text_lines(page, scope);
+      parts(page, scope);
+      out += ".ENDS " + scope->name.str() + "\n";
+    }
+  }
+
+  // The map file's hooks for the passes of this run.
+  void hook_map() {
+    c_.map_text = [this](const std::string& text) { map += text; };
+    c_.write_table = [this](const BlockRecord& scope, const NodeTable& table, int mode) {
+      if (mode == 1) map += map_node_table(s_.page(), scope, table);
+    };
+  }
+
+ private:
+  Schematic& s_;
+  const NetlistOptions& o_;
+  Notify& notify_;
+  Connectivity& c_;
+  std::vector<Rail> rails_;
+};
+
+bool is_model(int mode) {
+  return mode == kNetlistModelNew || mode == kNetlistModelAppend;
+}
+
+// Writes text to path, after what the file holds when appending.
+bool write_netlist_file(const std::string& path, std::string text, bool append) {
+  if (append) {
+    auto old = read_text_file(path);
+    if (old) text = *old + text;
+  }
+  return write_file_atomic(path, text);
+}
+
+// Whether the file can be written at all, before any work is done for it.
+bool can_write(const std::string& path) {
+  if (file_exists(path)) return access(path.c_str(), W_OK) == 0;
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  return access(folder.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+NetlistFiles netlist_files(const std::string& schematic_path) {
+  NetlistFiles f;
+  f.netlist = schematic_sibling(schematic_path, "CIR");
+  f.map = schematic_sibling(schematic_path, "MAP");
+  f.backup = schematic_sibling(schematic_path, "BAK");
+  const std::filesystem::path p(schematic_path);
+  f.folder = p.parent_path().string();
+  f.base = p.stem().string();
+  return f;
+}
+
+int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
+  if (!rails_agree(s, notify)) return -1;
+  const bool model = is_model(o.mode);
+  if (!model && file_exists(o.files.netlist)) copy_file(o.files.netlist, o.files.backup);
+  if (!can_write(o.files.netlist)) {
+    notify.error("Cannot open spice netlist file " + o.files.netlist);
+    return 0;
+  }
+  auto in_folder = [&](const std::string& name) {
+    return o.files.folder.empty() ? name : (std::filesystem::path(o.files.folder) / name).string();
+  };
+  const std::string mis = o.files.base + ".MIS";
+  const bool mis_present = static_cast<bool>(read_text_file(in_folder(mis), 1 << 20));
+
+  Connectivity own;
+  Connectivity& c = o.connectivity ? *o.connectivity : own;
+  auto saved_text = std::move(c.map_text);
+  auto saved_table = std::move(c.write_table);
+  Writer w(s, o, notify, c);
+  w.hook_map();
+  w.map = map_file_header();
+  if (mis_present) w.analysis_seen = true;
+
+  const int current = s.current_page();
+  bool failed = false;
+  bool any_circuit = false;
+  for (int n = 0; n < s.page_count() && n < static_cast<int>(s.pages.size()); ++n) {
+    if (!page_select(s, n, notify)) break;
+    const Page& page = s.page();
+    const TitleBlock& tb = page.title;
+    if (n == 0) {
+      if (!model) {
+        w.out += tb.title1.str() + "\n";
+        if (!tb.title2.empty()) w.out += "* " + tb.title2.str() + "\n";
+      } else {
+        const std::string description = page.top()->text.value_or("");
+        w.header(page, page.top(), o.model_name, description);
+        if (tb.title1.str() != description) w.out += "* " + tb.title1.str() + "\n";
+      }
+      if (!tb.revision.empty()) w.out += "\n#REVISION: " + tb.revision.str() + "\n";
+      if (mis_present) w.out += include_line(mis);
+      links_prune(s);
+      if (!s.links.empty()) {
+        w.out += "* Project library/model file links:\n";
+        for (const auto& l : s.links) w.out += link_line(*l);
+        w.out += "* End of library/model file links\n\n";
+      }
+    } else {
+      w.out +=
+          strprintf("\n* SHEET %d (%s): %s\n", n + 1, tb.revision.str().c_str(), tb.title1.str().c_str());
+      w.map += strprintf("SHEET %d:\n\n", n + 1);
+      if (!tb.title2.empty()) w.out += "* " + tb.title2.str() + "\n";
+    }
+    const int r = build_connectivity(s, c, 1, notify);
+    if (r < 0) failed = true;
+    if (r > 0) {
+      any_circuit = true;
+      w.sheet_circuit(page);
+    } else {
+      w.text_lines(page, page.top());
+    }
+  }
+  page_select(s, current, notify);
+  c.map_text = std::move(saved_text);
+  c.write_table = std::move(saved_table);
+
+  w.rail_sources();
+  int commands = 0;
+  if (!model && o.setup) {
+    const std::string cmd = o.files.base + ".CMD";
+    commands =
+        write_analysis_commands(o.setup, in_folder(cmd), analysis_commands_title(), o.commands, notify);
+    if (commands != 0) w.out += include_line(cmd);
+    if (commands == 1 && setup_has_analysis(*o.setup)) w.analysis_seen = true;
+    const std::string alt = o.files.base + ".ALT";
+    if (setup_switch_on(o.setup->alternate) && file_exists(in_folder(alt))) w.out += include_line(alt);
+  }
+  w.out += model ? ".ENDS " + o.model_name + "\n" : "\n.END\n";
+
+  if (!write_netlist_file(o.files.netlist, w.out, o.mode == kNetlistModelAppend)) {
+    notify.error("Cannot write to SPICE file");
+    return 0;
+  }
+  if (!write_file_atomic(o.files.map, w.map)) notify.error("Cannot open netlist map file " + o.files.map);
+  if (w.statements == 0 && any_circuit) notify.information("Circuit has no parts - netlist empty");
+  if (failed) return -1;
+  if (o.mode == kNetlistRun && !w.analysis_seen) {
+    const char* question = commands == -1 ? "No data output options specified in simulation setup"
+                                          : "No analysis commands specified";
+    if (notify.question(question, QuestionKind::OkCancel) != 1) return -1;
+  }
+  return 1;
+}
+
+int compile_subcircuit_model(Schematic& s, BlockRecord& block, const NetlistOptions& o,
+                             const std::string& date, Notify& notify) {
+  if (!can_write(o.files.netlist)) {
+    notify.error("Cannot open spice netlist file " + o.files.netlist);
+    return 0;
+  }
+  Connectivity own;
+  Connectivity& c = o.connectivity ? *o.connectivity : own;
+  auto saved_text = std::move(c.map_text);
+  auto saved_table = std::move(c.write_table);
+  Writer w(s, o, notify, c);
+  w.hook_map();
+  w.map = map_file_header();
+  const int r = build_connectivity(s, c, 1, notify);
+  c.map_text = std::move(saved_text);
+  c.write_table = std::move(saved_table);
+  const Page& page = s.page();
+  if (r > 0 && c.table(&block)) {
+    w.out +=
+        "\n*Source: " + strprintf("Zephyrim Schematic Editor %s  %s", kNetlistProgramVersion, date.c_str());
+    if (!Writer::has_io_pins(page, &block)) notify.warning("Subckt " + block.name.str() + " has no I/O pins");
+    w.header(page, &block, block.name.str(), block.text.value_or(""));
+    w.parts(page, &block);
+    w.out += ".ENDS " + block.name.str() + "\n";
+  }
+  if (!write_netlist_file(o.files.netlist, w.out, o.mode == kNetlistModelAppend)) {
+    notify.error("Cannot write to SPICE file");
+    return 0;
+  }
+  if (!write_file_atomic(o.files.map, w.map)) notify.error("Cannot open netlist map file " + o.files.map);
+  if (w.statements == 0) notify.information("Subircuit has no parts -  model netlist empty");
+  return r < 0 ? -1 : 1;
+}
+
+}  // namespace zephyrim
