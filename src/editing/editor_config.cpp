@@ -34,11 +34,16 @@ void read_int(const IniFile& ini, const char* section, const char* key, int& val
 
 bool engine_installed(const EditorConfig& c, int choice) {
   switch (choice) {
-    case kEngineDefault: return true;
-    case kEngineXSpice: return c.xspice_option != 0;
-    case kEngineSpice3: return c.spice3_option != 0;
-    case kEngineOther: return !c.simulation_command.empty();
-    default: return false;  // names no engine at all
+    case kEngineDefault:
+      return true;
+    case kEngineXSpice:
+      return c.xspice_option != 0;
+    case kEngineSpice3:
+      return c.spice3_option != 0;
+    case kEngineOther:
+      return !c.simulation_command.empty();
+    default:
+      return false;  // names no engine at all
   }
 }
 
@@ -189,7 +194,8 @@ void config_write(const EditorConfig& c, IniFile& ini) {
   // All five slots, so that entries dropped from the list do not linger in the file.
   for (int i = 0; i < kMaxRecentFiles; ++i) {
     const size_t n = static_cast<size_t>(i);
-    ini.set_string(s, "RecentFile" + std::to_string(i + 1), n < c.recent_files.size() ? c.recent_files[n] : "");
+    ini.set_string(s, "RecentFile" + std::to_string(i + 1),
+                   n < c.recent_files.size() ? c.recent_files[n] : "");
   }
 }
 
@@ -214,6 +220,37 @@ void recent_files_add(EditorConfig& config, const std::string& path) {
   files.erase(std::remove(files.begin(), files.end(), path), files.end());
   files.insert(files.begin(), path);
   if (files.size() > static_cast<size_t>(kMaxRecentFiles)) files.resize(kMaxRecentFiles);
+}
+
+std::vector<std::string> command_words(const std::string& command) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false, any = false;
+  for (char c : command) {
+    if (c == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if ((c == ' ' || c == '\t') && !quoted) {
+      if (any) words.push_back(word);
+      word.clear();
+      any = false;
+    } else {
+      word += c;
+      any = true;
+    }
+  }
+  if (any) words.push_back(word);
+  return words;
+}
+
+std::vector<std::string> text_tool_command(const std::string& configured, const EnvLookup& getenv_fn) {
+  std::vector<std::string> words = command_words(configured);
+  for (const char* name : {"VISUAL", "EDITOR"}) {
+    if (!words.empty()) break;
+    if (auto v = getenv_fn(name)) words = command_words(*v);
+  }
+  if (words.empty()) words = {"xdg-open"};
+  return words;
 }
 
 }  // namespace zephyrim

@@ -41,9 +41,10 @@ using FontOptions = std::array<int, 8>;
 
 struct EditorConfig {
   // Section Zephyrim.
-  std::string browse_file_command = "zbrowse";
+  // Empty: the desktop's own (see text_tool_command).
+  std::string browse_file_command;
   int win_platform = 1;
-  std::string edit_file_command = "zedit";
+  std::string edit_file_command;
   std::string simulation_command;
   std::string post_processor_command = "trc32";
   int xspice_option = 0;
@@ -103,6 +104,15 @@ EditorConfig config_read(const IniFile& ini, const std::string& program_dir = ""
 // Locates, loads and reads the file; ini_path is set to the location. A missing
 // or unreadable file gives the defaults.
 EditorConfig config_load(const std::string& program_dir, const EnvLookup& getenv_fn, Notify& notify);
+
+// The words of a configured command line: blanks separate them, double quotes
+// hold blanks in ("\"/opt/my tools/edit\" -a" gives two words). No shell sees it.
+std::vector<std::string> command_words(const std::string& command);
+
+// The program and first arguments that open a text file for the editor and the
+// browser commands: the configured command, or when none is configured the
+// user's $VISUAL, else $EDITOR, else xdg-open.
+std::vector<std::string> text_tool_command(const std::string& configured, const EnvLookup& getenv_fn);
 
 // The keys written on exit, in their fixed order (new keys are appended in the order
 // they are first set, so a new file lists them that way). With the built-in font the

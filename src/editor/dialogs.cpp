@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -514,6 +516,39 @@ FindOptions FindDialog::options() const {
   o.part_values = values_->isChecked();
   o.all_pages = all_pages_->isChecked();
   return o;
+}
+
+SubcktModelDialog::SubcktModelDialog(const std::string& block, const QString& file, QWidget* parent)
+    : QDialog(parent) {
+  setObjectName("SUBCKTNETAS_DLG");
+  setWindowTitle(q(strprintf("Save SUBCKT %s as Model", block.c_str())));
+  file_ = new QLineEdit(file, this);
+  file_->setObjectName("file");
+  auto* browse = new QPushButton("&Browse...", this);
+  connect(browse, &QPushButton::clicked, this, [this] {
+    const QString f = QFileDialog::getSaveFileName(
+        this, "Save Subcircuit Model", file_->text(),
+        "Subcircuit model files(*.mod *.sub *.txt);;Subcircuit library files(*.lib)", nullptr,
+        QFileDialog::DontConfirmOverwrite);
+    if (!f.isEmpty()) file_->setText(f);
+  });
+  append_ = new QCheckBox("&Append to the library file", this);
+  append_->setObjectName("append");
+  auto* row = new QHBoxLayout;
+  row->addWidget(file_, 1);
+  row->addWidget(browse);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel("Model file:", this));
+  layout->addLayout(row);
+  layout->addWidget(append_);
+  layout->addWidget(ok_cancel(this));
+}
+
+QString SubcktModelDialog::file() const {
+  return file_->text().trimmed();
+}
+bool SubcktModelDialog::append() const {
+  return append_->isChecked();
 }
 
 }  // namespace zephyrim

@@ -175,4 +175,18 @@ class AutoSaveDialog : public QDialog {
   QCheckBox* before_run_;
 };
 
+// Project > Subcircuit > Save as Model: the model file and whether the model
+// goes after what a library file already holds.
+class SubcktModelDialog : public QDialog {
+  Q_OBJECT
+ public:
+  SubcktModelDialog(const std::string& block, const QString& file, QWidget* parent = nullptr);
+  QString file() const;
+  bool append() const;
+
+ private:
+  QLineEdit* file_;
+  QCheckBox* append_;
+};
+
 }  // namespace zephyrim

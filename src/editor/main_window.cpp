@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDate>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -13,11 +14,14 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <algorithm>
 
+#include "common/file_io.h"
 #include "common/text_format.h"
 #include "editing/subckt.h"
 #include "editor/command_table.h"
@@ -68,6 +72,29 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   ask_file_name = [this](bool save) {
     return save ? QFileDialog::getSaveFileName(this, "Save Schematic As", QString(), kFilter)
                 : QFileDialog::getOpenFileName(this, "Open Schematic File", QString(), kFilter);
+  };
+  ask_netlist_name = [this](int& filter) {
+    const QStringList filters = {"Circuit files(*.cir)", "Subcircuit model files(*.mod *.sub *.txt)",
+                                 "Subcircuit library files(*.lib)"};
+    QString chosen = filters[0];
+    const QString name = QFileDialog::getSaveFileName(this, "Netlist As", QString(), filters.join(";;"),
+                                                      &chosen, QFileDialog::DontConfirmOverwrite);
+    filter = std::max<int>(0, static_cast<int>(filters.indexOf(chosen)));
+    return name;
+  };
+  launch = [this](const std::vector<std::string>& argv) {
+    QStringList args;
+    for (size_t i = 1; i < argv.size(); ++i) args << QString::fromStdString(argv[i]);
+    const QString program = QString::fromStdString(argv.empty() ? std::string() : argv[0]);
+    const QString folder = QFileInfo(QString::fromStdString(schematic().path)).absolutePath();
+    if (!program.isEmpty() && QProcess::startDetached(program, args, folder)) return true;
+    QString line = program;
+    for (const QString& a : args) line += " \"" + a + "\"";
+    // What the start failed on: a program that is not there, or one that would not run.
+    const int code =
+        QStandardPaths::findExecutable(program).isEmpty() && !QFileInfo(program).isExecutable() ? 2 : 1;
+    notify_->error(QString("Command: %1 failed.\nError code %2").arg(line).arg(code).toStdString());
+    return false;
   };
   ask_symbol = [this](int kind) -> std::optional<std::string> {
     const SymbolLibrary* lib = library();
@@ -674,6 +701,99 @@ void EditorMainWindow::edit_attributes(int index) {
   if (d.exec() == QDialog::Accepted) session_->page_changed();  // a new reference changes the counters
   sheet_->refresh();
   refresh_status();
+}
+
+int EditorMainWindow::compile(int mode, const NetlistFiles& files, const std::string& model_name) {
+  NetlistOptions o;
+  o.mode = mode;
+  o.files = files;
+  o.setup = &setup_;
+  o.commands.default_simulator = config_.simulator_option == kEngineDefault;
+  o.model_name = model_name;
+  show_busy("Compiling SPICE netlist...");
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const int r = compile_netlist(schematic(), o, *notify_);
+  QApplication::restoreOverrideCursor();
+  show_busy({});
+  sheet_->refresh();
+  return r;
+}
+
+bool EditorMainWindow::open_text_tool(const std::string& configured, const std::string& file) {
+  std::vector<std::string> argv =
+      text_tool_command(configured, [](const char* name) -> std::optional<std::string> {
+        const char* v = std::getenv(name);
+        return v && *v ? std::optional<std::string>(v) : std::nullopt;
+      });
+  argv.push_back(file);
+  return launch(argv);
+}
+
+void EditorMainWindow::netlist_command(int id) {
+  Schematic& s = schematic();
+  const NetlistFiles files = netlist_files(s.path);
+  auto in_folder = [&](const std::string& name) {
+    return files.folder.empty() ? name : files.folder + "/" + name;
+  };
+  switch (id) {
+    case kCmdViewCir:
+      if (compile(kNetlistRun, files) > 0) open_text_tool(config_.edit_file_command, files.netlist);
+      break;
+    case kCmdViewMap:
+      if (file_exists(files.map))
+        open_text_tool(config_.browse_file_command, files.map);
+      else
+        notify_->information(
+            "Cross reference map file not available.\nRun View Circuit File or Run Simlation command first.");
+      break;
+    case kCmdViewCmd: {
+      AnalysisCommandOptions options;
+      options.default_simulator = config_.simulator_option == kEngineDefault;
+      const std::string cmd = in_folder(files.base + ".CMD");
+      if (write_analysis_commands(&setup_, cmd, analysis_commands_title(), options, *notify_) != 0)
+        open_text_tool(config_.edit_file_command, cmd);
+      break;
+    }
+    case kCmdOpenMis:
+      open_text_tool(config_.edit_file_command, in_folder(files.base + ".MIS"));
+      break;
+    case kCmdNetlistAs: {
+      int filter = 0;
+      const QString name = ask_netlist_name(filter);
+      if (name.isEmpty()) break;
+      NetlistFiles target = files;
+      target.netlist = name.toStdString();
+      if (filter == 0) {
+        compile(kNetlistRun, target);
+      } else {
+        const int mode = filter == 2 && QFileInfo::exists(name) ? kNetlistModelAppend : kNetlistModelNew;
+        compile(mode, target, files.base);
+      }
+      break;
+    }
+    case kCmdSubcktSaveModel: {
+      BlockRecord* block = subckt_selected(s, *notify_);
+      if (!block) break;
+      SubcktModelDialog d(block->name.str(), QString::fromStdString(in_folder(block->name.str() + ".mod")),
+                          this);
+      if (d.exec() != QDialog::Accepted || d.file().isEmpty()) break;
+      NetlistFiles target = files;
+      target.netlist = d.file().toStdString();
+      NetlistOptions o;
+      o.mode = d.append() ? kNetlistModelAppend : 0;
+      o.files = target;
+      show_busy("Compiling subcircuit SPICE netlist...");
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      const std::string date = QDate::currentDate().toString("dd-MMM-yyyy").toStdString();
+      compile_subcircuit_model(s, *block, o, date, *notify_);
+      QApplication::restoreOverrideCursor();
+      show_busy({});
+      sheet_->refresh();
+      break;
+    }
+    default:
+      break;
+  }
 }
 
 void EditorMainWindow::edit_setup() {

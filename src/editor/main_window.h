@@ -13,6 +13,7 @@
 #include "editing/paste_buffer.h"
 #include "platform/qt/qt_notify.h"
 #include "schematic/schematic.h"
+#include "netlist/netlist_writer.h"
 #include "simulation/sim_setup.h"
 #include "symbols/symbol_library.h"
 
@@ -83,6 +84,12 @@ class EditorMainWindow : public QMainWindow {
   // and a library symbol of a kind (0 any).
   std::function<QString(bool save)> ask_file_name;
   std::function<std::optional<std::string>(int kind)> ask_symbol;
+  // File > Netlist As: the chosen name and its filter (0 circuit, 1 subcircuit
+  // model, 2 subcircuit library); empty when cancelled.
+  std::function<QString(int& filter)> ask_netlist_name;
+  // Starts a program without waiting; the editor's text tools and the simulator
+  // go through here. Returns false after the error message when it cannot start.
+  std::function<bool(const std::vector<std::string>& argv)> launch;
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -103,6 +110,10 @@ class EditorMainWindow : public QMainWindow {
   void copy_to_clipboard(bool screen);
   void find();
   void edit_setup();
+  // Compiles the netlist (status and wait cursor shown); the netlist's result.
+  int compile(int mode, const NetlistFiles& files, const std::string& model_name = {});
+  void netlist_command(int id);
+  bool open_text_tool(const std::string& configured, const std::string& file);
   bool save_setup_beside(const QString& schematic_path);
   // The status pop-up over long work; an empty text hides it.
   void show_busy(const QString& text);

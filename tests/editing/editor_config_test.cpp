@@ -24,9 +24,9 @@ EditorConfig read_text(std::string_view text) { return config_read(from_text(tex
 
 TEST(EditorConfigRead, EmptyFileGivesEveryDefault) {
   const EditorConfig c = read_text("");
-  EXPECT_EQ(c.browse_file_command, "zbrowse");
+  EXPECT_EQ(c.browse_file_command, "");
   EXPECT_EQ(c.win_platform, 1);
-  EXPECT_EQ(c.edit_file_command, "zedit");
+  EXPECT_EQ(c.edit_file_command, "");
   EXPECT_EQ(c.simulation_command, "");
   EXPECT_EQ(c.post_processor_command, "trc32");
   EXPECT_EQ(c.xspice_option, 0);
@@ -373,6 +373,21 @@ TEST_F(EditorConfigDisk, ChoosingAnEngineCreatesTheFileWhenMissing) {
   EditorConfig c;
   ASSERT_TRUE(config_set_engine(c, kEngineXSpice, file.string()));
   EXPECT_EQ(read_file(file), "[Zephyrim]\nSimulatorOption=1\n");
+}
+
+TEST(EditorConfigTools, ConfiguredCommandOrTheUsersEditor) {
+  std::map<std::string, std::string> env;
+  const EnvLookup lookup = [&env](const char* name) -> std::optional<std::string> {
+    auto it = env.find(name);
+    return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
+  };
+  EXPECT_EQ(text_tool_command("", lookup), std::vector<std::string>{"xdg-open"});
+  env["EDITOR"] = "vi";
+  EXPECT_EQ(text_tool_command("", lookup), std::vector<std::string>{"vi"});
+  env["VISUAL"] = "code  -w";
+  EXPECT_EQ(text_tool_command("", lookup), (std::vector<std::string>{"code", "-w"}));
+  EXPECT_EQ(text_tool_command("\"/opt/my tools/edit\" -a=b \"\"", lookup),
+            (std::vector<std::string>{"/opt/my tools/edit", "-a=b", ""}));
 }
 
 }  // namespace
