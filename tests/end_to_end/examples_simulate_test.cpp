@@ -2,9 +2,10 @@
 // the results must be the physics the circuits were drawn for.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <regex>
+#include <sstream>
 
 #include "common/file_io.h"
 #include "platform/process.h"
@@ -14,6 +15,11 @@ namespace zephyrim {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
 
 // A copy of the example and its setup in a folder of its own.
 std::string copy_example(const std::string& name) {
@@ -43,19 +49,22 @@ std::string simulate(const std::string& schematic, const std::vector<std::string
   EXPECT_TRUE(write_file_atomic(path, ngspice_deck_text(deck, 0, control)));
   const ProcessResult run = process_run({"ngspice", "-b", path}, folder.string(), 120);
   EXPECT_EQ(run.start_error, 0) << "ngspice did not start";
-  EXPECT_FALSE(std::regex_search(run.output, std::regex("error", std::regex::icase))) << run.output;
+  EXPECT_EQ(lower(run.output).find("error"), std::string::npos) << run.output;
   return run.output;
 }
 
-// The number ngspice printed as "name = value".
+// The number ngspice printed at the start of a line as "name = value".
 double value_of(const std::string& output, const std::string& name) {
-  std::smatch m;
-  const std::regex re("(^|\\n)\\s*" + name + "\\s*=\\s*([-+0-9.eE]+)", std::regex::icase);
-  if (!std::regex_search(output, m, re)) {
-    ADD_FAILURE() << name << " not in:\n" << output;
-    return NAN;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || lower(line.substr(start, name.size())) != name) continue;
+    const size_t eq = line.find_first_not_of(" \t", start + name.size());
+    if (eq == std::string::npos || line[eq] != '=') continue;
+    return std::stod(line.substr(eq + 1));
   }
-  return std::stod(m[2]);
+  ADD_FAILURE() << name << " not in:\n" << output;
+  return NAN;
 }
 
 TEST(ExamplesSimulate, RcLowPassRisesWithItsTimeConstant) {
@@ -86,7 +95,7 @@ TEST(ExamplesSimulate, AmplifierBiasIsTheHandCalculation) {
     (vb - ve > vbe ? lo : hi) = vbe;
   }
   const std::string out = simulate(copy_example("amplifier"), {"setplot op1", "print v(c)"});
-  EXPECT_NEAR(value_of(out, "v\\(c\\)"), vc, vc * 0.05) << "hand calculation " << vc;
+  EXPECT_NEAR(value_of(out, "v(c)"), vc, vc * 0.05) << "hand calculation " << vc;
 }
 
 TEST(ExamplesSimulate, TwoPageAmplifierGainsTwoThroughItsSubcircuit) {
