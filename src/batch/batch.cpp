@@ -30,6 +30,8 @@ constexpr Command kCommands[] = {
     {"setup", batch_setup, "list a simulation setup file"},
     {"commands", batch_commands, "write the analysis command file of a schematic's setup"},
     {"netlist", batch_netlist, "write the SPICE netlist of a schematic, or a subcircuit model of it"},
+    {"data", batch_data, "list the vectors of a simulation data file (PROBE or SPICE3 RAW)"},
+    {"values", batch_values, "print the values of one vector of a simulation data file"},
 };
 
 void usage(FILE* out) {

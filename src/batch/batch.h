@@ -28,5 +28,9 @@ int batch_setup(const Args& args);
 int batch_commands(const Args& args);
 // zephyrim netlist FILE.sch [-o FILE.cir] | --model FILE.lib [--append] [--block NAME]
 int batch_netlist(const Args& args);
+// zephyrim data FILE
+int batch_data(const Args& args);
+// zephyrim values FILE VECTOR [--run N]
+int batch_values(const Args& args);
 
 }  // namespace zephyrim

@@ -1,0 +1,541 @@
+#include "viewer/data/probe_file.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
+#include <span>
+
+#include "common/byte_io.h"
+#include "common/file_io.h"
+#include "common/mapped_file.h"
+#include "common/notify.h"
+#include "common/progress.h"
+#include "common/text_format.h"
+#include "viewer/data/data_store.h"
+
+namespace zephyrim {
+
+namespace {
+
+// What differs between the three generations.
+struct Layout {
+  int version = kProbeCurrentVersion;  // 100, 200, 300 or more
+  size_t tag_size = 4;                 // record tag bytes
+  size_t count_size = 4;               // kind and the three counts
+  size_t x_name_size = kProbeNameSize;
+  size_t name_size = kProbeNameSize;
+  bool has_label = true;
+  size_t value_size = 8;
+  bool noise_complex = true;  // kind 4 registers complex (not in 1.00)
+};
+
+Layout layout_for(int version, int value_size) {
+  Layout l;
+  l.version = version;
+  if (version >= 300) {
+    l.value_size = value_size == 8 ? 8 : 4;
+    return l;
+  }
+  l.tag_size = 1;
+  l.count_size = 2;
+  l.x_name_size = 8;
+  l.value_size = 4;
+  if (version < 200) {
+    l.name_size = 20;
+    l.has_label = false;
+    l.noise_complex = false;
+  }
+  return l;
+}
+
+const char* error_format(const Layout& l) {
+  if (l.version >= 300) return "Error code: %d - reading binary data file:\n%s";
+  if (l.version >= 200) return "Error code: %d - reading ver. 2.00 binary data file:\n%s";
+  return "Error code: %d - reading ver. 1.00 SAVE file:\n%s";
+}
+
+double load_value(const uint8_t* p, size_t size) {
+  if (size == 8) {
+    uint64_t u = 0;
+    for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+    return std::bit_cast<double>(u);
+  }
+  uint32_t u = 0;
+  for (int i = 3; i >= 0; --i) u = (u << 8) | p[i];
+  return std::bit_cast<float>(u);
+}
+
+// A fixed-width text field: a leading terminator is an empty text, otherwise
+// the text up to the terminator forced into the last byte, without trailing
+// blanks. False for a field of blanks only.
+bool field_text(std::span<const uint8_t> field, std::string& out) {
+  out.clear();
+  if (field.empty() || field[0] == 0) return true;
+  const size_t limit = field.size() - 1;
+  size_t n = 0;
+  while (n < limit && field[n] != 0) ++n;
+  out.assign(reinterpret_cast<const char*>(field.data()), n);
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return !out.empty();
+}
+
+bool is_newdata(std::span<const uint8_t> bytes, size_t at) {
+  return at + 8 <= bytes.size() && std::memcmp(bytes.data() + at, "NEWDATA", 7) == 0;
+}
+
+struct BlockHeader {
+  size_t source_position = 0;  // the kind field
+  int kind = 0;                // the file's kind, 0 for one outside the table
+  bool pairs = false;          // analog values are (real, imaginary) pairs
+  int64_t analog = 0;          // A + B
+  int64_t digital = 0;         // C
+  std::string x_name;
+  std::vector<std::string> names;  // analog, then digital
+  size_t records = 0;              // position of the first record
+};
+
+// Reads kind, counts and names from the kind field on. 0, or the error code.
+int read_block_header(ByteReader& r, const Layout& l, BlockHeader& h) {
+  h.source_position = r.position();
+  int64_t f[4] = {};
+  for (auto& v : f) {
+    if (l.count_size == 4) {
+      int32_t x;
+      if (!r.i32(x)) return 4;
+      v = x;
+    } else {
+      int16_t x;
+      if (!r.i16(x)) return 4;
+      v = x;
+    }
+  }
+  if (f[1] < 0 || f[2] < 0 || f[3] < 0) return 4;
+  h.pairs = f[0] == ANALYSIS_AC;
+  h.kind = f[0] >= 0 && f[0] < kKindSlots ? static_cast<int>(f[0]) : ANALYSIS_OTHER;
+  h.analog = f[1] + f[2];
+  h.digital = f[3];
+  if (h.analog + h.digital == 0) return 4;
+  auto x = r.view(l.x_name_size);
+  if (x.empty() || !field_text(x, h.x_name) || h.x_name.empty()) return 8;
+  const auto count = static_cast<uint64_t>(h.analog + h.digital);
+  // Names never take more memory than the file holds.
+  if (count > r.remaining() / l.name_size) return 10;
+  h.names.clear();
+  h.names.reserve(count);
+  std::string name;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (!field_text(r.view(l.name_size), name) || name.empty()) return 10;
+    h.names.push_back(name);
+  }
+  h.records = r.position();
+  return 0;
+}
+
+size_t analog_record_size(const Layout& l, const BlockHeader& h) {
+  return l.tag_size + l.value_size + static_cast<size_t>(h.analog) * l.value_size * (h.pairs ? 2 : 1);
+}
+
+size_t digital_record_size(const Layout& l, const BlockHeader& h) {
+  return l.tag_size + l.value_size + static_cast<size_t>(h.digital);
+}
+
+// Walks the records of a block from h.records. Calls on_x(position) for each
+// whole analog record and on_d(position) for each whole digital record, and
+// returns the position behind the block's terminator (or the end of the data
+// when the records ran out). f returning false stops the walk early.
+template <typename OnX, typename OnD>
+size_t walk_records(std::span<const uint8_t> bytes, const Layout& l, const BlockHeader& h, OnX on_x, OnD on_d) {
+  const size_t xs = analog_record_size(l, h), ds = digital_record_size(l, h);
+  size_t p = h.records;
+  const size_t end = bytes.size();
+  while (p + l.tag_size <= end) {
+    const uint8_t tag = bytes[p];
+    if (tag == 'X') {
+      if (end - p < xs) return end;
+      if (!on_x(p)) return end;
+      p += xs;
+    } else if (tag == 'D') {
+      if (end - p < ds) return end;
+      if (!on_d(p)) return end;
+      p += ds;
+    } else {
+      // A writer that puts the next block's tag straight behind the records.
+      return is_newdata(bytes, p) ? p : p + l.tag_size;
+    }
+  }
+  return end;
+}
+
+bool is_noise_name(const std::string& name) {
+  return iequals(name, "V(ONOISE)") || iequals(name, "V(INOISE)") || iequals(name, "I(INOISE)");
+}
+
+class CataloguePass {
+ public:
+  CataloguePass(DataStore& store, const std::string& path, std::span<const uint8_t> bytes, const Layout& l)
+      : store_(store), path_(path), bytes_(bytes), l_(l) {}
+
+  // Reads blocks from pos on; returns the error code.
+  int run(size_t pos) {
+    int block = 0;
+    while (is_newdata(bytes_, pos)) {
+      ByteReader r(bytes_);
+      r.seek(pos + 8);
+      std::string label;
+      if (l_.has_label) {
+        auto f = r.view(kProbeLabelSize);
+        if (f.empty()) return 4;
+        field_text(f, label);
+      }
+      BlockHeader h;
+      if (const int code = read_block_header(r, l_, h); code != 0) return code;
+      ++block;
+      store_.progress().show(progress_text(block, h));
+      std::vector<double> ax, dx;
+      const size_t x_at = l_.tag_size;
+      pos = walk_records(
+          bytes_, l_, h,
+          [&](size_t p) {
+            ax.push_back(load_value(bytes_.data() + p + x_at, l_.value_size));
+            return true;
+          },
+          [&](size_t p) {
+            dx.push_back(load_value(bytes_.data() + p + x_at, l_.value_size));
+            return true;
+          });
+      if (!ax.empty()) {
+        if (l_.has_label) store_.set_label(label, DATA_CLASS_BINARY);
+        if (const int code = register_part(h, block, ax, 0, h.analog, true, 35, 38); code) return code;
+      }
+      if (!dx.empty()) {
+        if (const int code = register_part(h, block, dx, h.analog, h.digital, false, 45, 48); code) return code;
+      }
+    }
+    return 0;
+  }
+
+  int x_vectors = 0;
+
+ private:
+  std::string progress_text(int block, const BlockHeader& h) const {
+    const int vars = static_cast<int>(std::min<int64_t>(1 + h.analog + h.digital, 0x7fffffff));
+    if (l_.version >= 300) return strprintf("Reading PROBE data file...\nData block %d  Vars=%d  ", block, vars);
+    if (l_.version >= 200)
+      return strprintf("Reading PROBE v2.00 data file\nData block %d  Vars=%d\nTotal count %lu", block, vars,
+                       static_cast<unsigned long>(registered_));
+    return strprintf("Reading SAVE/PROBE ver. 1.00 data file...\nData block %d  Vars=%d\nTotal count %lu", block,
+                     vars, static_cast<unsigned long>(registered_));
+  }
+
+  // Registers the x vector and the count variables from names[first] on.
+  int register_part(const BlockHeader& h, int block, const std::vector<double>& xs, int64_t first, int64_t count,
+                    bool analog, int x_code, int var_code) {
+    const auto n = static_cast<int64_t>(xs.size());
+    const DataVector* x = store_.add_vector(xs.data(), n, h.x_name, DATA_CLASS_BINARY, h.kind, 0, 0, nullptr);
+    if (!x) return x_code;
+    ++x_vectors;
+    ++registered_;
+    const bool complex = analog && (h.pairs || (l_.noise_complex && h.kind == ANALYSIS_NOISE));
+    const DataVector* noise_x = nullptr;
+    int shown = -1;
+    for (int64_t i = 0; i < count; ++i) {
+      const std::string& name = h.names[static_cast<size_t>(first + i)];
+      if (!store_.add_vector(nullptr, n, name, DATA_CLASS_BINARY, h.kind, quantity_code(h.kind, name), complex, x,
+                             static_cast<int64_t>(h.source_position)))
+        return var_code;
+      ++registered_;
+      if (analog && h.pairs && l_.noise_complex && is_noise_name(name)) {
+        if (!noise_x) noise_x = store_.add_vector(xs.data(), n, h.x_name, DATA_CLASS_BINARY, ANALYSIS_NOISE, 0, 0, nullptr);
+        if (!noise_x) return x_code;
+        if (!store_.add_vector(nullptr, n, name, DATA_CLASS_BINARY, ANALYSIS_NOISE,
+                               quantity_code(ANALYSIS_NOISE, name), 1, noise_x,
+                               static_cast<int64_t>(h.source_position)))
+          return var_code;
+        if (iequals(name, "V(INOISE)")) ++store_.input_noise_v;
+        if (iequals(name, "I(INOISE)")) ++store_.input_noise_i;
+      }
+      if (count > 1000) {
+        const int pct = static_cast<int>(std::min<int64_t>(100, (i + 1) * 100 / count));
+        if (pct > shown) {
+          shown = pct;
+          store_.progress().show(strprintf(
+              "Reading PROBE data file...\nData block %d  Vars=%d  %d%% done\nTotal count %lu", block,
+              static_cast<int>(std::min<int64_t>(count, 0x7fffffff)), pct, static_cast<unsigned long>(registered_)));
+        }
+      }
+    }
+    return 0;
+  }
+
+  DataStore& store_;
+  const std::string& path_;
+  std::span<const uint8_t> bytes_;
+  Layout l_;
+  uint64_t registered_ = 0;
+};
+
+}  // namespace
+
+int probe_read_file(DataStore& store, const std::string& path) {
+  MappedFile file;
+  if (!file.open(path)) return 0;
+  const auto bytes = file.bytes();
+  store.set_loader(probe_load_vector);
+  ByteReader r(bytes);
+  std::string magic;
+  Layout l = layout_for(100, 4);
+  DataFileEntry entry;
+  entry.probe_path = path;
+  size_t first_block = 0;
+  if (r.text(kProbeMagicSize, magic) && iequals(magic.substr(0, 8), kProbeMagic)) {
+    int16_t version = 0, name_length = 0;
+    r.i16(version);
+    r.i16(name_length);
+    const bool current = version >= 300;
+    l = layout_for(current ? version : 200, 4);
+    if (r.failed() || name_length != static_cast<int16_t>(kProbeNameSize)) {
+      store.notify().error(
+          std::string(current ? "Error: invalid variable name length spec found.\nReading simulation output data "
+                                "binary file:\n"
+                              : "Error: invalid variable name length spec found.\nReading ver. 2.00 binary data "
+                                "file:\n") +
+          path);
+      return 0;
+    }
+    entry.version = version;
+    entry.name_length = name_length;
+    entry.value_size = 4;
+    if (current) {
+      int32_t value_size = 4;
+      r.i32(value_size);
+      l = layout_for(version, value_size);
+      entry.value_size = static_cast<int32_t>(l.value_size);
+      r.skip(12 + 12 + 256);
+      first_block = kProbeHeaderSize;
+    } else {
+      first_block = r.position();
+    }
+  } else {
+    entry.version = 0;
+    entry.name_length = 20;
+    entry.value_size = 4;
+  }
+  CataloguePass pass(store, path, bytes, l);
+  const int code = pass.run(first_block);
+  store.reset_current_label(DATA_CLASS_BINARY);
+  store.record_data_file(entry);
+  store.progress().done();
+  if (code != 0) store.notify().error(strprintf(error_format(l), code, path.c_str()));
+  return pass.x_vectors;
+}
+
+namespace {
+
+// A vector of the block being loaded and where its values come from.
+struct Column {
+  DataVector* vector;
+  size_t offset;      // of its value in a record, behind the tag
+  bool digital;
+  bool pairs_in;      // the record holds (real, imaginary)
+  int width;          // doubles per point in the scratch file
+  int64_t points;     // how many to take
+  int64_t found = 0;
+  std::vector<double> buffer;
+};
+
+// Loads at most this many doubles in one pass over a block; beyond it only the
+// asked-for vector comes along.
+constexpr uint64_t kBatchDoubles = uint64_t{1} << 26;
+// Buffered doubles per pass before they go to the scratch file.
+constexpr uint64_t kChunkDoubles = uint64_t{1} << 22;
+
+}  // namespace
+
+int probe_load_vector(DataStore& store, DataVector& vector, const char* display_name) {
+  if (vector.loaded()) return 1;
+  const int64_t file_number = -vector.scratch_position;
+  const DataFileEntry* listed = store.data_file(2) ? store.data_file(static_cast<int>(file_number)) : nullptr;
+  if (listed && file_number != store.current_probe_number) {
+    store.current_probe = *listed;
+    store.current_probe_number = static_cast<int>(file_number);
+  }
+  const DataFileEntry& entry = store.current_probe;
+  const Layout l = layout_for(entry.version < 200 ? 100 : entry.version, entry.value_size);
+  const std::string shown = display_name && *display_name ? display_name : vector.name;
+  auto fail = [&](std::vector<Column>* columns) {
+    if (columns)
+      for (auto& c : *columns) c.vector->scratch_position = -file_number;
+    vector.scratch_position = -file_number;
+    store.notify().error(strprintf(l.version >= 200 && l.version < 300 ? "Reading %s ver. 2.00 data vector"
+                                                                       : "Reading %s data vector",
+                                   shown.c_str()));
+    return 0;
+  };
+  if (entry.probe_path.empty()) {
+    store.notify().error(".PROBE data file not available");
+    return fail(nullptr);
+  }
+  MappedFile file;
+  if (!file.open(entry.probe_path)) return fail(nullptr);
+  const auto bytes = file.bytes();
+  ByteReader r(bytes);
+  BlockHeader h;
+  if (vector.source_position < 0 || !r.seek(static_cast<size_t>(vector.source_position)) ||
+      read_block_header(r, l, h) != 0)
+    return fail(nullptr);
+
+  auto column_for = [&](DataVector* v) -> std::optional<Column> {
+    const auto at = std::find(h.names.begin(), h.names.end(), v->name);
+    if (at == h.names.end()) return std::nullopt;
+    const auto index = static_cast<int64_t>(at - h.names.begin());
+    Column c{v, 0, index >= h.analog, false, v->complex ? 2 : 1, v->points, 0, {}};
+    if (c.digital) {
+      c.offset = l.value_size + static_cast<size_t>(index - h.analog);
+    } else {
+      c.pairs_in = h.pairs;
+      c.offset = l.value_size + static_cast<size_t>(index) * l.value_size * (h.pairs ? 2 : 1);
+    }
+    if (v->x) c.points = std::min(c.points, v->x->points);
+    return c;
+  };
+  std::vector<Column> columns;
+  auto asked = column_for(&vector);
+  if (!asked || asked->points <= 0) return fail(nullptr);
+  columns.push_back(std::move(*asked));
+  // The block's other variables that wait for their values come along.
+  uint64_t doubles = static_cast<uint64_t>(columns[0].points) * columns[0].width;
+  for (auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
+    if (&v == &vector || v.scratch_position != vector.scratch_position || v.source_position != vector.source_position)
+      continue;
+    auto c = column_for(&v);
+    if (!c || c->points <= 0) continue;
+    const uint64_t more = static_cast<uint64_t>(c->points) * c->width;
+    if (doubles + more > kBatchDoubles) continue;
+    doubles += more;
+    columns.push_back(std::move(*c));
+  }
+  for (auto& c : columns) {
+    const int64_t keep = c.points;
+    c.vector->points = keep;
+    if (!store.reserve_values(*c.vector)) {
+      store.notify().error("Cannot save data to temporary file");
+      return fail(&columns);
+    }
+  }
+  const uint64_t chunk = std::max<uint64_t>(1024, kChunkDoubles / std::max<uint64_t>(1, doubles / columns[0].points));
+  bool write_failed = false;
+  auto flush = [&](Column& c) {
+    if (c.buffer.empty()) return;
+    if (!store.write_values(*c.vector, (c.found - static_cast<int64_t>(c.buffer.size()) / c.width) * c.width, c.buffer))
+      write_failed = true;
+    c.buffer.clear();
+  };
+  int64_t analog_left = 0, digital_left = 0;
+  for (const auto& c : columns) (c.digital ? digital_left : analog_left) += 1;
+  const uint8_t* base = bytes.data();
+  auto take = [&](size_t p, bool digital) {
+    for (auto& c : columns) {
+      if (c.digital != digital || c.found >= c.points) continue;
+      const uint8_t* at = base + p + l.tag_size + c.offset;
+      if (digital) {
+        c.buffer.push_back(static_cast<int8_t>(*at) + 0.001);
+        if (c.width == 2) c.buffer.push_back(0.0);
+      } else {
+        c.buffer.push_back(load_value(at, l.value_size));
+        if (c.width == 2) c.buffer.push_back(c.pairs_in ? load_value(at + l.value_size, l.value_size) : 0.0);
+      }
+      ++c.found;
+      if (c.buffer.size() >= chunk * c.width) flush(c);
+      if (c.found == c.points) --(digital ? digital_left : analog_left);
+    }
+    return !write_failed && (analog_left > 0 || digital_left > 0);
+  };
+  walk_records(
+      bytes, l, h, [&](size_t p) { return take(p, false); }, [&](size_t p) { return take(p, true); });
+  for (auto& c : columns) flush(c);
+  if (write_failed) {
+    store.notify().error("Cannot save data to temporary file");
+    return fail(&columns);
+  }
+  if (columns[0].found == 0) return fail(&columns);
+  // A variable that ran short keeps the values that were there.
+  for (auto& c : columns) {
+    if (c.found == 0)
+      c.vector->scratch_position = -file_number;
+    else
+      c.vector->points = c.found;
+  }
+  return 1;
+}
+
+std::vector<uint8_t> probe_file_bytes(const std::vector<ProbeBlock>& blocks, const ProbeFileInfo& info) {
+  const Layout l = layout_for(info.version, info.value_size);
+  ByteWriter w;
+  auto field = [&](const std::string& text, size_t size) {
+    const size_t n = std::min(text.size(), size - 1);
+    w.text(std::string_view(text).substr(0, n));
+    w.zeros(size - n);
+  };
+  auto value = [&](double v) {
+    if (l.value_size == 8)
+      w.f64(v);
+    else
+      w.f32(static_cast<float>(v));
+  };
+  auto count = [&](int64_t v) {
+    if (l.count_size == 4)
+      w.i32(static_cast<int32_t>(v));
+    else
+      w.i16(static_cast<int16_t>(v));
+  };
+  auto tag = [&](char t) {
+    w.u8(static_cast<uint8_t>(t));
+    w.zeros(l.tag_size - 1);
+  };
+  if (l.version >= 200) {
+    std::string magic = kProbeMagic;
+    magic += " PROBE DATA";
+    magic.resize(kProbeMagicSize, ' ');
+    w.text(magic);
+    w.i16(static_cast<int16_t>(l.version));
+    w.i16(static_cast<int16_t>(kProbeNameSize));
+    if (l.version >= 300) {
+      w.i32(static_cast<int32_t>(l.value_size));
+      field(info.date, 12);
+      field(info.time, 12);
+      field(info.title, 256);
+    }
+  }
+  for (const auto& b : blocks) {
+    w.text(std::string_view("NEWDATA\0", 8));
+    if (l.has_label) field(b.label, kProbeLabelSize);
+    count(b.kind);
+    count(static_cast<int64_t>(b.analog_names.size()));
+    count(0);
+    count(static_cast<int64_t>(b.digital_names.size()));
+    field(b.x_name, l.x_name_size);
+    for (const auto& n : b.analog_names) field(n, l.name_size);
+    for (const auto& n : b.digital_names) field(n, l.name_size);
+    const size_t width = b.kind == ANALYSIS_AC ? 2 : 1;
+    for (size_t i = 0; i < b.x.size(); ++i) {
+      tag('X');
+      value(b.x[i]);
+      for (const auto& col : b.analog)
+        for (size_t k = 0; k < width; ++k) value(i * width + k < col.size() ? col[i * width + k] : 0.0);
+    }
+    for (size_t i = 0; i < b.digital_x.size(); ++i) {
+      tag('D');
+      value(b.digital_x[i]);
+      for (const auto& col : b.digital) w.u8(static_cast<uint8_t>(i < col.size() ? col[i] : 0));
+    }
+    tag('E');
+  }
+  return w.take();
+}
+
+bool probe_write_file(const std::string& path, const std::vector<ProbeBlock>& blocks, const ProbeFileInfo& info) {
+  return write_file_atomic(path, probe_file_bytes(blocks, info));
+}
+
+}  // namespace zephyrim
