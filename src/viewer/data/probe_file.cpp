@@ -55,15 +55,18 @@ const char* error_format(const Layout& l) {
   return "Error code: %d - reading ver. 1.00 SAVE file:\n%s";
 }
 
+// The files are little-endian, like every machine this runs on.
+static_assert(std::endian::native == std::endian::little);
+
 double load_value(const uint8_t* p, size_t size) {
   if (size == 8) {
-    uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
-    return std::bit_cast<double>(u);
+    double d;
+    std::memcpy(&d, p, 8);
+    return d;
   }
-  uint32_t u = 0;
-  for (int i = 3; i >= 0; --i) u = (u << 8) | p[i];
-  return std::bit_cast<float>(u);
+  float f;
+  std::memcpy(&f, p, 4);
+  return f;
 }
 
 // A fixed-width text field: a leading terminator is an empty text, otherwise
@@ -423,36 +426,43 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
       return fail(&columns);
     }
   }
-  const uint64_t chunk = std::max<uint64_t>(1024, kChunkDoubles / std::max<uint64_t>(1, doubles / columns[0].points));
+  // Each variable collects its values in a buffer of its own that goes to the
+  // scratch file when full; the records are walked once for all of them.
+  const size_t chunk = static_cast<size_t>(std::max<uint64_t>(
+      1024, (uint64_t{16} << 20) / 8 / std::max<uint64_t>(1, doubles / static_cast<uint64_t>(columns[0].points))));
   bool write_failed = false;
   auto flush = [&](Column& c) {
     if (c.buffer.empty()) return;
-    if (!store.write_values(*c.vector, (c.found - static_cast<int64_t>(c.buffer.size()) / c.width) * c.width, c.buffer))
-      write_failed = true;
+    const auto first = c.found * c.width - static_cast<int64_t>(c.buffer.size());
+    if (!store.write_values(*c.vector, first, c.buffer)) write_failed = true;
     c.buffer.clear();
   };
-  int64_t analog_left = 0, digital_left = 0;
-  for (const auto& c : columns) (c.digital ? digital_left : analog_left) += 1;
+  std::vector<Column*> analog, digital;
+  for (auto& c : columns) {
+    c.buffer.reserve(chunk * c.width);
+    (c.digital ? digital : analog).push_back(&c);
+  }
   const uint8_t* base = bytes.data();
-  auto take = [&](size_t p, bool digital) {
-    for (auto& c : columns) {
-      if (c.digital != digital || c.found >= c.points) continue;
-      const uint8_t* at = base + p + l.tag_size + c.offset;
-      if (digital) {
-        c.buffer.push_back(static_cast<int8_t>(*at) + 0.001);
-        if (c.width == 2) c.buffer.push_back(0.0);
+  auto take = [&](size_t p, std::vector<Column*>& list, bool is_digital) {
+    const uint8_t* record = base + p + l.tag_size;
+    bool more = false;
+    for (Column* c : list) {
+      if (c->found >= c->points) continue;
+      const uint8_t* at = record + c->offset;
+      if (is_digital) {
+        c->buffer.push_back(static_cast<int8_t>(*at) + 0.001);
+        if (c->width == 2) c->buffer.push_back(0.0);
       } else {
-        c.buffer.push_back(load_value(at, l.value_size));
-        if (c.width == 2) c.buffer.push_back(c.pairs_in ? load_value(at + l.value_size, l.value_size) : 0.0);
+        c->buffer.push_back(load_value(at, l.value_size));
+        if (c->width == 2) c->buffer.push_back(c->pairs_in ? load_value(at + l.value_size, l.value_size) : 0.0);
       }
-      ++c.found;
-      if (c.buffer.size() >= chunk * c.width) flush(c);
-      if (c.found == c.points) --(digital ? digital_left : analog_left);
+      if (++c->found < c->points) more = true;
+      if (c->buffer.size() >= chunk * c->width) flush(*c);
     }
-    return !write_failed && (analog_left > 0 || digital_left > 0);
+    return !write_failed && (more || !(is_digital ? analog : digital).empty());
   };
   walk_records(
-      bytes, l, h, [&](size_t p) { return take(p, false); }, [&](size_t p) { return take(p, true); });
+      bytes, l, h, [&](size_t p) { return take(p, analog, false); }, [&](size_t p) { return take(p, digital, true); });
   for (auto& c : columns) flush(c);
   if (write_failed) {
     store.notify().error("Cannot save data to temporary file");

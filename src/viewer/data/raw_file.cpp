@@ -524,26 +524,48 @@ bool RawReader::register_plot(std::span<const Source> sources, int64_t first, in
   return true;
 }
 
-bool RawReader::fill(std::vector<Target>& targets, int64_t first, int64_t count) {
-  // Points go to the scratch file in chunks, every variable's values of the
-  // chunk together, so that the file is walked once whatever its layout.
-  const int64_t chunk = std::max<int64_t>(256, static_cast<int64_t>((size_t{1} << 22) / std::max<size_t>(1, targets.size())));
-  std::vector<double> buffer;
-  for (int64_t done = 0; done < count; done += chunk) {
-    const int64_t n = std::min(chunk, count - done);
-    for (auto& t : targets) {
-      buffer.resize(static_cast<size_t>(n) * t.width);
-      for (int64_t i = 0; i < n; ++i) {
-        const int64_t p = first + done + i;
-        if (t.width == 2) {
-          buffer[2 * i] = t.source.at(p, false);
-          buffer[2 * i + 1] = t.source.at(p, true);
-        } else {
-          buffer[i] = t.source.at(p, t.imaginary_only);
-        }
-      }
-      if (!store_.write_values(*t.vector, done * t.width, buffer)) return false;
+// Appends n values of a variable from point p on: real parts, imaginary
+// parts, or (real, imaginary) pairs when pairs is set.
+void gather(const Source& s, int64_t p, int64_t n, bool imaginary, bool pairs, std::vector<double>& out) {
+  const size_t old = out.size();
+  out.resize(old + static_cast<size_t>(n) * (pairs ? 2 : 1));
+  double* o = out.data() + old;
+  const uint8_t* q = s.base + static_cast<size_t>(p) * s.stride + (imaginary ? s.imag : 0);
+  if (s.elem == 8 && !s.magnitude) {
+    for (int64_t i = 0; i < n; ++i, q += s.stride) {
+      std::memcpy(o++, q, 8);
+      if (pairs) std::memcpy(o++, q + s.imag, 8);
     }
+    return;
+  }
+  for (int64_t i = 0; i < n; ++i) {
+    *o++ = s.at(p + i, imaginary);
+    if (pairs) *o++ = s.at(p + i, true);
+  }
+}
+
+bool RawReader::fill(std::vector<Target>& targets, int64_t first, int64_t count) {
+  // Points go through in small groups that stay in the cache while every
+  // variable takes its values from them; each variable collects its values in
+  // a buffer of its own that goes to the scratch file when full.
+  size_t row = 8;
+  for (const auto& t : targets) row = std::max(row, t.source.stride);
+  const int64_t group = std::clamp<int64_t>(static_cast<int64_t>((size_t{256} << 10) / row), 64, 1 << 16);
+  const int64_t flush_at = std::max<int64_t>(group, static_cast<int64_t>((size_t{16} << 20) / 8 / targets.size()));
+  std::vector<std::vector<double>> buffers(targets.size());
+  int64_t written = 0, pending = 0;
+  for (int64_t done = 0; done < count; done += group) {
+    const int64_t n = std::min(group, count - done);
+    for (size_t k = 0; k < targets.size(); ++k)
+      gather(targets[k].source, first + done, n, targets[k].imaginary_only, targets[k].width == 2, buffers[k]);
+    pending += n;
+    if (pending < flush_at && done + n < count) continue;
+    for (size_t k = 0; k < targets.size(); ++k) {
+      if (!store_.write_values(*targets[k].vector, written * targets[k].width, buffers[k])) return false;
+      buffers[k].clear();
+    }
+    written += pending;
+    pending = 0;
   }
   return true;
 }
