@@ -108,8 +108,7 @@ struct Rail {
 
 class Writer {
  public:
-  Writer(Schematic& s, const NetlistOptions& o, Notify& notify, Connectivity& c)
-      : s_(s), o_(o), notify_(notify), c_(c) {}
+  Writer(Schematic& s, Notify& notify, Connectivity& c) : s_(s), notify_(notify), c_(c) {}
 
   std::string out, map;
   int statements = 0;          // part statements written, rails included
@@ -246,7 +245,6 @@ class Writer {
 
  private:
   Schematic& s_;
-  const NetlistOptions& o_;
   Notify& notify_;
   Connectivity& c_;
   std::vector<Rail> rails_;
@@ -304,7 +302,7 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
   Connectivity& c = o.connectivity ? *o.connectivity : own;
   auto saved_text = std::move(c.map_text);
   auto saved_table = std::move(c.write_table);
-  Writer w(s, o, notify, c);
+  Writer w(s, notify, c);
   w.hook_map();
   w.map = map_file_header();
   if (mis_present) w.analysis_seen = true;
@@ -390,7 +388,7 @@ int compile_subcircuit_model(Schematic& s, BlockRecord& block, const NetlistOpti
   Connectivity& c = o.connectivity ? *o.connectivity : own;
   auto saved_text = std::move(c.map_text);
   auto saved_table = std::move(c.write_table);
-  Writer w(s, o, notify, c);
+  Writer w(s, notify, c);
   w.hook_map();
   w.map = map_file_header();
   const int r = build_connectivity(s, c, 1, notify);
