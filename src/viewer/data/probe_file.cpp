@@ -176,8 +176,8 @@ bool is_noise_name(const std::string& name) {
 
 class CataloguePass {
  public:
-  CataloguePass(DataStore& store, const std::string& path, std::span<const uint8_t> bytes, const Layout& l)
-      : store_(store), path_(path), bytes_(bytes), l_(l) {}
+  CataloguePass(DataStore& store, std::span<const uint8_t> bytes, const Layout& l)
+      : store_(store), bytes_(bytes), l_(l) {}
 
   // Reads blocks from pos on; returns the error code.
   int run(size_t pos) {
@@ -272,7 +272,6 @@ class CataloguePass {
   }
 
   DataStore& store_;
-  const std::string& path_;
   std::span<const uint8_t> bytes_;
   Layout l_;
   uint64_t registered_ = 0;
@@ -324,7 +323,7 @@ int probe_read_file(DataStore& store, const std::string& path) {
     entry.name_length = 20;
     entry.value_size = 4;
   }
-  CataloguePass pass(store, path, bytes, l);
+  CataloguePass pass(store, bytes, l);
   const int code = pass.run(first_block);
   store.reset_current_label(DATA_CLASS_BINARY);
   store.record_data_file(entry);
@@ -350,8 +349,6 @@ struct Column {
 // Loads at most this many doubles in one pass over a block; beyond it only the
 // asked-for vector comes along.
 constexpr uint64_t kBatchDoubles = uint64_t{1} << 26;
-// Buffered doubles per pass before they go to the scratch file.
-constexpr uint64_t kChunkDoubles = uint64_t{1} << 22;
 
 }  // namespace
 
