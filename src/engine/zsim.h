@@ -1,0 +1,32 @@
+#pragma once
+// zsim, the system's simulator engine. It hands a prepared copy of the netlist
+// to ngspice in batch mode and writes, beside the netlist:
+//   FILE.OUT  the listing: ngspice's output with the netlist's "#" lines, the
+//             statements it left out and every error, as a SPICE3 listing;
+//   FILE.SAV  every plot of every run as a PROBE file;
+//   FILE.OPB  the operating point, when the netlist says .OPTION SAVEOPB.
+#include <string>
+
+namespace zephyrim {
+
+class Progress;
+
+struct ZsimOptions {
+  std::string netlist;            // FILE.CIR
+  std::string ngspice = "ngspice";
+  double timeout_seconds = 24 * 3600;
+};
+
+struct ZsimResult {
+  int status = 2;  // 0 simulated, 1 ngspice reported errors, 2 nothing could be run
+  int errors = 0;
+  int warnings = 0;
+  int blocks = 0;  // data blocks written to FILE.SAV
+  std::string listing;
+  std::string probe;
+  std::string bias;  // empty when no bias file was asked for or written
+};
+
+ZsimResult zsim_run(const ZsimOptions& options, Progress& progress);
+
+}  // namespace zephyrim
