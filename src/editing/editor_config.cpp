@@ -253,4 +253,43 @@ std::vector<std::string> text_tool_command(const std::string& configured, const 
   return words;
 }
 
+int effective_engine(const EditorConfig& config) {
+  return engine_installed(config, config.simulator_option) ? config.simulator_option : kEngineDefault;
+}
+
+const char* engine_display_name(int engine) {
+  static const char* const kNames[] = {"default", "XSPICE Option", "SPICE3 Option", "Other"};
+  return engine >= 0 && engine <= kEngineOther ? kNames[engine] : kNames[0];
+}
+
+const char* run_item_label(int engine) {
+  static const char* const kLabels[] = {"RUN &Simulation", "RUN &Simulation (XSPICE option)",
+                                        "RUN &Simulation (SPICE3 option)", "RUN &Simulation (other simulator)"};
+  return engine >= 0 && engine <= kEngineOther ? kLabels[engine] : kLabels[0];
+}
+
+std::vector<std::string> simulator_command(const EditorConfig& config, const std::string& netlist,
+                                           const std::string& program_folder,
+                                           const std::function<bool(const std::string&)>& exists) {
+  const int engine = effective_engine(config);
+  if (engine == kEngineOther) {
+    std::vector<std::string> argv = command_words(config.simulation_command);
+    argv.push_back(netlist);
+    return argv;
+  }
+  static const char* const kPrograms[] = {"zsim", "zsimx", "zsim3"};
+  std::string program = kPrograms[engine];
+  // The engine installed beside the editor comes first, then the one on PATH.
+  if (!program_folder.empty() && exists(program_folder + "/" + program)) program = program_folder + "/" + program;
+  return {program, netlist, "-ZSS"};
+}
+
+std::string new_schematic_name(const std::function<bool(const std::string&)>& exists) {
+  for (int n = 1; n <= 99; ++n) {
+    const std::string name = "Circuit" + std::to_string(n) + ".sch";
+    if (!exists(name)) return name;
+  }
+  return "untitled.sch";
+}
+
 }  // namespace zephyrim

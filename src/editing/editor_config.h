@@ -130,6 +130,23 @@ bool config_save(const EditorConfig& config, const std::string& path);
 // (nothing is written when path is empty). False when the file could not be written.
 bool config_set_engine(EditorConfig& config, int choice, const std::string& path);
 
+// The engine a run uses: the chosen one when it is installed, else the default.
+int effective_engine(const EditorConfig& config);
+// The engine's name in the run question: "default", "XSPICE Option", ...
+const char* engine_display_name(int engine);
+// The Run item's label for the engine: "RUN &Simulation", "RUN &Simulation (XSPICE option)", ...
+const char* run_item_label(int engine);
+// The command line of a run: zsim, zsimx or zsim3 (from program_folder when it
+// is there) with the netlist and "-ZSS", or the SimulationCommand words with the
+// netlist for the other simulator.
+std::vector<std::string> simulator_command(const EditorConfig& config, const std::string& netlist,
+                                           const std::string& program_folder,
+                                           const std::function<bool(const std::string&)>& exists);
+
+// A new schematic's name: "Circuit%d.sch" with the first number from 1 to 99 whose
+// file does not exist, else "untitled.sch".
+std::string new_schematic_name(const std::function<bool(const std::string&)>& exists);
+
 // The auto-save interval the timer runs with, in minutes; 0 when no timer runs
 // (auto-save off, or an interval of 0 or less). The stored value is not changed.
 int auto_save_interval_minutes(const EditorConfig& config);

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -29,6 +30,8 @@
 #include "editor/setup_dialogs.h"
 #include "editor/sheet_view.h"
 #include "editor/symbol_chooser.h"
+#include "platform/broadcast.h"
+#include "platform/qt/broadcast_notifier.h"
 #include "render/page_painter.h"
 #include "schematic/schematic_file.h"
 
@@ -52,6 +55,8 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
 
   sheet_ = new SheetView(*session_, this);
   setCentralWidget(sheet_);
+  broadcast_ = new BroadcastNotifier("quill32", this);
+  connect(broadcast_, &BroadcastNotifier::received, this, &EditorMainWindow::broadcast_received);
   status_ = new QLabel(this);
   status_->setObjectName("QUIL_STATUS_CHILD");
   page_status_ = new QLabel(this);
@@ -87,7 +92,10 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
     for (size_t i = 1; i < argv.size(); ++i) args << QString::fromStdString(argv[i]);
     const QString program = QString::fromStdString(argv.empty() ? std::string() : argv[0]);
     const QString folder = QFileInfo(QString::fromStdString(schematic().path)).absolutePath();
-    if (!program.isEmpty() && QProcess::startDetached(program, args, folder)) return true;
+    if (!program.isEmpty() && QProcess::startDetached(program, args, folder)) {
+      task_pending_ = true;
+      return true;
+    }
     QString line = program;
     for (const QString& a : args) line += " \"" + a + "\"";
     // What the start failed on: a program that is not there, or one that would not run.
@@ -166,6 +174,9 @@ void EditorMainWindow::refresh_checks() {
   action(kCmdAutoJunction)->setChecked(e.auto_junction);
   action(kCmdRubberBand)->setChecked(e.rubber_band);
   action(kCmdNodeNumbers)->setChecked(schematic().page().settings.show_nodes == 1);
+  for (int engine = kEngineDefault; engine <= kEngineOther; ++engine)
+    action(kCmdEngineDefault + engine)->setChecked(config_.simulator_option == engine);
+  action(kCmdRun)->setText(QString::fromLatin1(run_item_label(effective_engine(config_))));
 }
 
 void EditorMainWindow::refresh_status() {
@@ -407,7 +418,7 @@ void EditorMainWindow::run_command(int id) {
   switch (id) {
     case kCmdNew:
       if (!offer_save()) return;
-      e.set_schematic(schematic_new(QString::asprintf("Circuit%d.sch", ++new_count_).toStdString()));
+      e.set_schematic(schematic_new(new_schematic_name([](const std::string& name) { return QFileInfo::exists(QString::fromStdString(name)); })));
       schematic().colors = colors_;
       named_ = false;
       reset_setup(setup_);
@@ -736,6 +747,22 @@ void EditorMainWindow::netlist_command(int id) {
     return files.folder.empty() ? name : files.folder + "/" + name;
   };
   switch (id) {
+    case kCmdRun:
+      // A subcircuit open for editing is closed first.
+      if (s.page().edit_block != s.page().top()) subckt_close(s, *notify_);
+      run_simulation();
+      break;
+    case kCmdEngineDefault:
+    case kCmdEngineXspice:
+    case kCmdEngineSpice3:
+    case kCmdEngineOther:
+      config_set_engine(config_, id - kCmdEngineDefault, config_loaded_ ? config_.ini_path : std::string());
+      refresh_checks();
+      break;
+    case kCmdPlot:
+    case kCmdBrowseOut:
+      open_output(id == kCmdPlot);
+      break;
     case kCmdViewCir:
       if (compile(kNetlistRun, files) > 0) open_text_tool(config_.edit_file_command, files.netlist);
       break;
@@ -936,7 +963,60 @@ void EditorMainWindow::closeEvent(QCloseEvent* ev) {
   }
   auto_save_timer_->stop();
   if (config_loaded_) save_config();
+  broadcast_post({kZsTaskDoneNotify, kTaskDoneEditorEnds, 0});
   ev->accept();
+}
+
+void EditorMainWindow::run_simulation() {
+  Schematic& s = schematic();
+  if (s.path.empty()) return;
+  const int engine = effective_engine(config_);
+  if (engine != kEngineDefault && !asked_simulator_) {
+    asked_simulator_ = true;
+    if (notify_->question(strprintf("Simulator selected is %s\nDo you want to run simulation?",
+                                    engine_display_name(engine)),
+                          QuestionKind::OkCancel) != 1)
+      return;
+  }
+  if (auto_save_run_) {
+    show_busy("AUTO SAVE IN PROGRESS...");
+    run_command(kCmdSave);
+    show_busy({});
+  }
+  const NetlistFiles files = netlist_files(s.path);
+  if (!files.folder.empty()) QDir::setCurrent(QString::fromStdString(files.folder));
+  if (compile(kNetlistRun, files) == -1) return;
+  show_busy("Loading simulator module...");
+  // A viewer still showing the last results closes, so the engine can write them anew.
+  broadcast_post({kZsmSimulation, 1, 0});
+  const std::string folder =
+      program_folder_.empty() ? QCoreApplication::applicationDirPath().toStdString() : program_folder_;
+  launch(simulator_command(config_, files.netlist, folder,
+                           [](const std::string& p) { return QFileInfo(QString::fromStdString(p)).isExecutable(); }));
+  show_busy({});
+  if (engine == kEngineOther && file_exists(files.map)) open_output(true);
+}
+
+void EditorMainWindow::open_output(bool viewer) {
+  const NetlistFiles files = netlist_files(schematic().path);
+  const std::string out = files.folder.empty() ? files.base + ".OUT" : files.folder + "/" + files.base + ".OUT";
+  if (viewer) {
+    std::vector<std::string> argv = command_words(config_.post_processor_command);
+    if (argv.empty()) argv = {"trc32"};
+    argv.push_back(out);
+    launch(argv);
+    return;
+  }
+  open_text_tool(config_.browse_file_command, out);
+  task_pending_ = false;
+}
+
+void EditorMainWindow::broadcast_received(const QString& name, long, long) {
+  if (name != QLatin1String(kZsTaskDoneNotify) || !task_pending_) return;
+  task_pending_ = false;
+  ++focus_returns_;
+  raise();
+  activateWindow();
 }
 
 }  // namespace zephyrim

@@ -91,6 +91,15 @@ class EditorMainWindow : public QMainWindow {
   // go through here. Returns false after the error message when it cannot start.
   std::function<bool(const std::vector<std::string>& argv)> launch;
 
+  // Simulation > RUN Simulation (F9): netlist, tell every program, start the engine.
+  void run_simulation();
+  // A started task has not reported its end yet (ZS_TASKDONENOTIFY clears it).
+  bool task_pending() const { return task_pending_; }
+  // How often a task's end gave the focus back to the editor.
+  int focus_returns() const { return focus_returns_; }
+  // The folder the engines are looked for first; the program's own by default.
+  void set_program_folder(const std::string& folder) { program_folder_ = folder; }
+
  protected:
   void closeEvent(QCloseEvent* e) override;
 
@@ -117,6 +126,9 @@ class EditorMainWindow : public QMainWindow {
   bool save_setup_beside(const QString& schematic_path);
   // The status pop-up over long work; an empty text hides it.
   void show_busy(const QString& text);
+  void broadcast_received(const QString& name, long first, long second);
+  // Starts the output browser (view) or the viewer on the simulator's listing.
+  void open_output(bool viewer);
 
   std::unique_ptr<Notify> own_notify_;
   Notify* notify_;
@@ -140,7 +152,11 @@ class EditorMainWindow : public QMainWindow {
   bool auto_save_run_ = false;
   bool named_ = false;
   bool saving_ = false;
-  int new_count_ = 0;
+  bool task_pending_ = false;
+  bool asked_simulator_ = false;  // the question about another simulator is asked once
+  int focus_returns_ = 0;
+  std::string program_folder_;
+  class BroadcastNotifier* broadcast_ = nullptr;
 
   std::string library_path_;
   std::optional<SymbolLibrary> library_;
