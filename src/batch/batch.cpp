@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/broadcast.h"
 #include "platform/qt/qt_notify.h"
 
 namespace zephyrim {
@@ -32,6 +33,8 @@ constexpr Command kCommands[] = {
     {"netlist", batch_netlist, "write the SPICE netlist of a schematic, or a subcircuit model of it"},
     {"data", batch_data, "list the vectors of a simulation data file (PROBE or SPICE3 RAW)"},
     {"values", batch_values, "print the values of one vector of a simulation data file"},
+    {"listen", batch_listen, "print the messages the Zephyrim programs broadcast"},
+    {"post", batch_post, "broadcast a message to every running Zephyrim program"},
 };
 
 void usage(FILE* out) {
@@ -59,6 +62,11 @@ int batch_main(int argc, char** argv) {
     if (cmd != c.name) continue;
     // Pictures need fonts but never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The messages keep the folder that the other programs use, whatever Qt is given below.
+    if (!std::getenv("ZEPHYRIM_RUNTIME_DIR")) {
+      const std::string messages = broadcast_folder();
+      if (!messages.empty()) setenv("ZEPHYRIM_RUNTIME_DIR", messages.c_str(), 1);
+    }
     if (!std::getenv("XDG_RUNTIME_DIR")) {
       const std::string dir = "/tmp/zephyrim-runtime-" + std::to_string(::getuid());
       ::mkdir(dir.c_str(), 0700);

@@ -32,5 +32,9 @@ int batch_netlist(const Args& args);
 int batch_data(const Args& args);
 // zephyrim values FILE VECTOR [--run N]
 int batch_values(const Args& args);
+// zephyrim listen [--count N] [--timeout SECONDS]
+int batch_listen(const Args& args);
+// zephyrim post NAME [FIRST [SECOND]]
+int batch_post(const Args& args);
 
 }  // namespace zephyrim
