@@ -390,5 +390,29 @@ TEST(EditorConfigTools, ConfiguredCommandOrTheUsersEditor) {
             (std::vector<std::string>{"/opt/my tools/edit", "-a=b", ""}));
 }
 
+
+TEST(EngineChoice, FallsBackToTheDefaultEngine) {
+  EditorConfig c;
+  auto never = [](const std::string&) { return false; };
+  c.simulator_option = kEngineXSpice;
+  EXPECT_EQ(effective_engine(c), kEngineDefault);
+  EXPECT_EQ(simulator_command(c, "/a b/x.CIR", "", never), (std::vector<std::string>{"zsim", "/a b/x.CIR", "-ZSS"}));
+  c.xspice_option = 1;
+  EXPECT_EQ(simulator_command(c, "x.CIR", "/bin", [](const std::string& p) { return p == "/bin/zsimx"; }),
+            (std::vector<std::string>{"/bin/zsimx", "x.CIR", "-ZSS"}));
+  EXPECT_STREQ(run_item_label(effective_engine(c)), "RUN &Simulation (XSPICE option)");
+  c.simulator_option = kEngineOther;
+  EXPECT_EQ(effective_engine(c), kEngineDefault);  // no SimulationCommand
+  c.simulation_command = "sim -b";
+  EXPECT_EQ(simulator_command(c, "x.CIR", "", never), (std::vector<std::string>{"sim", "-b", "x.CIR"}));
+  EXPECT_STREQ(engine_display_name(kEngineOther), "Other");
+}
+
+TEST(NewSchematicName, FirstFreeNumber) {
+  EXPECT_EQ(new_schematic_name([](const std::string& n) { return n == "Circuit1.sch" || n == "Circuit2.sch"; }),
+            "Circuit3.sch");
+  EXPECT_EQ(new_schematic_name([](const std::string&) { return true; }), "untitled.sch");
+}
+
 }  // namespace
 }  // namespace zephyrim

@@ -1,0 +1,127 @@
+// Run Simulation from the editor's window with the real engine and real
+// listeners: the broadcast before the engine starts, the task-done message,
+// the engine choice and its question.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+
+#include "common/file_io.h"
+#include "editor/main_window.h"
+
+using namespace zephyrim;
+namespace fs = std::filesystem;
+
+class EditorRunTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir runtime_;
+  QTemporaryDir dir_;
+
+  // A copy of the RC example in folder (under the test's folder).
+  std::string example(const std::string& folder) {
+    const fs::path d = fs::path(dir_.path().toStdString()) / folder;
+    fs::create_directories(d);
+    for (const char* ext : {".sch", ".SIM"})
+      fs::copy_file(fs::path(ZEPHYRIM_SOURCE_DIR) / "examples" / (std::string("rc_lowpass") + ext),
+                    d / (std::string("rc_lowpass") + ext), fs::copy_options::overwrite_existing);
+    return (d / "rc_lowpass.sch").string();
+  }
+
+  // An editor with its own configuration file.
+  std::unique_ptr<EditorMainWindow> editor(RecordingNotify& notify, const std::string& ini) {
+    const std::string program = dir_.path().toStdString() + "/program";
+    fs::create_directories(program);
+    write_file_atomic(program + "/ZEPHYRIM.INI", ini);
+    auto w = std::make_unique<EditorMainWindow>(&notify);
+    w->load_config(program, [](const char*) { return std::nullopt; });
+    w->set_program_folder(ZEPHYRIM_APPS_DIR);
+    return w;
+  }
+
+ private slots:
+  void initTestCase() {
+    // Messages of this test stay among its own programs.
+    qputenv("ZEPHYRIM_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+  }
+
+  void runReachesListenersAndComesBack() {
+    const std::string folder = "a b 'q' \"d\" $HOME;touch PWNED";
+    const std::string sch = example(folder);
+    RecordingNotify notify;
+    auto w = editor(notify, "[Zephyrim]\n");
+    QVERIFY(w->open_file(QString::fromStdString(sch)));
+
+    QProcess listener;
+    listener.start(ZEPHYRIM_BATCH_TOOL, {"listen", "--count", "2", "--timeout", "60"});
+    listener.setReadChannel(QProcess::StandardError);
+    QVERIFY(listener.waitForReadyRead(10000));
+    QCOMPARE(listener.readAllStandardError().trimmed(), QByteArray("listening"));
+
+    w->run_simulation();
+    QVERIFY2(w->task_pending(), notify.last().c_str());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->task_pending(), 60000);
+    QCOMPARE(w->focus_returns(), 1);
+    if (listener.state() != QProcess::NotRunning) QVERIFY(listener.waitForFinished(30000));
+    // The viewer hears of the run before the engine starts, and of its end after.
+    QCOMPARE(listener.readAllStandardOutput(), QByteArray("ZSM_SIMULATION 1 0\nZS_TASKDONENOTIFY 200 0\n"));
+    const fs::path d = fs::path(sch).parent_path();
+    QVERIFY(fs::exists(d / "rc_lowpass.SAV"));
+    QVERIFY(fs::exists(d / "rc_lowpass.OUT"));
+    QVERIFY(!fs::exists(d / "PWNED"));
+    QVERIFY(!fs::exists(fs::path(dir_.path().toStdString()) / "PWNED"));
+
+    // With no task pending the message changes nothing.
+    QCOMPARE(QProcess::execute(ZEPHYRIM_BATCH_TOOL, {"post", "ZS_TASKDONENOTIFY", "200", "0"}), 0);
+    QTest::qWait(300);
+    QCOMPARE(w->focus_returns(), 1);
+    QVERIFY(notify.entries().empty() || notify.last().find("failed") == std::string::npos);
+  }
+
+  void engineChoiceAndItsQuestion() {
+    const std::string sch = example("choice");
+    {
+      // The XSPICE choice without the option installed runs the default engine, unasked.
+      RecordingNotify notify;
+      auto w = editor(notify, "[Zephyrim]\nSimulatorOption=1\nXSpiceOption=0\n");
+      std::vector<std::string> started;
+      w->launch = [&](const std::vector<std::string>& argv) {
+        started = argv;
+        return true;
+      };
+      QVERIFY(w->open_file(QString::fromStdString(sch)));
+      w->run_simulation();
+      QCOMPARE(QString::fromStdString(started.at(0)), QString(ZEPHYRIM_APPS_DIR) + "/zsim");
+      QCOMPARE(started.at(2), std::string("-ZSS"));
+      QVERIFY(started.at(1).ends_with("rc_lowpass.CIR"));
+      for (const auto& e : notify.entries()) QVERIFY(e.kind != NoticeKind::Question);
+    }
+    {
+      // Another simulator: asked once per editor, its words with the netlist, no -ZSS.
+      RecordingNotify notify;
+      auto w = editor(notify, "[Zephyrim]\nSimulatorOption=3\nSimulationCommand=\"/opt/my sim/run\" -q\n");
+      std::vector<std::vector<std::string>> started;
+      w->launch = [&](const std::vector<std::string>& argv) {
+        started.push_back(argv);
+        return true;
+      };
+      QVERIFY(w->open_file(QString::fromStdString(sch)));
+      notify.answer(0);
+      w->run_simulation();
+      QCOMPARE(notify.last(), std::string("Simulator selected is Other\nDo you want to run simulation?"));
+      QVERIFY(started.empty());
+      notify.clear();
+      w->run_simulation();
+      QVERIFY(notify.entries().empty());
+      QCOMPARE(started.at(0).size(), 3u);
+      QCOMPARE(started.at(0).at(0), std::string("/opt/my sim/run"));
+      QCOMPARE(started.at(0).at(1), std::string("-q"));
+      // With the map there, the viewer follows at once on the listing.
+      QCOMPARE(started.size(), 2u);
+      QVERIFY(started.at(1).back().ends_with("rc_lowpass.OUT"));
+    }
+  }
+};
+
+QTEST_MAIN(EditorRunTest)
+#include "editor_run_test.moc"
