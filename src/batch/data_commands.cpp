@@ -24,10 +24,11 @@ constexpr const char* kDataUsage =
     "Exit status: 0 listed, 2 not read.\n";
 
 constexpr const char* kValuesUsage =
-    "usage: zephyrim values FILE.SAV|FILE.RAW VECTOR [--run N]\n"
+    "usage: zephyrim values FILE.SAV|FILE.RAW VECTOR [--run N] [--kind K]\n"
     "Prints the x value and the value of each point of a vector (real and imaginary\n"
     "part of a complex one), tab-separated. VECTOR may end in @RUN; --run N picks\n"
-    "the Nth vector of that name.\n"
+    "the Nth vector of that name; --kind K one of analysis kind K (1 DC, 2 transient,\n"
+    "3 AC, 4 noise, 8 operating point; 0 and AC's relatives count as the data file lists).\n"
     "Exit status: 0 printed, 2 file not read or no such vector.\n";
 
 bool ends_with_ci(const std::string& s, const char* ext) {
@@ -93,10 +94,13 @@ int batch_values(const Args& a) {
     return 0;
   }
   std::string path, name;
-  int run = 0;
+  int run = 0, kind = -1;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i] == "--run" && i + 1 < a.size() && std::atoi(a[i + 1].c_str()) > 0) {
       run = std::atoi(a[++i].c_str());
+    } else if (a[i] == "--kind" && i + 1 < a.size() && a[i + 1].size() == 1 && a[i + 1][0] >= '0' &&
+               a[i + 1][0] <= '9') {
+      kind = a[++i][0] - '0';
     } else if (a[i].empty() || (a[i][0] == '-' && a[i] != "-") || !name.empty()) {
       std::fputs(kValuesUsage, stderr);
       return 2;
@@ -112,7 +116,7 @@ int batch_values(const Args& a) {
   StderrProgress progress;
   DataStore store(notify, progress);
   if (!load(store, path)) return 2;
-  const DataVector* v = store.find_vector(name, DATA_CLASS_BINARY, -1, -1, -1, run);
+  const DataVector* v = store.find_vector(name, DATA_CLASS_BINARY, kind, -1, -1, run);
   if (!v) {
     notify.error("Vector " + name + " not found in " + path);
     return 2;
