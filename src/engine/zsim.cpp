@@ -26,18 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-std::string lower_text(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 bool starts_ci(const std::string& s, const char* prefix) {
   const std::string_view p(prefix);
   return s.size() >= p.size() && iequals(std::string_view(s).substr(0, p.size()), p);
@@ -66,7 +54,7 @@ bool is_warning(const std::string& line) { return starts_ci(line, "warning"); }
 
 bool has_statement(const std::vector<std::string>& lines, const char* keyword) {
   for (const auto& l : lines) {
-    std::string u = upper(l);
+    std::string u = ascii_upper(l);
     size_t i = 0;
     while (i < u.size() && (u[i] == ' ' || u[i] == '\t')) ++i;
     if (u.compare(i, std::strlen(keyword), keyword) == 0) {
@@ -138,7 +126,7 @@ void collect_bias(DataStore& store, std::vector<BiasEntry>& nodes, std::vector<B
     if (starts_ci(v.name, "V("))
       nodes.push_back({inner, static_cast<float>(values[0])});
     else if (starts_ci(v.name, "I("))
-      devices.push_back({upper(inner), static_cast<float>(values[0])});
+      devices.push_back({ascii_upper(inner), static_cast<float>(values[0])});
   }
 }
 
@@ -152,7 +140,7 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
   if (!fs::exists(netlist)) {
     fs::path other = netlist;
     const std::string ext = netlist.extension().string();
-    other.replace_extension(ext == upper(ext) ? lower_text(ext) : upper(ext));
+    other.replace_extension(ext == ascii_upper(ext) ? ascii_lower(ext) : ascii_upper(ext));
     if (fs::exists(other)) netlist = other;
   }
   const fs::path folder = netlist.parent_path();

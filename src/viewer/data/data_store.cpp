@@ -19,13 +19,6 @@ const char* const kAnalysisKindLabels[8] = {
 
 namespace {
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 bool starts_ci(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
 }
@@ -239,7 +232,7 @@ void DataStore::clear_for_new_data() {
 }
 
 void DataStore::unlink_vector(DataClass& c, std::list<DataVector>::iterator it) {
-  auto bucket = c.by_name.find(lower(it->name));
+  auto bucket = c.by_name.find(ascii_lower(it->name));
   if (bucket != c.by_name.end()) {
     auto& list = bucket->second;
     list.erase(std::remove(list.begin(), list.end(), &*it), list.end());
@@ -312,7 +305,7 @@ DataVector* DataStore::link_vector(std::string_view name, int64_t points, int cl
     v.points = points < 0 ? 0 : points;
     v.source_position = source_position;
     v.x = x;
-    auto& bucket = c.by_name[lower(v.name)];
+    auto& bucket = c.by_name[ascii_lower(v.name)];
     // The run number follows the latest earlier vector of the same identity.
     for (auto it = bucket.rbegin(); it != bucket.rend(); ++it)
       if ((*it)->kind == kind && (*it)->quantity == quantity) {
@@ -408,7 +401,7 @@ DataVector* DataStore::find_vector(std::string_view name, int cls, int kind, int
     }
   }
   DataClass& c = classes_[cls];
-  const auto bucket = c.by_name.find(lower(name.substr(0, std::min(name.size(), kVectorNameMax))));
+  const auto bucket = c.by_name.find(ascii_lower(name.substr(0, std::min(name.size(), kVectorNameMax))));
   if (bucket == c.by_name.end()) return nullptr;
   for (DataVector* v : bucket->second) {
     if (!kind_matches(kind, v->kind)) continue;
@@ -423,7 +416,7 @@ DataVector* DataStore::find_vector(std::string_view name, int cls, int kind, int
 const DataVector* DataStore::next_run(const DataVector* vector, const DataVector* after) {
   if (!vector || vector->data_class < 0 || vector->data_class >= class_count_) return nullptr;
   const DataClass& c = classes_[vector->data_class];
-  const auto bucket = c.by_name.find(lower(vector->name));
+  const auto bucket = c.by_name.find(ascii_lower(vector->name));
   if (bucket == c.by_name.end()) return nullptr;
   bool passed = after == nullptr;
   for (const DataVector* v : bucket->second) {

@@ -25,18 +25,6 @@ namespace {
 
 constexpr size_t kLineMax = 255;
 
-std::string upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 bool has_key(const std::string& line, std::string_view key) {
   return line.size() >= key.size() && iequals(std::string_view(line).substr(0, key.size()), key);
 }
@@ -56,7 +44,7 @@ std::vector<std::string> fields(const std::string& line) {
 }
 
 int plot_kind(const std::string& line) {
-  const std::string u = upper(line);
+  const std::string u = ascii_upper(line);
   static const std::pair<const char*, int> kTable[] = {
       {"DC", 1},         {"TRANSIENT", 2},       {"AC", 3},
       {"NOISE", 4},      {"DISTORTION", 5},      {"POLE-ZERO", 6},
@@ -73,8 +61,8 @@ bool begins(const std::string& s, const char* what) { return s.rfind(what, 0) ==
 // The viewer's vector name of a RAW variable.
 std::string raw_vector_name(const std::string& variable, const std::string& type_in, int kind) {
   if (kind == ANALYSIS_PZ) return variable.substr(0, kVectorNameMax);
-  std::string name = upper(variable);
-  std::string type = upper(type_in);
+  std::string name = ascii_upper(variable);
+  std::string type = ascii_upper(type_in);
   if (begins(type, "U")) type = contains(name, "#BRANCH") ? "C" : "V";
   std::string out;
   if (begins(type, "V")) {
@@ -101,7 +89,7 @@ std::string raw_vector_name(const std::string& variable, const std::string& type
     } else {
       const size_t at = name.find("#BRANCH");
       if (at != std::string::npos) name.erase(at, 7);
-      const std::string l = lower(name);
+      const std::string l = ascii_lower(name);
       out = (begins(l, "i(") || begins(l, "id(") || begins(l, "is(") || begins(l, "ig(") || begins(l, "ib(") ||
              begins(l, "ic(") || begins(l, "ie("))
                 ? name
@@ -231,7 +219,7 @@ int RawReader::run() {
     } else if (has_key(line, "plotname:")) {
       kind_ = plot_kind(line);
     } else if (has_key(line, "flags:")) {
-      flags_ = lower(line);
+      flags_ = ascii_lower(line);
       if (contains(flags_, "real"))
         complex_ = false;
       else if (contains(flags_, "complex"))
@@ -302,7 +290,7 @@ bool RawReader::read_variables(const std::string& first_line) {
       error();
       return false;
     }
-    f = fields(upper(line));
+    f = fields(ascii_upper(line));
     if (f.size() < 3) {
       error();
       return false;
