@@ -13,6 +13,13 @@ class ViewerMainWindow : public QMainWindow {
 
   Notify& notify() { return notify_; }
 
+  // Closes when a new simulation starts, so that the engine can write the
+  // files anew.
+  bool close_on_new_simulation = false;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
  private:
   QtNotify notify_;
 };
