@@ -100,7 +100,7 @@ PartAttributesDialog::PartAttributesDialog(Schematic& s, PartRecord& part, Notif
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   if (source_is_independent(part)) {
-    // The specification is the source's own record: its dialog applies at once.
+    // The source function is the part's own record: its dialog applies at once.
     auto* source = new QPushButton("&Source...", this);
     source->setObjectName("source");
     connect(source, &QPushButton::clicked, this, [this] {

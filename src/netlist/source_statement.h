@@ -22,7 +22,7 @@ inline constexpr int kSourceAcSwitch = 2;     // first int > 0: AC part present
 inline constexpr int kSourceAcMagnitude = 3;  // text as entered, else the value
 inline constexpr int kSourceAcPhase = 4;      // text as entered, else the value (when not 0)
 inline constexpr int kSourceFunction = 5;     // first int: a SourceFunction
-inline constexpr int kSourceInUse = 6;        // first int nonzero: the writer uses the specification
+inline constexpr int kSourceInUse = 6;        // first int nonzero: the writer uses the source function
 // Entry kSourceInUse + f: first int = index of function f's first value entry minus one.
 inline constexpr int kSourceFixedEntries = 13;  // also the smallest array ever stored
 
@@ -61,7 +61,7 @@ int write_source_statement(std::string& out, const PartRecord& part, const NodeT
 // --- Filling and reading a specification (the source dialogs) ---
 // Setters create the 13 fixed entries when the part has none, cut texts to 256
 // characters and store an empty text as absent. Readers give empty texts and
-// zero for anything the specification does not hold.
+// zero for anything the source function does not hold.
 
 void source_set_in_use(PartRecord& part, bool in_use);
 bool source_in_use(const PartRecord& part);
