@@ -149,6 +149,10 @@ EditorConfig config_read(const IniFile& ini, const std::string& program_dir) {
   read_int(ini, s, "AutoSaveTimer", c.auto_save_timer);
   read_int(ini, s, "AutoSaveRun", c.auto_save_run);
   read_int(ini, s, "CursorWireOption", c.cursor_wire_option);
+  read_int(ini, s, "NetlistOnExit", c.netlist_on_exit);
+  read_int(ini, s, "NetlistBackup", c.netlist_backup);
+  c.statistics_file = join_path(program_dir, "STATSDEFAULT.TXT");
+  read_text(ini, s, "StatisticsFile", c.statistics_file);
   // Empty slots are holes left by an earlier run, not entries.
   for (int i = 1; i <= kMaxRecentFiles; ++i) {
     auto file = ini.get_string(s, "RecentFile" + std::to_string(i));
@@ -164,6 +168,12 @@ EditorConfig config_load(const std::string& program_dir, const EnvLookup& getenv
   EditorConfig c = config_read(path.empty() ? IniFile() : IniFile::load(path), program_dir);
   c.ini_path = path;
   return c;
+}
+
+static void write_netlist_options(const EditorConfig& c, IniFile& ini) {
+  ini.set_int(kSchematicSection, "NetlistOnExit", c.netlist_on_exit);
+  ini.set_int(kSchematicSection, "NetlistBackup", c.netlist_backup);
+  ini.set_string(kSchematicSection, "StatisticsFile", c.statistics_file);
 }
 
 void config_write(const EditorConfig& c, IniFile& ini) {
@@ -197,6 +207,7 @@ void config_write(const EditorConfig& c, IniFile& ini) {
     ini.set_string(s, "RecentFile" + std::to_string(i + 1),
                    n < c.recent_files.size() ? c.recent_files[n] : "");
   }
+  write_netlist_options(c, ini);
 }
 
 bool config_save(const EditorConfig& config, const std::string& path) {
@@ -207,6 +218,11 @@ bool config_set_engine(EditorConfig& config, int choice, const std::string& path
   config.simulator_option = choice;
   if (path.empty()) return true;
   return update_file(path, [&](IniFile& ini) { ini.set_int(kProductSection, "SimulatorOption", choice); });
+}
+
+bool config_save_netlist_options(const EditorConfig& config, const std::string& path) {
+  if (path.empty()) return true;
+  return update_file(path, [&](IniFile& ini) { write_netlist_options(config, ini); });
 }
 
 int auto_save_interval_minutes(const EditorConfig& config) {

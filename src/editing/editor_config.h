@@ -73,6 +73,10 @@ struct EditorConfig {
   int auto_save_timer = 15;
   int auto_save_run = 0;
   int cursor_wire_option = 1;
+  // Options > Netlist.
+  int netlist_on_exit = 0;   // NetlistOnExit: write the netlist when the editor closes
+  int netlist_backup = 1;    // NetlistBackup: keep the previous netlist as .BAK
+  std::string statistics_file;  // StatisticsFile: "<program dir>/STATSDEFAULT.TXT" unless set
   std::vector<std::string> recent_files;  // newest first, at most kMaxRecentFiles
 
   // Section JobStatus.
@@ -129,6 +133,10 @@ bool config_save(const EditorConfig& config, const std::string& path);
 // The menu's engine choice: stored, and SimulatorOption written to the file at once
 // (nothing is written when path is empty). False when the file could not be written.
 bool config_set_engine(EditorConfig& config, int choice, const std::string& path);
+
+// The Options > Netlist keys written at once (nothing is written when path is
+// empty). False when the file could not be written.
+bool config_save_netlist_options(const EditorConfig& config, const std::string& path);
 
 // The engine a run uses: the chosen one when it is installed, else the default.
 int effective_engine(const EditorConfig& config);

@@ -473,6 +473,31 @@ AutoSaveDialog::AutoSaveDialog(bool on, int minutes, bool before_run, QWidget* p
   layout->addWidget(ok_cancel(this));
 }
 
+NetlistOptionsDialog::NetlistOptionsDialog(const EditorConfig& config, QWidget* parent) : QDialog(parent) {
+  setObjectName("NETLIST_OPTS_DLG");
+  setWindowTitle("Netlist Options");
+  on_exit_ = new QCheckBox("Write the netlist when the editor closes", this);
+  on_exit_->setObjectName("on_exit");
+  on_exit_->setChecked(config.netlist_on_exit != 0);
+  backup_ = new QCheckBox("Keep the previous netlist as .BAK", this);
+  backup_->setObjectName("backup");
+  backup_->setChecked(config.netlist_backup != 0);
+  statistics_ = line(this, "statistics", config.statistics_file, 255);
+  auto* form = new QFormLayout;
+  form->addRow(on_exit_);
+  form->addRow(backup_);
+  form->addRow("Statistics file:", statistics_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(ok_cancel(this));
+}
+
+void NetlistOptionsDialog::apply(EditorConfig& config) const {
+  config.netlist_on_exit = on_exit_->isChecked() ? 1 : 0;
+  config.netlist_backup = backup_->isChecked() ? 1 : 0;
+  config.statistics_file = statistics_->text().trimmed().toStdString();
+}
+
 bool AutoSaveDialog::on() const {
   return on_->isChecked();
 }

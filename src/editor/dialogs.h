@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "common/notify.h"
+#include "editing/editor_config.h"
 #include "editing/find.h"
 #include "schematic/schematic.h"
 
@@ -173,6 +174,21 @@ class AutoSaveDialog : public QDialog {
   QCheckBox* on_;
   QSpinBox* minutes_;
   QCheckBox* before_run_;
+};
+
+// Options > Netlist: what the editor does around the netlist writer. Edits the
+// settings only when accepted.
+class NetlistOptionsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  NetlistOptionsDialog(const EditorConfig& config, QWidget* parent = nullptr);
+  // The dialog's choices written into config.
+  void apply(EditorConfig& config) const;
+
+ private:
+  QCheckBox* on_exit_;
+  QCheckBox* backup_;
+  QLineEdit* statistics_;
 };
 
 // Project > Subcircuit > Save as Model: the model file and whether the model

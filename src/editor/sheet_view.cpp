@@ -79,11 +79,13 @@ void SheetView::page_changed() {
   horizontalScrollBar()->setValue(static_cast<int>(g.view_x * f));
   verticalScrollBar()->setValue(static_cast<int>(g.view_y * f));
   adjusting_ = false;
+  update_node_names();
   viewport()->update();
 }
 
 void SheetView::refresh() {
   update_cursor();
+  update_node_names();
   viewport()->update();
 }
 
@@ -170,18 +172,26 @@ void SheetView::paintEvent(QPaintEvent* e) {
   draw_feedback(painter);
 }
 
-void SheetView::draw_node_names(QPainter& painter) {
+bool SheetView::node_names_current() const {
+  const Schematic& s = session_.schematic();
+  return nodes_revision_ == session_.revision() && nodes_of_ == &s && nodes_page_ == s.current_page();
+}
+
+void SheetView::update_node_names() {
   Schematic& s = session_.schematic();
-  if (nodes_revision_ != session_.revision() || nodes_of_ != &s || nodes_page_ != s.current_page()) {
-    nodes_ = Connectivity{};
-    nodes_.force_rebuild = true;
-    RecordingNotify quiet;  // the display never asks; the netlist run reports
-    quiet.set_default_answer(1);
-    build_connectivity(s, nodes_, 0, quiet);
-    nodes_revision_ = session_.revision();
-    nodes_of_ = &s;
-    nodes_page_ = s.current_page();
-  }
+  if (!s.page().settings.show_nodes || node_names_current()) return;
+  nodes_ = Connectivity{};
+  nodes_.force_rebuild = true;
+  RecordingNotify quiet;  // the display never asks; the netlist run reports
+  quiet.set_default_answer(1);
+  build_connectivity(s, nodes_, 0, quiet);
+  nodes_revision_ = session_.revision();
+  nodes_of_ = &s;
+  nodes_page_ = s.current_page();
+}
+
+void SheetView::draw_node_names(QPainter& painter) {
+  if (!node_names_current()) return;  // names of an older model would stand in the wrong places
   // Each node's name once, where the pass placed it.
   QFont f = painter.font();
   f.setPixelSize(9);
@@ -248,6 +258,7 @@ void SheetView::after_input(unsigned before) {
   if (auto zoom = session_.take_zoom_area()) zoom_to(*zoom);
   update_cursor();
   if (session_.revision() != before) {
+    update_node_names();
     viewport()->update();
     emit status_changed();
   }

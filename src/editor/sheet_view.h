@@ -32,7 +32,12 @@ class SheetView : public QAbstractScrollArea {
   void centre_on(Point p);
   // After a page change or a load: scroll position and zoom from the page.
   void page_changed();
+  // After a command or an edit: node names brought up to date, then a redraw.
   void refresh();
+  // Runs the connectivity pass for the node names when they are shown and the
+  // model changed since the last pass. Painting only draws what it found, so
+  // drawing never changes the document.
+  void update_node_names();
 
   bool auto_pan = false;
   // The face of the schematic's texts; absent: the built-in font.
@@ -61,6 +66,7 @@ class SheetView : public QAbstractScrollArea {
   void draw_feedback(QPainter& painter);
   void update_cursor();
   void draw_node_names(QPainter& painter);
+  bool node_names_current() const;
 
   EditSession& session_;
   PagePalette palette_;

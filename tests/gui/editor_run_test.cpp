@@ -8,6 +8,8 @@
 
 #include "common/file_io.h"
 #include "editor/main_window.h"
+#include "editor/file_commands.h"
+#include "editor/simulation_commands.h"
 
 using namespace zephyrim;
 namespace fs = std::filesystem;
@@ -35,8 +37,16 @@ class EditorRunTest : public QObject {
     write_file_atomic(program + "/ZEPHYRIM.INI", ini);
     auto w = std::make_unique<EditorMainWindow>(&notify);
     w->load_config(program, [](const char*) { return std::nullopt; });
-    w->set_program_folder(ZEPHYRIM_APPS_DIR);
+    w->simulation().set_program_folder(ZEPHYRIM_APPS_DIR);
     return w;
+  }
+
+  // F9 on the shown window, as a user starts a run.
+  static void press_run(EditorMainWindow& w) {
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F9);
   }
 
  private slots:
@@ -50,7 +60,7 @@ class EditorRunTest : public QObject {
     const std::string sch = example(folder);
     RecordingNotify notify;
     auto w = editor(notify, "[Zephyrim]\n");
-    QVERIFY(w->open_file(QString::fromStdString(sch)));
+    QVERIFY(w->files().open_file(QString::fromStdString(sch)));
 
     QProcess listener;
     listener.start(ZEPHYRIM_BATCH_TOOL, {"listen", "--count", "2", "--timeout", "60"});
@@ -58,10 +68,10 @@ class EditorRunTest : public QObject {
     QVERIFY(listener.waitForReadyRead(10000));
     QCOMPARE(listener.readAllStandardError().trimmed(), QByteArray("listening"));
 
-    w->run_simulation();
-    QVERIFY2(w->task_pending(), notify.last().c_str());
-    QTRY_VERIFY_WITH_TIMEOUT(!w->task_pending(), 60000);
-    QCOMPARE(w->focus_returns(), 1);
+    press_run(*w);
+    QVERIFY2(w->simulation().task_pending(), notify.last().c_str());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->simulation().task_pending(), 60000);
+    QCOMPARE(w->simulation().focus_returns(), 1);
     if (listener.state() != QProcess::NotRunning) QVERIFY(listener.waitForFinished(30000));
     // The viewer hears of the run before the engine starts, and of its end after.
     QCOMPARE(listener.readAllStandardOutput(), QByteArray("ZSM_SIMULATION 1 0\nZS_TASKDONENOTIFY 200 0\n"));
@@ -74,7 +84,7 @@ class EditorRunTest : public QObject {
     // With no task pending the message changes nothing.
     QCOMPARE(QProcess::execute(ZEPHYRIM_BATCH_TOOL, {"post", "ZS_TASKDONENOTIFY", "200", "0"}), 0);
     QTest::qWait(300);
-    QCOMPARE(w->focus_returns(), 1);
+    QCOMPARE(w->simulation().focus_returns(), 1);
     QVERIFY(notify.entries().empty() || notify.last().find("failed") == std::string::npos);
   }
 
@@ -89,8 +99,8 @@ class EditorRunTest : public QObject {
         started = argv;
         return true;
       };
-      QVERIFY(w->open_file(QString::fromStdString(sch)));
-      w->run_simulation();
+      QVERIFY(w->files().open_file(QString::fromStdString(sch)));
+      press_run(*w);
       QCOMPARE(QString::fromStdString(started.at(0)), QString(ZEPHYRIM_APPS_DIR) + "/zsim");
       QCOMPARE(started.at(2), std::string("-ZSS"));
       QVERIFY(started.at(1).ends_with("rc_lowpass.CIR"));
@@ -105,13 +115,13 @@ class EditorRunTest : public QObject {
         started.push_back(argv);
         return true;
       };
-      QVERIFY(w->open_file(QString::fromStdString(sch)));
+      QVERIFY(w->files().open_file(QString::fromStdString(sch)));
       notify.answer(0);
-      w->run_simulation();
+      press_run(*w);
       QCOMPARE(notify.last(), std::string("Simulator selected is Other\nDo you want to run simulation?"));
       QVERIFY(started.empty());
       notify.clear();
-      w->run_simulation();
+      press_run(*w);
       QVERIFY(notify.entries().empty());
       QCOMPARE(started.at(0).size(), 3u);
       QCOMPARE(started.at(0).at(0), std::string("/opt/my sim/run"));

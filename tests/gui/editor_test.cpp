@@ -20,6 +20,8 @@
 #include "editor/source_dialog.h"
 #include "netlist/source_statement.h"
 #include "editor/main_window.h"
+#include "editor/file_commands.h"
+#include "editor/simulation_commands.h"
 #include "editor/sheet_view.h"
 #include "schematic/schematic_file.h"
 
@@ -145,12 +147,12 @@ class EditorTest : public QObject {
     QVERIFY(w_->schematic().modified);
 
     const QString path = dir_.filePath("rc.sch");
-    QVERIFY(w_->save_to(path));
+    QVERIFY(w_->files().save_to(path));
     QCOMPARE(w_->windowTitle(), "Zephyrim Schematic - " + dir_.path() + "/rc.sch");
-    QCOMPARE(w_->recent_files().front(), QFileInfo(path).absoluteFilePath());
+    QCOMPARE(w_->files().recent_files().front(), QFileInfo(path).absoluteFilePath());
     const size_t wires = page().wires.size(), dots = page().junctions.size();
 
-    QVERIFY(w_->open_file(path));
+    QVERIFY(w_->files().open_file(path));
     QCOMPARE(page().parts.size(), size_t(5));
     QCOMPARE(page().parts[1]->reference.str(), std::string("R1"));
     QCOMPARE(page().parts[1]->value.str(), std::string("1k"));
@@ -200,7 +202,7 @@ class EditorTest : public QObject {
     place(Qt::Key_Insert, "R", {200, 96});
     place(Qt::Key_Insert, "R", {200, 200});
     page().parts[1]->reference.assign("R3");
-    w_->run_command(kCmdPageNew);
+    w_->action(kCmdPageNew)->trigger();
     QCOMPARE(w_->schematic().current_page(), 1);
     place(Qt::Key_Insert, "R", {200, 96});
     QCOMPARE(page().parts[0]->reference.str(), std::string("R4"));
@@ -281,28 +283,28 @@ class EditorTest : public QObject {
     const QString sch = dir_.filePath("lowpass.sch"), sim = dir_.filePath("lowpass.SIM");
     QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/examples/rc_lowpass.sch", sch));
     QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/examples/rc_lowpass.SIM", sim));
-    QVERIFY(w_->open_file(sch));
-    QCOMPARE(w_->setup().tran_stop, 10e-3);
+    QVERIFY(w_->files().open_file(sch));
+    QCOMPARE(w_->simulation().setup().tran_stop, 10e-3);
     on_dialog<QDialog>([](QDialog& d) {
       QCOMPARE(d.objectName(), QString("SIMSET_MAIN_DLG"));
       d.findChild<QCheckBox*>("dc")->setChecked(true);
       d.accept();
     });
     key(Qt::Key_F8);
-    QCOMPARE(w_->setup().dc, int16_t(1));
+    QCOMPARE(w_->simulation().setup().dc, int16_t(1));
     SimulationSetup stored;
     QVERIFY(load_setup(stored, sim.toStdString(), notify_));  // saved at once: the schematic has a name
     QCOMPARE(stored.dc, int16_t(1));
-    QVERIFY(w_->save_to(dir_.filePath("lowpass_copy.sch")));  // a new name takes its setup along
+    QVERIFY(w_->files().save_to(dir_.filePath("lowpass_copy.sch")));  // a new name takes its setup along
     QVERIFY(load_setup(stored, dir_.filePath("lowpass_copy.SIM").toStdString(), notify_));
     QCOMPARE(stored.tran_stop, 10e-3);
-    w_->run_command(kCmdNew);
-    QCOMPARE(w_->setup().tran, int16_t(0));
+    w_->action(kCmdNew)->trigger();
+    QCOMPARE(w_->simulation().setup().tran, int16_t(0));
   }
 
   void pages_are_deleted_only_after_the_question() {
-    w_->run_command(kCmdPageNew);
-    w_->run_command(kCmdPageNew);
+    w_->action(kCmdPageNew)->trigger();
+    w_->action(kCmdPageNew)->trigger();
     QCOMPARE(w_->schematic().page_count(), 3);
     PageListDialog d(w_->schematic(), notify_);
     notify_.answer(0);
@@ -321,7 +323,7 @@ class EditorTest : public QObject {
       set(d, "name", "AMP");
       d.accept();
     });
-    w_->run_command(kCmdSubcktNew);
+    w_->action(kCmdSubcktNew)->trigger();
     w_->activateWindow();  // the keys go to the main window again once the dialog is gone
     QVERIFY(QTest::qWaitForWindowActive(w_.get()));
     QCOMPARE(page().blocks.size(), size_t(2));
@@ -354,28 +356,28 @@ class EditorTest : public QObject {
   void the_auto_save_timer_writes_the_file() {
     const QString path = dir_.filePath("auto.sch");
     place(Qt::Key_Insert, "R", {200, 96});
-    QVERIFY(w_->save_to(path));
+    QVERIFY(w_->files().save_to(path));
     const QDateTime first = QFileInfo(path).lastModified();
     place(Qt::Key_Insert, "R", {200, 200});
     QVERIFY(w_->schematic().modified);
-    w_->set_auto_save_interval_ms(20);
+    w_->files().set_auto_save_interval_ms(20);
     QTRY_VERIFY_WITH_TIMEOUT(!w_->schematic().modified, 5000);
     RecordingNotify n;
     SchematicLoad l = schematic_load(path.toStdString(), n);
     QVERIFY(l.schematic);
     QCOMPARE(l.schematic->page().parts.size(), size_t(2));
     QVERIFY(QFileInfo(path).lastModified() >= first);
-    w_->set_auto_save(false, 15, false);  // off: nothing more is written
+    w_->files().set_auto_save(false, 15, false);  // off: nothing more is written
   }
 
   void the_page_is_copied_to_the_clipboard_as_pictures() {
     place(Qt::Key_Insert, "R", {200, 96});
-    w_->run_command(kCmdCopySchematic);
+    w_->action(kCmdCopySchematic)->trigger();
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     QVERIFY(data && data->hasImage());
     QCOMPARE(qvariant_cast<QImage>(data->imageData()).size(), QSize(1600, 1200));
     QVERIFY(data->data("image/svg+xml").contains("<svg"));
-    w_->run_command(kCmdCopyScreen);
+    w_->action(kCmdCopyScreen)->trigger();
     QCOMPARE(qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData()).size(),
              w_->sheet()->viewport()->size());
   }
@@ -408,11 +410,11 @@ class EditorTest : public QObject {
     f.close();
     w_->load_config(dir_.path().toStdString(), [](const char*) { return std::optional<std::string>(); });
     QVERIFY(!w_->session().auto_junction);
-    QCOMPARE(w_->recent_files().front(), QString("/work/old.sch"));
+    QCOMPARE(w_->files().recent_files().front(), QString("/work/old.sch"));
     QCOMPARE(w_->action(kCmdRecent1)->isVisible(), true);
     place(Qt::Key_Insert, "R", {200, 96});
-    QVERIFY(w_->save_to(dir_.filePath("cfg.sch")));
-    w_->run_command(kCmdAutoJunction);  // back on
+    QVERIFY(w_->files().save_to(dir_.filePath("cfg.sch")));
+    w_->action(kCmdAutoJunction)->trigger();  // back on
     QVERIFY(w_->close());
 
     IniFile written = IniFile::load(ini.toStdString());
@@ -426,7 +428,7 @@ class EditorTest : public QObject {
   }
 
   void find_selects_what_it_finds() {
-    QVERIFY(w_->open_file(ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch"));
+    QVERIFY(w_->files().open_file(ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch"));
     on_dialog<FindDialog>([](FindDialog& d) {
       set(d, "what", "RE");
       d.accept();
@@ -439,8 +441,8 @@ class EditorTest : public QObject {
   }
 
   void block_parameters_and_pin_order_are_edited() {
-    QVERIFY(w_->open_file(ZEPHYRIM_SOURCE_DIR "/examples/opamp_two_page.sch"));
-    w_->run_command(kCmdPageNext);
+    QVERIFY(w_->files().open_file(ZEPHYRIM_SOURCE_DIR "/examples/opamp_two_page.sch"));
+    w_->action(kCmdPageNext)->trigger();
     BlockRecord& block = *page().blocks.at(1);
     SubcktParamsDialog params(w_->schematic(), block, notify_);
     params.add_row("GAIN", 100e3, "open-loop gain");
@@ -459,7 +461,7 @@ class EditorTest : public QObject {
   }
 
   void node_numbers_are_shown_from_a_connectivity_pass() {
-    QVERIFY(w_->open_file(ZEPHYRIM_SOURCE_DIR "/examples/rc_lowpass.sch"));
+    QVERIFY(w_->files().open_file(ZEPHYRIM_SOURCE_DIR "/examples/rc_lowpass.sch"));
     const QImage before = w_->sheet()->viewport()->grab().toImage();
     key(Qt::Key_N, Qt::AltModifier);
     QVERIFY(w_->action(kCmdNodeNumbers)->isChecked());

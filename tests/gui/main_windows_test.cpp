@@ -3,6 +3,8 @@
 #include <QtTest>
 
 #include "editor/main_window.h"
+#include "editor/file_commands.h"
+#include "editor/simulation_commands.h"
 #include "viewer/app/main_window.h"
 
 class MainWindowsTest : public QObject {

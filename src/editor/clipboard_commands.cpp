@@ -1,0 +1,78 @@
+#include "editor/clipboard_commands.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QPainter>
+#include <QSvgGenerator>
+
+#include "editing/undo.h"
+#include "editor/command_table.h"
+#include "editor/sheet_view.h"
+#include "render/page_painter.h"
+
+namespace zephyrim {
+
+void ClipboardCommands::add_to(CommandHandlers& h) {
+  h[kCmdCopy] = [this] { paste_copy(w_.schematic(), paste_, w_.notify()); };
+  h[kCmdCut] = [this] { cut(); };
+  h[kCmdPaste] = [this] { paste(); };
+  h[kCmdCopySchematic] = [this] { copy_to_clipboard(false); };
+  h[kCmdCopyScreen] = [this] { copy_to_clipboard(true); };
+}
+
+void ClipboardCommands::cut() {
+  PasteBuffer taken;
+  if (!paste_copy(w_.schematic(), taken, w_.notify())) return;
+  paste_ = std::move(taken);
+  w_.session().delete_selection();  // takes the undo snapshot first
+}
+
+void ClipboardCommands::paste() {
+  // Pasted two grid steps down and right of where it came from, selected, ready to be moved.
+  if (paste_.empty()) {
+    w_.notify().error("Paste buffer empty");
+    return;
+  }
+  Schematic& s = w_.schematic();
+  undo_snapshot(w_.session().undo_record(), s);
+  paste_place(s, paste_, {paste_.origin.x + 2 * kGridStep, paste_.origin.y + 2 * kGridStep},
+              w_.session().counters(), w_.notify());
+  w_.session().page_changed();
+}
+
+void ClipboardCommands::copy_to_clipboard(bool screen) {
+  auto* data = new QMimeData;
+  if (screen) {
+    data->setImageData(w_.sheet()->viewport()->grab().toImage());
+  } else {
+    // The page as a picture: a bitmap at 100 % and, for programs that take it, SVG.
+    const Schematic& s = w_.schematic();
+    const Page& page = s.page();
+    const QRectF extent = page_extent(page);
+    QImage image(extent.size().toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+      QPainter p(&image);
+      p.setRenderHint(QPainter::Antialiasing);
+      draw_page(p, s, page);
+    }
+    data->setImageData(image);
+    QBuffer svg_bytes;
+    svg_bytes.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&svg_bytes);
+    svg.setSize(extent.size().toSize());
+    svg.setViewBox(extent);
+    {
+      QPainter p(&svg);
+      draw_page(p, s, page);
+    }
+    data->setData("image/svg+xml", svg_bytes.data());
+  }
+  QGuiApplication::clipboard()->setMimeData(data);
+}
+
+}  // namespace zephyrim
