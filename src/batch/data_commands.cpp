@@ -1,7 +1,6 @@
 // zephyrim data and zephyrim values: the vectors of a simulation data file, and
 // the values of one of them.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "batch/batch.h"
@@ -44,8 +43,9 @@ bool is_probe_file(const std::string& path) {
   MappedFile f;
   if (!f.open(path)) return false;
   const auto b = f.bytes();
-  return b.size() >= 8 && (iequals(std::string_view(reinterpret_cast<const char*>(b.data()), 8), kProbeMagic) ||
-                           std::memcmp(b.data(), "NEWDATA", 7) == 0);
+  return b.size() >= 8 &&
+         (iequals(std::string_view(reinterpret_cast<const char*>(b.data()), 8), kProbeMagic) ||
+          std::memcmp(b.data(), "NEWDATA", 7) == 0);
 }
 
 // Reads the file into a fresh store; false when nothing was read.
@@ -61,23 +61,14 @@ bool load(DataStore& store, const std::string& path) {
   return raw_read_file(store, path, true) > 0;
 }
 
-}  // namespace
-
-int batch_data(const Args& a) {
-  if (a.size() == 1 && a[0] == "--help") {
-    std::fputs(kDataUsage, stdout);
-    return 0;
-  }
-  if (a.size() != 1 || a[0].empty() || a[0][0] == '-') {
-    std::fputs(kDataUsage, stderr);
-    return 2;
-  }
-  BatchNotify notify(kTraceryTitle, 1);
+constexpr const char* kDataSummary = "list the vectors of a simulation data file (PROBE or SPICE3 RAW)";
+int data(const Arguments& a) {
+  BatchNotify notify(kTraceryTitle, a.answer);
   StderrProgress progress;
   DataStore store(notify, progress);
-  if (!load(store, a[0])) return 2;
-  std::printf("%-24s %5s %4s %4s %-16s %10s %7s %s\n", "NAME", "CLASS", "KIND", "RUN", "LABEL", "POINTS", "COMPLEX",
-              "X");
+  if (!load(store, a.positionals[0])) return 2;
+  std::printf("%-24s %5s %4s %4s %-16s %10s %7s %s\n", "NAME", "CLASS", "KIND", "RUN", "LABEL", "POINTS",
+              "COMPLEX", "X");
   const DataClass* c = store.data_class(DATA_CLASS_BINARY);
   for (const auto& v : c->vectors) {
     const std::string* label = store.vector_label(v);
@@ -88,35 +79,15 @@ int batch_data(const Args& a) {
   return 0;
 }
 
-int batch_values(const Args& a) {
-  if (a.size() == 1 && a[0] == "--help") {
-    std::fputs(kValuesUsage, stdout);
-    return 0;
-  }
-  std::string path, name;
-  int run = 0, kind = -1;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "--run" && i + 1 < a.size() && std::atoi(a[i + 1].c_str()) > 0) {
-      run = std::atoi(a[++i].c_str());
-    } else if (a[i] == "--kind" && i + 1 < a.size() && a[i + 1].size() == 1 && a[i + 1][0] >= '0' &&
-               a[i + 1][0] <= '9') {
-      kind = a[++i][0] - '0';
-    } else if (a[i].empty() || (a[i][0] == '-' && a[i] != "-") || !name.empty()) {
-      std::fputs(kValuesUsage, stderr);
-      return 2;
-    } else {
-      (path.empty() ? path : name) = a[i];
-    }
-  }
-  if (name.empty()) {
-    std::fputs(kValuesUsage, stderr);
-    return 2;
-  }
-  BatchNotify notify(kTraceryTitle, 1);
+constexpr const char* kValuesSummary = "print the values of one vector of a simulation data file";
+int values(const Arguments& a) {
+  const std::string &path = a.positionals[0], &name = a.positionals[1];
+  BatchNotify notify(kTraceryTitle, a.answer);
   StderrProgress progress;
   DataStore store(notify, progress);
   if (!load(store, path)) return 2;
-  const DataVector* v = store.find_vector(name, DATA_CLASS_BINARY, kind, -1, -1, run);
+  const DataVector* v = store.find_vector(name, DATA_CLASS_BINARY, static_cast<int>(a.integer("--kind", -1)),
+                                          -1, -1, static_cast<int>(a.integer("--run", 0)));
   if (!v) {
     notify.error("Vector " + name + " not found in " + path);
     return 2;
@@ -137,6 +108,16 @@ int batch_values(const Args& a) {
       std::printf("%.17g\n", values[k]);
   }
   return 0;
+}
+
+}  // namespace
+
+std::vector<Verb> data_verbs() {
+  const std::vector<OptionSpec> options{
+      {.name = "--run", .kind = ValueKind::integer, .min = 1, .max = 2147483647},
+      {.name = "--kind", .kind = ValueKind::integer, .min = 0, .max = 9}};
+  return {{"data", kDataSummary, kDataUsage, {"FILE"}, {}, data},
+          {"values", kValuesSummary, kValuesUsage, {"FILE", "VECTOR"}, options, values}};
 }
 
 }  // namespace zephyrim

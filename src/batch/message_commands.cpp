@@ -1,8 +1,8 @@
 // zephyrim listen and zephyrim post: the broadcast messages of the Zephyrim
 // programs, for scripts and tests that watch or drive them.
-#include <chrono>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 
 #include "batch/batch.h"
 #include "platform/broadcast.h"
@@ -24,29 +24,15 @@ constexpr const char* kPostUsage =
     "Sends a broadcast message to every running Zephyrim program.\n"
     "Exit status: 0 sent (the count reached is printed), 2 bad arguments.\n";
 
-bool number(const std::string& s, long& out) {
-  char* end = nullptr;
-  out = std::strtol(s.c_str(), &end, 10);
-  return !s.empty() && end && *end == 0;
+// A wait in milliseconds that poll() takes; a negative one waits for ever.
+int wait_ms(long long seconds) {
+  return static_cast<int>(std::clamp(seconds, -1LL, 2000000LL) * 1000);
 }
 
-}  // namespace
-
-int batch_listen(const Args& a) {
-  long count = -1, timeout = 60;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "--help") {
-      std::fputs(kListenUsage, stdout);
-      return 0;
-    }
-    if ((a[i] == "--count" || a[i] == "--timeout") && i + 1 < a.size() &&
-        number(a[i + 1], a[i] == "--count" ? count : timeout)) {
-      ++i;
-      continue;
-    }
-    std::fputs(kListenUsage, stderr);
-    return 2;
-  }
+constexpr const char* kListenSummary = "print the messages the Zephyrim programs broadcast";
+int listen(const Arguments& a) {
+  const long long count = a.integer("--count", -1);
+  const int timeout = wait_ms(a.integer("--timeout", 60));
   BroadcastListener listener;
   if (!listener.open("zephyrim-listen")) {
     std::fputs("zephyrim listen: cannot open a socket in the runtime folder\n", stderr);
@@ -54,29 +40,36 @@ int batch_listen(const Args& a) {
   }
   std::fputs("listening\n", stderr);
   std::fflush(stderr);
-  for (long got = 0; count < 0 || got < count; ++got) {
+  for (long long got = 0; count < 0 || got < count; ++got) {
     BroadcastMessage m;
-    if (!listener.wait(m, static_cast<int>(timeout * 1000))) return 1;
+    if (!listener.wait(m, timeout)) return 1;
     std::printf("%s %ld %ld\n", m.name.c_str(), m.first, m.second);
     std::fflush(stdout);
   }
   return 0;
 }
 
-int batch_post(const Args& a) {
-  if (a.size() == 1 && a[0] == "--help") {
-    std::fputs(kPostUsage, stdout);
-    return 0;
-  }
+constexpr const char* kPostSummary = "broadcast a message to every running Zephyrim program";
+int post(const Arguments& a) {
   BroadcastMessage m;
-  if (a.empty() || a.size() > 3 || a[0].empty() || a[0][0] == '-' || a[0].size() > 60 ||
-      (a.size() > 1 && !number(a[1], m.first)) || (a.size() > 2 && !number(a[2], m.second))) {
-    std::fputs(kPostUsage, stderr);
-    return 2;
+  m.name = a.positionals[0];
+  if (m.name[0] == '-' || m.name.size() > 60) return usage_error(a, "NAME must be a message name");
+  for (size_t i = 1; i < a.positionals.size(); ++i) {
+    const auto n = parse_whole_number(a.positionals[i]);
+    if (!n || *n < LONG_MIN || *n > LONG_MAX) return usage_error(a, "FIRST and SECOND must be whole numbers");
+    (i == 1 ? m.first : m.second) = static_cast<long>(*n);
   }
-  m.name = a[0];
   std::printf("%d\n", broadcast_post(m));
   return 0;
+}
+
+}  // namespace
+
+std::vector<Verb> message_verbs() {
+  const std::vector<OptionSpec> options{{.name = "--count", .kind = ValueKind::integer},
+                                        {.name = "--timeout", .kind = ValueKind::integer}};
+  return {{"listen", kListenSummary, kListenUsage, {}, options, listen},
+          {"post", kPostSummary, kPostUsage, {"NAME", "[FIRST]", "[SECOND]"}, {}, post}};
 }
 
 }  // namespace zephyrim

@@ -19,17 +19,13 @@ constexpr const char* kNetlistUsage =
     "usage: zephyrim netlist FILE.sch [-o FILE.cir] [--simulator 0|1|2|3]\n"
     "       zephyrim netlist FILE.sch --model FILE.lib [--append] [--block NAME]\n"
     "Writes the SPICE circuit file of a schematic (FILE.CIR beside it, or the file given\n"
-    "with -o) with its cross-reference map (.MAP) and, from the simulation setup FILE.SIM,\n"
-    "its analysis command file (.CMD). With --model, writes the whole schematic, or the\n"
-    "subcircuit block NAME of the first page that has one, as a subcircuit model into\n"
-    "FILE.lib, a new file or, with --append, after what the file holds.\n"
+    "with -o or --output) with its cross-reference map (.MAP) and, from the simulation\n"
+    "setup FILE.SIM, its analysis command file (.CMD). With --model, writes the whole\n"
+    "schematic, or the subcircuit block NAME of the first page that has one, as a\n"
+    "subcircuit model into FILE.lib, a new file or, with --append, after what the file\n"
+    "holds.\n"
     "Exit status: 0 written, 1 written but a check failed (bad labels, rails, no\n"
     "analyses), 2 not loaded or not written.\n";
-
-int fail() {
-  std::fputs(kNetlistUsage, stderr);
-  return 2;
-}
 
 std::string today() {
   char text[32];
@@ -38,48 +34,34 @@ std::string today() {
   return text;
 }
 
-}  // namespace
-
-int batch_netlist(const Args& a) {
-  if (a.size() == 1 && a[0] == "--help") {
-    std::fputs(kNetlistUsage, stdout);
-    return 0;
+// The subcircuit block of that name on the first page that has one, left as the
+// current page; null when no page has it.
+BlockRecord* find_block(Schematic& s, const std::string& name, Notify& notify) {
+  for (int n = 0; n < s.page_count(); ++n) {
+    page_select(s, n, notify);
+    for (const auto& b : s.page().blocks)
+      if (b.get() != s.page().top() && iequals(b->name.str(), name)) return b.get();
   }
-  std::string path, out, model, block;
-  bool append = false, has_block = false;
-  int simulator = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const bool value = i + 1 < a.size() && !a[i + 1].empty();
-    if (a[i] == "-o" && value && out.empty()) {
-      out = a[++i];
-    } else if (a[i] == "--model" && value && model.empty()) {
-      model = a[++i];
-    } else if (a[i] == "--block" && value && !has_block) {
-      block = a[++i];
-      has_block = true;
-    } else if (a[i] == "--append") {
-      append = true;
-    } else if (a[i] == "--simulator" && value && a[i + 1].size() == 1 && a[i + 1][0] >= '0' &&
-               a[i + 1][0] <= '3') {
-      simulator = a[++i][0] - '0';
-    } else if (a[i].empty() || a[i][0] == '-' || !path.empty()) {
-      return fail();
-    } else {
-      path = a[i];
-    }
-  }
-  if (path.empty() || (model.empty() && (append || has_block)) || (!model.empty() && !out.empty()))
-    return fail();
+  return nullptr;
+}
 
-  // Questions take "OK": the netlist is written as far as it goes, and a
+constexpr const char* kNetlistSummary = "write the SPICE netlist of a schematic, or a subcircuit model of it";
+int netlist(const Arguments& a) {
+  const std::string& path = a.positionals[0];
+  const std::string out = a.text("--output"), model = a.text("--model"), block = a.text("--block");
+  const bool append = a.has("--append"), has_block = a.has("--block");
+  if (model.empty() && (append || has_block)) return usage_error(a, "--append and --block go with --model");
+  if (!model.empty() && !out.empty()) return usage_error(a, "--model names the file to write: leave out -o");
+
+  // Questions take "OK" unless told otherwise: the netlist is written as far as it goes, and a
   // failed check still shows in the exit status.
-  BatchNotify notify(kSchematicTitle, 1);
+  BatchNotify notify(kSchematicTitle, a.answer);
   SchematicLoad load = schematic_load(path, notify, true);
   if (!load.schematic) return 2;
   Schematic& s = *load.schematic;
   NetlistOptions o;
   o.files = netlist_files(path);
-  o.commands.default_simulator = simulator == 0;
+  o.commands.default_simulator = a.integer("--simulator", 0) == 0;
   SimulationSetup setup;
   if (model.empty()) {
     if (!out.empty()) o.files.netlist = out;
@@ -96,12 +78,7 @@ int batch_netlist(const Args& a) {
   }
   int r = 0;
   if (has_block) {
-    BlockRecord* found = nullptr;
-    for (int n = 0; n < s.page_count() && !found; ++n) {
-      page_select(s, n, notify);
-      for (const auto& b : s.page().blocks)
-        if (b.get() != s.page().top() && iequals(b->name.str(), block)) found = b.get();
-    }
+    BlockRecord* found = find_block(s, block, notify);
     if (!found) {
       notify.error("No SUBCKT named " + block);
       return 2;
@@ -113,6 +90,17 @@ int batch_netlist(const Args& a) {
   }
   if (r == 0) return 2;
   return r < 0 || load.code != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+std::vector<Verb> netlist_verbs() {
+  const std::vector<OptionSpec> options{kOutputOption,
+                                        kSimulatorOption,
+                                        {.name = "--model", .needs = "a file name"},
+                                        {.name = "--append", .kind = ValueKind::flag},
+                                        {.name = "--block", .needs = "a block name"}};
+  return {{"netlist", kNetlistSummary, kNetlistUsage, {"FILE.sch"}, options, netlist}};
 }
 
 }  // namespace zephyrim

@@ -1,6 +1,9 @@
 #pragma once
-// Pictures written by the batch tool: PNG through QImage, SVG through QtSvg.
-// The callback paints in page coordinates of the given rectangle.
+// Pictures written by the batch tool: PNG and BMP through QImage, SVG through
+// QtSvg, PDF through QPdfWriter. Each is made in memory and then written through
+// the crash-safe writer, so a failure never leaves half a picture in place of a
+// good one. The callback paints in page coordinates of the given rectangle.
+#include <QIODevice>
 #include <QPainter>
 #include <QRectF>
 #include <functional>
@@ -9,8 +12,15 @@
 namespace zephyrim {
 
 // Writes a picture of the page rectangle at zoom pixels per schematic unit; the
-// format follows the extension (.png, .svg). Returns false on failure.
+// format follows the extension (.png, .bmp, .svg). Returns false on failure.
 bool write_picture(const std::string& path, const QRectF& page, double zoom,
                    const std::function<void(QPainter&)>& paint);
+
+// Lets `render` write into a memory device, then writes what it wrote to path.
+// False when rendering or writing failed; path is then untouched.
+bool write_rendered(const std::string& path, const std::function<bool(QIODevice&)>& render);
+
+// The extension of the file name in lower case with its dot (".png"), or empty.
+std::string lower_extension(const std::string& path);
 
 }  // namespace zephyrim

@@ -20,7 +20,7 @@ constexpr const char* kCheckUsage =
 constexpr const char* kDumpUsage =
     "usage: zephyrim dump FILE.sch [-o FILE.txt]\n"
     "Loads a schematic and lists everything it holds as text, one object per line, to\n"
-    "stdout or FILE.txt. Exit status: 0 loaded, 1 partly loaded, 2 not loaded.\n";
+    "stdout or FILE.txt (-o or --output). Exit status: 0 loaded, 1 partly loaded, 2 not loaded.\n";
 
 // A partly read schematic is still listed, but scripts must be able to tell it
 // from a clean one.
@@ -29,27 +29,16 @@ int load_status(const SchematicLoad& load) {
   return load.code == 0 ? 0 : 1;
 }
 
-SchematicLoad load(const std::string& path) {
-  // The load's questions are answered "yes" so that it goes on as far as it can.
-  BatchNotify notify(kSchematicTitle, 1);
-  return schematic_load(path, notify, true);
+SchematicLoad load(const Arguments& a) {
+  // The load's questions take the command line's answer, by default "yes" so
+  // that it goes on as far as it can.
+  BatchNotify notify(kSchematicTitle, a.answer);
+  return schematic_load(a.positionals[0], notify, true);
 }
 
-int bad_arguments(const char* usage) {
-  std::fputs(usage, stderr);
-  return 2;
-}
-
-}  // namespace
-
-int batch_check(const Args& a) {
-  if (a.size() == 1 && a[0] == "--help") {
-    std::fputs(kCheckUsage, stdout);
-    return 0;
-  }
-  if (a.size() != 1 || a[0].empty() || a[0][0] == '-') return bad_arguments(kCheckUsage);
-
-  const SchematicLoad r = load(a[0]);
+constexpr const char* kCheckSummary = "load a schematic, checking every page, and summarise it";
+int check(const Arguments& a) {
+  const SchematicLoad r = load(a);
   if (!r.schematic) return 2;
   const Schematic& s = *r.schematic;
   for (size_t n = 0; n < s.pages.size(); ++n) {
@@ -65,38 +54,30 @@ int batch_check(const Args& a) {
   return load_status(r);
 }
 
-int batch_dump(const Args& a) {
-  if (a.size() == 1 && a[0] == "--help") {
-    std::fputs(kDumpUsage, stdout);
-    return 0;
-  }
-  std::string path, out;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == "-o") {
-      if (i + 1 >= a.size() || !out.empty()) return bad_arguments(kDumpUsage);
-      out = a[++i];
-    } else if (a[i].empty() || a[i][0] == '-' || !path.empty()) {
-      return bad_arguments(kDumpUsage);
-    } else {
-      path = a[i];
-    }
-  }
-  if (path.empty()) return bad_arguments(kDumpUsage);
-
-  const SchematicLoad r = load(path);
+constexpr const char* kDumpSummary = "list everything a schematic holds as text";
+int dump(const Arguments& a) {
+  const SchematicLoad r = load(a);
   if (!r.schematic) return 2;
   const std::string text = schematic_dump(*r.schematic);
+  const std::string out = a.text("--output");
   if (out.empty()) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
       std::fputs("zephyrim dump: cannot write to standard output\n", stderr);
       return 2;
     }
   } else if (!write_file_atomic(out, text)) {
-    BatchNotify notify(kSchematicTitle);
+    BatchNotify notify(kSchematicTitle, a.answer);
     notify.error("Cannot write file " + out);
     return 2;
   }
   return load_status(r);
+}
+
+}  // namespace
+
+std::vector<Verb> schematic_verbs() {
+  return {{"check", kCheckSummary, kCheckUsage, {"FILE.sch"}, {}, check},
+          {"dump", kDumpSummary, kDumpUsage, {"FILE.sch"}, {kOutputOption}, dump}};
 }
 
 }  // namespace zephyrim

@@ -12,15 +12,18 @@ namespace zephyrim {
 
 namespace {
 
+constexpr const char* kSymbolsUsage =
+    "usage: zephyrim symbols LIB.sym [--sheet FILE.png|FILE.svg]\n"
+    "Lists the symbols of a library (name, default value, description), building its\n"
+    "index when needed; with --sheet draws every symbol on one labelled sheet.\n";
+
+constexpr const char* kSymbolUsage =
+    "usage: zephyrim symbol LIB.sym NAME -o FILE.png|FILE.svg [--scale 1|2] [--steps rmf]\n"
+    "Draws one symbol; --steps applies orientation steps (r rotate, m mirror, f flip).\n";
+
 constexpr double kSheetCellWidth = 176;
 constexpr double kSheetCellHeight = 160;
 constexpr int kSheetColumns = 8;
-
-bool option(const Args& a, size_t& i, const char* name, std::string& value) {
-  if (a[i] != name || i + 1 >= a.size()) return false;
-  value = a[++i];
-  return true;
-}
 
 // Steps from letters: r rotate, m mirror, f flip.
 std::vector<int32_t> parse_steps(const std::string& s) {
@@ -88,21 +91,11 @@ int sheet(const SymbolLibrary& lib, const std::string& out, Notify& notify) {
   return 0;
 }
 
-}  // namespace
-
-int batch_symbols(const Args& a) {
-  if (a.empty() || a[0] == "--help") {
-    std::puts("usage: zephyrim symbols LIB.sym [--sheet FILE.png|FILE.svg]\n"
-              "Lists the symbols of a library (name, default value, description), building its\n"
-              "index when needed; with --sheet draws every symbol on one labelled sheet.");
-    return a.empty() ? 2 : 0;
-  }
-  std::string lib_path, sheet_path;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (option(a, i, "--sheet", sheet_path)) continue;
-    lib_path = a[i];
-  }
-  BatchNotify notify(kSchematicTitle);
+constexpr const char* kSymbolsSummary = "list a symbol library, or draw all its symbols on a sheet";
+int symbols(const Arguments& a) {
+  const std::string& lib_path = a.positionals[0];
+  const std::string sheet_path = a.text("--sheet");
+  BatchNotify notify(kSchematicTitle, a.answer);
   SymbolLibrary lib;
   if (!library_open(lib, lib_path, notify)) return 1;
   if (!sheet_path.empty()) return sheet(lib, sheet_path, notify);
@@ -112,34 +105,22 @@ int batch_symbols(const Args& a) {
   return 0;
 }
 
-int batch_symbol(const Args& a) {
-  if (a.size() < 2 || a[0] == "--help") {
-    std::puts("usage: zephyrim symbol LIB.sym NAME -o FILE.png|FILE.svg [--scale 1|2] [--steps rmf]\n"
-              "Draws one symbol; --steps applies orientation steps (r rotate, m mirror, f flip).");
-    return a.empty() || a[0] != "--help" ? 2 : 0;
-  }
-  std::string out, scale_text = "1", steps_text;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (option(a, i, "-o", out) || option(a, i, "--scale", scale_text) || option(a, i, "--steps", steps_text))
-      continue;
-    rest.push_back(a[i]);
-  }
-  if (rest.size() != 2 || out.empty()) {
-    std::fputs("zephyrim symbol: need LIB.sym, NAME and -o FILE\n", stderr);
-    return 2;
-  }
-  BatchNotify notify(kSchematicTitle);
+constexpr const char* kSymbolSummary = "draw one symbol of a library to PNG or SVG";
+int symbol(const Arguments& a) {
+  const std::string &lib_path = a.positionals[0], &name = a.positionals[1];
+  const std::string out = a.text("--output");
+  BatchNotify notify(kSchematicTitle, a.answer);
   SymbolLibrary lib;
-  if (!library_open(lib, rest[0], notify)) return 1;
-  auto sym = symbol_load_named(lib, rest[1], notify);
+  if (!library_open(lib, lib_path, notify)) return 1;
+  auto sym = symbol_load_named(lib, name, notify);
   if (!sym) {
-    notify.error("Symbol " + rest[1] + " not found");
+    notify.error("Symbol " + name + " not found");
     return 1;
   }
-  const std::vector<int32_t> steps = parse_steps(steps_text);
+  const std::vector<int32_t> steps = parse_steps(a.text("--steps"));
   Placement at;
-  at.scale = scale_text == "2" ? 2 : 1;
+  // Symbols come in two sizes; any other scale draws the small one.
+  at.scale = a.text("--scale") == "2" ? 2 : 1;
   at.steps = steps.data();
   at.step_count = static_cast<int>(steps.size());
   const AttributeTexts texts = sample_texts(*sym);
@@ -159,6 +140,15 @@ int batch_symbol(const Args& a) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+std::vector<Verb> symbol_verbs() {
+  const OptionSpec sheet{.name = "--sheet", .needs = "a file name"};
+  const std::vector<OptionSpec> options{kRequiredOutputOption, {.name = "--scale"}, {.name = "--steps"}};
+  return {{"symbols", kSymbolsSummary, kSymbolsUsage, {"LIB.sym"}, {sheet}, symbols},
+          {"symbol", kSymbolSummary, kSymbolUsage, {"LIB.sym", "NAME"}, options, symbol}};
 }
 
 }  // namespace zephyrim
