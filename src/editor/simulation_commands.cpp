@@ -107,10 +107,8 @@ void SimulationCommands::run_simulation() {
   if (compile(kNetlistRun, files) == -1) return;
   // A viewer still showing the last results closes, so the engine can write them anew.
   broadcast_post({kZsmSimulation, 1, 0});
-  const std::string folder =
-      program_folder_.empty() ? QCoreApplication::applicationDirPath().toStdString() : program_folder_;
   w_.busy("Loading simulator module...", [&] {
-    start(simulator_command(w_.config(), files.netlist, folder,
+    start(simulator_command(w_.config(), files.netlist, program_folder(),
                             [](const std::string& p) { return QFileInfo(QString::fromStdString(p)).isExecutable(); }));
   });
   if (engine == kEngineOther && file_exists(files.map)) open_output(true);
@@ -182,6 +180,10 @@ void SimulationCommands::editor_closing() {
   compile(kNetlistOnClose, netlist_files(w_.schematic().path));
 }
 
+std::string SimulationCommands::program_folder() const {
+  return program_folder_.empty() ? QCoreApplication::applicationDirPath().toStdString() : program_folder_;
+}
+
 bool SimulationCommands::start(const std::vector<std::string>& argv) {
   if (!w_.launch(argv)) return false;
   task_pending_ = true;
@@ -203,6 +205,11 @@ void SimulationCommands::open_output(bool viewer) {
   if (viewer) {
     std::vector<std::string> argv = command_words(w_.config().post_processor_command);
     if (argv.empty()) argv = {"trc32"};
+    // A bare program name is the viewer installed beside the editor when there is one there.
+    if (argv[0].find('/') == std::string::npos) {
+      const QString beside = QString::fromStdString(program_folder() + "/" + argv[0]);
+      if (QFileInfo(beside).isExecutable()) argv[0] = beside.toStdString();
+    }
     argv.push_back(out);
     start(argv);
     return;

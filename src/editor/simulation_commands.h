@@ -48,6 +48,7 @@ class SimulationCommands {
   NetlistOptions netlist_options_for(int mode, const NetlistFiles& files) const;
   // Compiles the netlist under the status pop-up; the netlist's result.
   int compile(int mode, const NetlistFiles& files, const std::string& model_name = {});
+  std::string program_folder() const;
   // Starts a program; a successful start leaves a task pending.
   bool start(const std::vector<std::string>& argv);
   bool open_text_tool(const std::string& configured, const std::string& file);

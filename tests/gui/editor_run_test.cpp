@@ -105,6 +105,10 @@ class EditorRunTest : public QObject {
       QCOMPARE(started.at(2), std::string("-ZSS"));
       QVERIFY(started.at(1).ends_with("rc_lowpass.CIR"));
       for (const auto& e : notify.entries()) QVERIFY(e.kind != NoticeKind::Question);
+      // F11: the viewer installed beside the editor, on the run's listing.
+      QTest::keyClick(w.get(), Qt::Key_F11);
+      QCOMPARE(QString::fromStdString(started.at(0)), QString(ZEPHYRIM_APPS_DIR) + "/trc32");
+      QVERIFY(started.at(1).ends_with("rc_lowpass.OUT"));
     }
     {
       // Another simulator: asked once per editor, its words with the netlist, no -ZSS.
