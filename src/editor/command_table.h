@@ -1,7 +1,8 @@
 #pragma once
 // Every menu command of the schematic editor by its identifier, menu place,
-// text and accelerator. Commands whose work is not built yet stay in the menu,
-// disabled, with a status tip saying what they will do.
+// text and accelerator. A command whose work is not built yet stays in the
+// menu, disabled, with a status tip saying what it will do: the window enables
+// exactly the commands that have a handler.
 #include <span>
 
 namespace zephyrim {
@@ -42,7 +43,6 @@ struct EditorCommand {
   const char* text;  // with its & mnemonic
   const char* accelerator;  // a key sequence in portable text form, or empty
   const char* tip;          // status tip
-  bool built;               // false: shown disabled until its work exists
   bool checkable = false;
 };
 

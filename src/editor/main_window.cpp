@@ -126,7 +126,7 @@ void EditorMainWindow::build_menus(const CommandHandlers& handlers) {
     a->setCheckable(c.checkable);
     // A command is enabled only when something carries it out: never a dead item.
     const auto handler = handlers.find(c.id);
-    a->setEnabled(c.built && handler != handlers.end());
+    a->setEnabled(handler != handlers.end());
     if (handler != handlers.end())
       connect(a, &QAction::triggered, this, [this, work = handler->second] { run_command(work); });
     actions_[c.id] = a;
