@@ -146,6 +146,18 @@ TEST(EditorConfigRead, ShortFontLinesAreDropped) {
   EXPECT_FALSE(c.last_font_options);
 }
 
+TEST(EditorConfigRead, NetlistOptionsDefaultToABackupAndTheProgramsStatistics) {
+  const EditorConfig d = read_text("");
+  EXPECT_EQ(d.netlist_on_exit, 0);
+  EXPECT_EQ(d.netlist_backup, 1);
+  EXPECT_EQ(d.statistics_file, "/opt/zephyrim/STATSDEFAULT.TXT");
+  const EditorConfig c =
+      read_text("[Schematic]\nNetlistOnExit=1\nNetlistBackup=0\nStatisticsFile=/home/u/my stats.txt\n");
+  EXPECT_EQ(c.netlist_on_exit, 1);
+  EXPECT_EQ(c.netlist_backup, 0);
+  EXPECT_EQ(c.statistics_file, "/home/u/my stats.txt");
+}
+
 TEST(EditorConfigAutoSave, IntervalIsCappedAndZeroMeansNoTimer) {
   EditorConfig c;
   EXPECT_EQ(auto_save_interval_minutes(c), 15);
@@ -185,7 +197,8 @@ TEST(EditorConfigWrite, NewFileListsTheKeysInExitOrder) {
             "\n[Schematic]\nAutoPanMode=1\nAutoJunctionMode=1\nRubberBandMode=1\nLastFontName=Mono\n"
             "LastFontSize=-12 0 0 0 400\nLastFontOptions=1 0 0 0 3 2 1 49\n"
             "AutoSaveMode=1\nAutoSaveTimer=7\nAutoSaveRun=0\n"
-            "RecentFile1=/d/amp.sch\nRecentFile2=/d/old.sch\nRecentFile3=\nRecentFile4=\nRecentFile5=\n");
+            "RecentFile1=/d/amp.sch\nRecentFile2=/d/old.sch\nRecentFile3=\nRecentFile4=\nRecentFile5=\n"
+            "NetlistOnExit=0\nNetlistBackup=1\nStatisticsFile=\n");
 }
 
 TEST(EditorConfigWrite, BuiltinFontWritesDefaultAndLeavesFontLinesAlone) {
