@@ -8,7 +8,6 @@
 // The files are the same on every run and machine: local time is UTC and every
 // date comes from one fixed moment.
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -22,6 +21,7 @@
 
 #include "common/file_io.h"
 #include "common/notify.h"
+#include "editing/subckt.h"
 #include "schematic/records.h"
 #include "schematic/schematic.h"
 #include "schematic/schematic_file.h"
@@ -393,23 +393,7 @@ void opamp_model_page(Drawing& d) {
   d.junction(tee);
   ground_below(d, tee);
 
-  // The block's origin: its contents' lowest coordinates less one grid step.
-  const Page& page = s.page();
-  int min_x = INT_MAX, min_y = INT_MAX;
-  auto take = [&](int x, int y) {
-    min_x = std::min(min_x, x);
-    min_y = std::min(min_y, y);
-  };
-  for (const auto& p : page.parts)
-    if (p->owner == block) take(p->x, p->y);
-  for (const auto& w : page.wires)
-    if (w->owner == block) take(w->x1, w->y1);
-  for (const auto& j : page.junctions)
-    if (j->owner == block) take(j->x, j->y);
-  for (const auto& l : page.labels)
-    if (l->owner == block) take(l->x, l->y);
-  block->origin_x = min_x - kGridStep;
-  block->origin_y = min_y - kGridStep;
+  subckt_update_origin(s, block);
   mark_changed(s, block);
   s.page().edit_block = s.page().top();
 }

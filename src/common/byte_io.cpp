@@ -113,6 +113,28 @@ std::span<const uint8_t> ByteReader::view(size_t n) {
   return {p, n};
 }
 
+bool ByteReader::nul_text(size_t n, std::string& out) {
+  if (n == 0) {
+    out.clear();
+    return true;
+  }
+  // The NUL must follow too; comparing n itself keeps n + 1 from wrapping.
+  const uint8_t* p = nullptr;
+  if (n == SIZE_MAX || !take(n + 1, p)) {
+    failed_ = true;
+    return false;
+  }
+  const auto* c = reinterpret_cast<const char*>(p);
+  out.assign(c, strnlen(c, n));
+  return true;
+}
+
+bool ByteReader::padded_name(std::string_view name, size_t size) {
+  const std::span<const uint8_t> v = view(size);
+  if (v.size() != size || name.size() >= size) return false;
+  return std::memcmp(v.data(), name.data(), name.size()) == 0 && v[name.size()] == 0;
+}
+
 void ByteWriter::patch_i32(size_t at, int32_t v) {
   if (at + 4 > out_.size()) return;
   const auto u = static_cast<uint32_t>(v);

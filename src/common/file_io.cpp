@@ -28,7 +28,8 @@ bool write_all(int fd, const char* p, size_t n) {
 }  // namespace
 
 std::optional<std::vector<uint8_t>> read_file(const std::string& path, uint64_t max_size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking, so that a FIFO in the place of a file is refused rather than waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > max_size) {
@@ -79,7 +80,8 @@ WriteStatus write_file_replacing(const std::string& path, std::string_view bytes
 }
 
 WriteStatus write_file_replacing(const std::string& path, const std::vector<uint8_t>& bytes) {
-  return write_file_replacing(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  return write_file_replacing(path,
+                              std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 bool write_file_atomic(const std::string& path, std::string_view bytes) {
@@ -99,6 +101,16 @@ bool copy_file(const std::string& from, const std::string& to) {
 bool file_exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string with_extension(const std::string& path, std::string_view extension) {
+  std::filesystem::path p(path);
+  p.replace_extension(std::string(extension));
+  return p.string();
+}
+
+std::string path_in_folder(const std::string& folder, const std::string& name) {
+  return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
 }
 
 std::vector<std::string_view> split_lines(std::string_view text) {

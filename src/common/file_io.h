@@ -10,8 +10,7 @@ namespace zephyrim {
 
 // Reads the whole file. Absent when it cannot be opened or read, or when it is
 // larger than max_size (so a wrong file cannot exhaust memory).
-std::optional<std::vector<uint8_t>> read_file(const std::string& path,
-                                              uint64_t max_size = uint64_t{1} << 32);
+std::optional<std::vector<uint8_t>> read_file(const std::string& path, uint64_t max_size = uint64_t{1} << 32);
 std::optional<std::string> read_text_file(const std::string& path, uint64_t max_size = uint64_t{1} << 32);
 
 // Writes the bytes to a temporary file in the same folder and renames it over
@@ -28,6 +27,12 @@ bool write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
 bool copy_file(const std::string& from, const std::string& to);
 
 bool file_exists(const std::string& path);
+
+// The file beside another: path with its extension replaced ("amp.sch", "CIR"
+// gives "amp.CIR"; a path without one gets it added).
+std::string with_extension(const std::string& path, std::string_view extension);
+// name in folder; name itself when folder is empty (the current folder).
+std::string path_in_folder(const std::string& folder, const std::string& name);
 
 // Splits text at LF, CR LF or a lone CR; the line breaks are not kept. A final
 // line without a break is a line; a break at the very end adds no empty line.

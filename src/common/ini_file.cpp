@@ -1,16 +1,11 @@
 #include "common/ini_file.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <climits>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <thread>
 #include <unordered_set>
 
+#include "common/file_io.h"
 #include "common/text_format.h"
 
 namespace zephyrim {
@@ -31,21 +26,6 @@ std::string_view trim(std::string_view s) {
   if (first == std::string_view::npos) return {};
   const size_t last = s.find_last_not_of(kBlanks);
   return s.substr(first, last - first + 1);
-}
-
-char ascii_lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = ascii_lower(c);
-  return out;
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
 enum class LineKind { kBlank, kComment, kSection, kKey, kOther };
@@ -125,17 +105,6 @@ fs::path to_path(const std::string& utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-fs::path temporary_path_for(const fs::path& target) {
-  static std::atomic<unsigned> counter{0};
-  const auto tick =
-      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  const size_t thread = std::hash<std::thread::id>{}(std::this_thread::get_id());
-  const unsigned long long mix = tick ^ (static_cast<unsigned long long>(thread) << 1) ^ counter++;
-  fs::path tmp = target;
-  tmp += strprintf(".%llx.tmp", mix);
-  return tmp;
-}
-
 }  // namespace
 
 IniFile IniFile::load(const std::string& path, IniLoadStatus* status) {
@@ -148,15 +117,13 @@ IniFile IniFile::load(const std::string& path, IniLoadStatus* status) {
   std::error_code ec;
   const fs::file_status st = fs::status(p, ec);
   if (st.type() == fs::file_type::not_found) return report(IniLoadStatus::kMissing);
-  if (ec || fs::is_directory(st)) return report(IniLoadStatus::kUnreadable);
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return report(IniLoadStatus::kUnreadable);
-  // Read at most one byte past the cap rather than trusting the reported size.
-  std::string bytes(kMaxFileSize + 1, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (in.bad()) return report(IniLoadStatus::kUnreadable);
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  if (!ini.load_text(bytes)) return report(IniLoadStatus::kTooLarge);
+  if (ec || !fs::is_regular_file(st)) return report(IniLoadStatus::kUnreadable);
+  const auto bytes = read_text_file(path, kMaxFileSize);
+  if (!bytes) {
+    const uintmax_t size = fs::file_size(p, ec);
+    return report(!ec && size > kMaxFileSize ? IniLoadStatus::kTooLarge : IniLoadStatus::kUnreadable);
+  }
+  ini.load_text(*bytes);
   return report(IniLoadStatus::kOk);
 }
 
@@ -187,8 +154,8 @@ std::optional<size_t> IniFile::find_key_line(std::string_view section, std::stri
   for (size_t i = 0; i < lines_.size(); ++i) {
     const ParsedLine p = parse_line(lines_[i]);
     if (p.kind == LineKind::kSection)
-      inside = same_name(p.name, section);
-    else if (inside && p.kind == LineKind::kKey && same_name(p.name, key))
+      inside = iequals(p.name, section);
+    else if (inside && p.kind == LineKind::kKey && iequals(p.name, key))
       return i;
   }
   return std::nullopt;
@@ -203,7 +170,7 @@ std::optional<size_t> IniFile::insertion_line(std::string_view section) const {
     const ParsedLine p = parse_line(lines_[i]);
     if (p.kind == LineKind::kSection) {
       if (inside) break;  // end of the section's first block
-      inside = same_name(p.name, section);
+      inside = iequals(p.name, section);
       if (inside) {
         found = true;
         at = i + 1;
@@ -263,8 +230,8 @@ std::vector<std::string> IniFile::keys(std::string_view section) const {
   for (const std::string& line : lines_) {
     const ParsedLine p = parse_line(line);
     if (p.kind == LineKind::kSection)
-      inside = same_name(p.name, section);
-    else if (inside && p.kind == LineKind::kKey && seen.insert(folded(p.name)).second)
+      inside = iequals(p.name, section);
+    else if (inside && p.kind == LineKind::kKey && seen.insert(ascii_lower(p.name)).second)
       names.emplace_back(p.name);
   }
   return names;
@@ -283,7 +250,7 @@ std::vector<std::string> IniFile::sections() const {
     } else if (!(before_first_header && p.kind == LineKind::kKey)) {
       continue;
     }
-    if (seen.insert(folded(name)).second) names.emplace_back(name);
+    if (seen.insert(ascii_lower(name)).second) names.emplace_back(name);
   }
   return names;
 }
@@ -327,8 +294,8 @@ int IniFile::remove_key(std::string_view section, std::string_view key) {
   bool inside = section.empty();
   const auto end = std::remove_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
     const ParsedLine p = parse_line(line);
-    if (p.kind == LineKind::kSection) inside = same_name(p.name, section);
-    return inside && p.kind == LineKind::kKey && same_name(p.name, key);
+    if (p.kind == LineKind::kSection) inside = iequals(p.name, section);
+    return inside && p.kind == LineKind::kKey && iequals(p.name, key);
   });
   const auto removed = static_cast<int>(lines_.end() - end);
   lines_.erase(end, lines_.end());
@@ -349,31 +316,7 @@ std::string IniFile::text() const {
 }
 
 bool IniFile::save(const std::string& path) const {
-  const fs::path target = to_path(path);
-  std::error_code ec;
-  fs::path tmp = temporary_path_for(target);
-  for (int tries = 0; fs::exists(tmp, ec) && tries < 8; ++tries) tmp = temporary_path_for(target);
-  const std::string bytes = text();
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    out.close();
-    if (!out) {
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  // Keep the permissions the user gave the old file.
-  const fs::file_status old = fs::status(target, ec);
-  if (!ec && fs::is_regular_file(old)) fs::permissions(tmp, old.permissions(), ec);
-  fs::rename(tmp, target, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    return false;
-  }
-  return true;
+  return write_file_atomic(path, text());
 }
 
 }  // namespace zephyrim

@@ -29,7 +29,7 @@ enum class IniLoadStatus {
   kOk,          // the file was read
   kMissing,     // no file at the path; reads as empty
   kTooLarge,    // larger than IniFile::kMaxFileSize; reads as empty
-  kUnreadable,  // exists but could not be read (folder, no permission, read error)
+  kUnreadable,  // exists but could not be read (not a regular file, no permission, read error)
 };
 
 class IniFile {
@@ -104,10 +104,10 @@ class IniFile {
   // The file contents, every line ended by LF, preceded by the BOM when one was read.
   std::string text() const;
 
-  // Writes text() to the UTF-8 path without ever leaving a half-written file: the bytes
-  // go to a temporary file in the same folder, which is flushed, closed and then
-  // renamed over the target. Missing folders are not created. On failure the target is
-  // left as it was, the temporary file is removed and false is returned.
+  // Writes text() to the UTF-8 path through write_file_atomic: a temporary file in the
+  // same folder, flushed and renamed over the target, keeping the old file's
+  // permissions. Missing folders are not created. On failure the target is left as it
+  // was, no temporary file remains and false is returned.
   bool save(const std::string& path) const;
 
  private:

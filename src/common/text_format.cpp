@@ -1,7 +1,6 @@
 #include "common/text_format.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 
@@ -23,30 +22,58 @@ std::string strprintf(const char* format, ...) {
   return out;
 }
 
+char ascii_upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string ascii_upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = ascii_upper(c);
+  return out;
+}
+
+std::string ascii_lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = ascii_lower(c);
+  return out;
+}
+
 bool iequals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return ascii_upper(x) == ascii_upper(y); });
+}
+
+bool istarts_with(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
+}
+
+std::string quote_text(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (b < 0x20 || b == 0x7f) {
+      out += strprintf("\\x%02X", b);
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+  return out;
 }
 
 const char* month_abbrev(int month) {
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   return kMonths[((month % 12) + 12) % 12];
-}
-
-std::string ascii_upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
-
-std::string ascii_lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
 }
 
 }  // namespace zephyrim

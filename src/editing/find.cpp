@@ -1,7 +1,6 @@
 #include "editing/find.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <map>
 #include <optional>
@@ -21,14 +20,9 @@ std::string trimmed(const std::string& s) {
   return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
 }
 
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // `key` is already upper case.
 bool matches(const std::string& name, const std::string& key, bool whole) {
-  const std::string n = upper(name);
+  const std::string n = ascii_upper(name);
   return whole ? n == key : n.find(key) != std::string::npos;
 }
 
@@ -51,12 +45,15 @@ Point pin_point(const Page& page, const PartRecord& p, int k) {
 
 void find_on_page(const Page& page, int page_no, const FindOptions& o, const std::string& key, int node,
                   std::vector<FindHit>& hits) {
-  auto add = [&](int index, int x, int y, int pin = -1) { hits.push_back({page_no, o.kind, index, pin, x, y}); };
+  auto add = [&](int index, int x, int y, int pin = -1) {
+    hits.push_back({page_no, o.kind, index, pin, x, y});
+  };
   switch (o.kind) {
     case FindKind::part:
       for (size_t i = 0; i < page.parts.size(); ++i) {
         const PartRecord& p = *page.parts[i];
-        if (matches(p.reference.str(), key, o.whole) || (o.part_values && matches(p.value.str(), key, o.whole)))
+        if (matches(p.reference.str(), key, o.whole) ||
+            (o.part_values && matches(p.value.str(), key, o.whole)))
           add(static_cast<int>(i), p.x, p.y);
       }
       break;
@@ -116,11 +113,20 @@ void select_hits(Page& page, const FindOptions& o, int node, const std::vector<F
   for (const FindHit& h : hits) {
     if (h.page != current) continue;
     switch (o.kind) {
-      case FindKind::part: page.parts[h.index]->selected = 1; break;
-      case FindKind::label: page.labels[h.index]->selected = 1; break;
-      case FindKind::text: page.texts[h.index]->selected = 1; break;
-      case FindKind::subcircuit: select_scope(page, page.blocks[h.index].get()); break;
-      case FindKind::node: break;
+      case FindKind::part:
+        page.parts[h.index]->selected = 1;
+        break;
+      case FindKind::label:
+        page.labels[h.index]->selected = 1;
+        break;
+      case FindKind::text:
+        page.texts[h.index]->selected = 1;
+        break;
+      case FindKind::subcircuit:
+        select_scope(page, page.blocks[h.index].get());
+        break;
+      case FindKind::node:
+        break;
     }
   }
 }
@@ -132,11 +138,16 @@ struct Family {
 
 Family family(FindKind k) {
   switch (k) {
-    case FindKind::part: return {"Part", "parts"};
-    case FindKind::label: return {"Label", "labels"};
-    case FindKind::subcircuit: return {"Subcircuit", "subcircuits"};
-    case FindKind::node: return {"Node", "nodes"};
-    case FindKind::text: return {"Text object", "text objects"};
+    case FindKind::part:
+      return {"Part", "parts"};
+    case FindKind::label:
+      return {"Label", "labels"};
+    case FindKind::subcircuit:
+      return {"Subcircuit", "subcircuits"};
+    case FindKind::node:
+      return {"Node", "nodes"};
+    case FindKind::text:
+      return {"Text object", "text objects"};
   }
   return {"Part", "parts"};
 }
@@ -146,17 +157,20 @@ std::string message_for(const FindOptions& o, const std::string& what, const std
   const char* w = what.c_str();
   if (o.kind == FindKind::text) {
     if (hits.empty()) return strprintf("Text object matching '%s' not found", w);
-    if (hits.size() > 1) return strprintf("%d text objects found matching '%s'", static_cast<int>(hits.size()), w);
+    if (hits.size() > 1)
+      return strprintf("%d text objects found matching '%s'", static_cast<int>(hits.size()), w);
   } else {
     const char* q = (o.whole || o.kind == FindKind::node) ? "" : " (partial)";
     if (hits.empty()) return strprintf("%s matching%s %s not found", f.one, q, w);
-    if (hits.size() > 1) return strprintf("%d %s found matching%s %s", static_cast<int>(hits.size()), f.plural, q, w);
+    if (hits.size() > 1)
+      return strprintf("%d %s found matching%s %s", static_cast<int>(hits.size()), f.plural, q, w);
     const FindHit& h = hits.front();
     return strprintf("%s%s %s found at %s", f.one, q, w,
                      find_position_text(h.x, h.y, o.all_pages ? h.page : -1).c_str());
   }
   const FindHit& h = hits.front();
-  return strprintf("Text object '%s' found at %s", w, find_position_text(h.x, h.y, o.all_pages ? h.page : -1).c_str());
+  return strprintf("Text object '%s' found at %s", w,
+                   find_position_text(h.x, h.y, o.all_pages ? h.page : -1).c_str());
 }
 
 }  // namespace
@@ -185,7 +199,7 @@ FindResult schematic_find(Schematic& s, const FindOptions& o, Notify& notify) {
     node = *n;
   }
 
-  const std::string key = upper(what);
+  const std::string key = ascii_upper(what);
   const int current = s.current_page();
   find_on_page(s.page(), current, o, key, node, r.hits);
   if (o.all_pages)

@@ -1,8 +1,9 @@
 #include "editing/references.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstring>
+
+#include "common/text_format.h"
 
 namespace zephyrim {
 
@@ -11,7 +12,7 @@ namespace {
 // The number after the reference's letter, or -1 when the reference is not
 // that letter followed by digits only.
 int reference_number(const std::string& ref, char letter) {
-  if (ref.size() < 2 || std::toupper(static_cast<unsigned char>(ref[0])) != letter) return -1;
+  if (ref.size() < 2 || ascii_upper(ref[0]) != letter) return -1;
   int n = -1;
   const char* end = ref.data() + ref.size();
   const auto r = std::from_chars(ref.data() + 1, end, n);
@@ -35,14 +36,14 @@ void for_each_in_scope(const Schematic& s, F&& f) {
 }  // namespace
 
 char reference_letter(const PartRecord& p) {
-  if (!p.device.empty()) return static_cast<char>(std::toupper(static_cast<unsigned char>(p.device.str()[0])));
+  if (!p.device.empty()) return ascii_upper(p.device.str()[0]);
   if (!p.symbol || p.symbol->name.empty()) return 0;
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(p.symbol->name.str()[0])));
+  return ascii_upper(p.symbol->name.str()[0]);
 }
 
 int reference_counter_index(char letter) {
   if (letter == 0) return -1;
-  const char* at = std::strchr(kReferenceLetters, std::toupper(static_cast<unsigned char>(letter)));
+  const char* at = std::strchr(kReferenceLetters, ascii_upper(letter));
   return at ? static_cast<int>(at - kReferenceLetters) : -1;
 }
 

@@ -184,7 +184,7 @@ void SheetView::update_node_names() {
   nodes_.force_rebuild = true;
   RecordingNotify quiet;  // the display never asks; the netlist run reports
   quiet.set_default_answer(1);
-  build_connectivity(s, nodes_, 0, quiet);
+  build_connectivity(s, nodes_, kConnectivityEdit, quiet);
   nodes_revision_ = session_.revision();
   nodes_of_ = &s;
   nodes_page_ = s.current_page();

@@ -60,7 +60,9 @@ bool on_box(int x, int y, int x1, int y1, int x2, int y2) {
   return std::min(x1, x2) <= x && x <= std::max(x1, x2) && std::min(y1, y2) <= y && y <= std::max(y1, y2);
 }
 
-bool on_seg(int x, int y, const Seg& s) { return on_box(x, y, s.x1, s.y1, s.x2, s.y2); }
+bool on_seg(int x, int y, const Seg& s) {
+  return on_box(x, y, s.x1, s.y1, s.x2, s.y2);
+}
 
 // Kind of an end point of `a` lying on `b`: 4 inside, 5 on an end, 0 off it.
 int end_on(const Seg& a, const Seg& b) {
@@ -113,7 +115,8 @@ class SegmentIndex {
                          [](const Item& a, const Item& b) { return a.lo < b.lo; });
         line.reach.resize(line.items.size());
         int reach = INT32_MIN;
-        for (size_t i = 0; i < line.items.size(); ++i) line.reach[i] = reach = std::max(reach, line.items[i].hi);
+        for (size_t i = 0; i < line.items.size(); ++i)
+          line.reach[i] = reach = std::max(reach, line.items[i].hi);
       }
   }
   // Ids of every segment through (x, y), in no particular order.
@@ -164,8 +167,8 @@ struct ScopeView {
   std::vector<Seg> segs;
   std::vector<PartRecord*> parts;
   std::vector<LabelRecord*> labels;
-  std::vector<PinRef> pins;         // of parts, rails and I/O pins
-  std::vector<PinLine> ground_pins; // of ground symbols
+  std::vector<PinRef> pins;          // of parts, rails and I/O pins
+  std::vector<PinLine> ground_pins;  // of ground symbols
   std::vector<std::pair<int, int>> dots;
 };
 
@@ -474,6 +477,27 @@ ScopeView collect(Page& page, BlockRecord* scope) {
   return v;
 }
 
+// The boxes of a label's search. A wire is found when the label's anchor (its
+// left end) lies in the wire's box: the label's width further left, four grid
+// steps beside a horizontal wire and three beside a vertical one, four above
+// and below. A pin is found when its tip lies in the label's box: three grid
+// steps around the label's text. The index and the test share them, so the two
+// cannot disagree about what a label reaches.
+struct SearchBox {
+  long long x1, y1, x2, y2;
+  bool holds(long long x, long long y) const { return x1 <= x && x <= x2 && y1 <= y && y <= y2; }
+};
+
+SearchBox wire_search_box(const Seg& sg, long long label_width, long long gs) {
+  const long long k = sg.horizontal() ? 4 : 3;
+  return {sg.x1 - label_width - gs * k, sg.y1 - 4 * gs, sg.x2 + gs * k, sg.y2 + 4 * gs};
+}
+
+SearchBox pin_search_box(const LabelRecord& l, long long gs) {
+  const long long x = l.x, y = l.y;
+  return {x - 3 * gs, y - 3 * gs, x + l.width + 3 * gs, y + 3 * gs};
+}
+
 // Which wires and pins a label's search can reach. The indexed form buckets
 // wires by the cells their candidate boxes cover and pins by the cell of their
 // tip, so a label looks at a handful of records instead of all of them; the
@@ -487,13 +511,9 @@ class LabelSearch {
     cell_ = 16LL * gs_;
     for (const LabelRecord* l : v.labels)
       if (l->width >= 0 && l->width <= kMaxIndexedWidth) widest_ = std::max<long long>(widest_, l->width);
-    for (size_t i = 0; i < v.segs.size(); ++i) {
-      const Seg& sg = v.segs[i];
-      const long long k = sg.horizontal() ? 4 : 3;
-      const long long x1 = sg.x1 - widest_ - gs_ * k, x2 = sg.x2 + gs_ * k;
-      const long long y1 = sg.y1 - 4LL * gs_, y2 = sg.y2 + 4LL * gs_;
-      if (!bucket(x1, y1, x2, y2, static_cast<int>(i), wire_cells_)) wide_wires_.push_back(static_cast<int>(i));
-    }
+    for (size_t i = 0; i < v.segs.size(); ++i)
+      if (!bucket(wire_search_box(v.segs[i], widest_, gs_), static_cast<int>(i), wire_cells_))
+        wide_wires_.push_back(static_cast<int>(i));
     for (size_t i = 0; i < v.pins.size(); ++i)
       pin_cells_[key(cell(v.pins[i].line.tip_x), cell(v.pins[i].line.tip_y))].push_back(static_cast<int>(i));
   }
@@ -514,8 +534,8 @@ class LabelSearch {
   // Pins whose tip may lie in the label's pin box, ascending.
   const std::vector<int>& pins(const LabelRecord& l) {
     out_.clear();
-    const long long x1 = cell(l.x - 3LL * gs_), x2 = cell(static_cast<long long>(l.x) + l.width + 3LL * gs_);
-    const long long y1 = cell(l.y - 3LL * gs_), y2 = cell(l.y + 3LL * gs_);
+    const SearchBox box = pin_search_box(l, gs_);
+    const long long x1 = cell(box.x1), x2 = cell(box.x2), y1 = cell(box.y1), y2 = cell(box.y2);
     if (!indexed_ || (x2 - x1 + 1) * (y2 - y1 + 1) > kMaxCells) return all(v_.pins.size());
     for (long long cx = x1; cx <= x2; ++cx)
       for (long long cy = y1; cy <= y2; ++cy) {
@@ -536,9 +556,8 @@ class LabelSearch {
   static unsigned long long key(long long cx, long long cy) {
     return (static_cast<unsigned long long>(cx) << 32) ^ static_cast<unsigned long long>(cy & 0xffffffffLL);
   }
-  bool bucket(long long x1, long long y1, long long x2, long long y2, int id,
-              std::unordered_map<unsigned long long, std::vector<int>>& cells) {
-    const long long cx1 = cell(x1), cx2 = cell(x2), cy1 = cell(y1), cy2 = cell(y2);
+  bool bucket(const SearchBox& box, int id, std::unordered_map<unsigned long long, std::vector<int>>& cells) {
+    const long long cx1 = cell(box.x1), cx2 = cell(box.x2), cy1 = cell(box.y1), cy2 = cell(box.y2);
     if ((cx2 - cx1 + 1) * (cy2 - cy1 + 1) > kMaxCells) return false;
     for (long long cx = cx1; cx <= cx2; ++cx)
       for (long long cy = cy1; cy <= cy2; ++cy) cells[key(cx, cy)].push_back(id);
@@ -569,9 +588,7 @@ std::pair<int, int> label_target(const ScopeView& v, LabelSearch& search, const 
   long long wd = 0, fwd = 0;
   for (int i : search.wires(label)) {
     const Seg& sg = v.segs[i];
-    const long long k = sg.horizontal() ? 4 : 3;
-    if (!(sg.x1 - width - gs * k <= x && x <= sg.x2 + gs * k && sg.y1 - 4 * gs <= y && y <= sg.y2 + 4 * gs))
-      continue;
+    if (!wire_search_box(sg, width, gs).holds(x, y)) continue;
     const long long d = box_dist2(x, y, x + width, y, sg.x1, sg.y1, sg.x2, sg.y2);
     if (wire < 0 || d < wd) wire = i, wd = d;
     if (!v.wires[i]->label && (free_wire < 0 || d < fwd)) free_wire = i, fwd = d;
@@ -579,11 +596,12 @@ std::pair<int, int> label_target(const ScopeView& v, LabelSearch& search, const 
   if (free_wire >= 0) wire = free_wire, wd = fwd;
   int pin = -1, free_pin = -1;
   long long pd = 0, fpd = 0;
+  const SearchBox pin_box = pin_search_box(label, gs);
   for (int i : search.pins(label)) {
     const PinRef& r = v.pins[i];
     if (r.part->symbol->kind != kSymbolPart) continue;
     const long long tx = r.line.tip_x, ty = r.line.tip_y;
-    if (!(x - 3 * gs <= tx && tx <= x + width + 3 * gs && y - 3 * gs <= ty && ty <= y + 3 * gs)) continue;
+    if (!pin_box.holds(tx, ty)) continue;
     const long long d = box_dist2(x, y, x + width, y, tx, ty, tx, ty);
     if (pin < 0 || d < pd) pin = i, pd = d;
     if (!r.part->pin_nodes[r.k].label && (free_pin < 0 || d < fpd)) free_pin = i, fpd = d;
@@ -604,6 +622,9 @@ struct Pass {
   void map(const std::string& text) {
     if (c.map_text) c.map_text(text);
   }
+
+  // The map and part-list modes renumber everything and report what they find.
+  bool reports() const { return mode == kConnectivityMap || mode == kConnectivityPartList; }
 
   void number_rule(NodeTable& t, const std::string& text) {
     const int v = leading_int(text);
@@ -827,7 +848,7 @@ struct Pass {
     if (!bad.empty()) mark_changed(s, scope);
   }
 
-  // Returns 0 for a scope without pins (mode 0 only), else 2.
+  // Returns 0 for a scope without pins (edit mode only), else 2.
   int scope_pass(BlockRecord* scope) {
     Page& page = s.page();
     const bool top = scope == page.top();
@@ -836,7 +857,7 @@ struct Pass {
     if (v.pins.empty()) {
       c.tables.erase(scope);
       scope->dirty = 0;
-      if (mode == 0) return 0;
+      if (mode == kConnectivityEdit) return 0;
       if (!v.wires.empty()) {
         const std::string n = std::to_string(v.wires.size());
         notify.warning(top ? "Top circuit contains " + n + " floating wires"
@@ -864,7 +885,7 @@ struct Pass {
     connect_pins(v, *geo, t);
     number_nodes(v, table);
     place_names(v, table);
-    if ((mode == 1 || mode == 2) && c.write_table) c.write_table(*scope, table, mode);
+    if (reports() && c.write_table) c.write_table(*scope, table, mode);
 
     if (top) {
       PageTableEntry& e = s.page_table.entries[s.current_page()];
@@ -884,7 +905,7 @@ struct Pass {
       c.force_rebuild = false;
       return 0;
     }
-    if (mode == 1 || mode == 2)
+    if (reports())
       for (auto& b : page.blocks) b->dirty = 1;
     int result = 1;
     std::vector<BlockRecord*> scopes;
@@ -897,11 +918,10 @@ struct Pass {
         result = 2;
     }
     if (c.bad_labels > 0) {
-      if (mode == 1 || mode == 2)
-        notify.error(std::to_string(c.bad_labels) + " bad pin/wire labels found - see MAP file");
+      if (reports()) notify.error(std::to_string(c.bad_labels) + " bad pin/wire labels found - see MAP file");
       result = -1;
     }
-    if (mode == 1 || mode == 2) {
+    if (reports()) {
       const bool first_sheet = s.current_page() == 0 || s.page_count() == 1;
       const std::string sheet = first_sheet ? "" : "Sheet " + std::to_string(s.current_page() + 1) + ": ";
       if (c.open_pins > 0 &&

@@ -38,13 +38,21 @@ struct NodeTable {
 // Connection kinds of wires_connected; 0 is no connection.
 enum WireConnection : int {
   kNotConnected = 0,
-  kConnectEnds = 1,        // an end point of each coincides
-  kConnectInLine = 2,      // same line, extents overlap or touch
-  kConnectDot = 3,         // perpendicular crossing with a junction dot on it
-  kConnectEndInterior = 4, // an end of the first lies inside the second
-  kConnectEndOnEnd = 5,    // an end of the first lies on an end of the second
-  kConnectOtherEnd = 6,    // an end of the second lies on the first
-  kConnectSameLabel = 7,   // both carry the same label record
+  kConnectEnds = 1,         // an end point of each coincides
+  kConnectInLine = 2,       // same line, extents overlap or touch
+  kConnectDot = 3,          // perpendicular crossing with a junction dot on it
+  kConnectEndInterior = 4,  // an end of the first lies inside the second
+  kConnectEndOnEnd = 5,     // an end of the first lies on an end of the second
+  kConnectOtherEnd = 6,     // an end of the second lies on the first
+  kConnectSameLabel = 7,    // both carry the same label record
+};
+
+// What a pass runs for. The map and part-list modes renumber every scope, hand
+// each table to write_table and report open pins and floating wires.
+enum ConnectivityMode : int {
+  kConnectivityEdit = 0,      // while editing: dirty scopes only, node numbers for the sheet
+  kConnectivityMap = 1,       // for the netlist and its map file
+  kConnectivityPartList = 2,  // for the NET section of the part list
 };
 
 // Results of the pass, kept per scope between calls.
@@ -54,8 +62,8 @@ struct Connectivity {
 
   // Receives each line meant for the map file (errors and warnings of the pass).
   std::function<void(const std::string&)> map_text;
-  // Called once per rebuilt scope in mode 1 (map file) and 2 (part list NET
-  // section), after numbering and before the table is stored.
+  // Called once per rebuilt scope in the map and part-list modes, after
+  // numbering and before the table is stored.
   std::function<void(const BlockRecord& scope, const NodeTable& table, int mode)> write_table;
 
   // Counts of the last call.
@@ -67,9 +75,10 @@ struct Connectivity {
 };
 
 // Runs the pass over every scope of the current page that is dirty (or all of
-// them when a rebuild is forced, or in mode 1 and 2). Returns 1 when nothing had
-// to be done, 2 when a scope was rebuilt, 0 for a circuit without parts (or a
-// pinless scope in mode 0), -1 for bad labels or a cancelled notice.
+// them when a rebuild is forced, or in the map and part-list modes). mode is a
+// ConnectivityMode. Returns 1 when nothing had to be done, 2 when a scope was
+// rebuilt, 0 for a circuit without parts (or a pinless scope in the edit mode),
+// -1 for bad labels or a cancelled notice.
 int build_connectivity(Schematic& s, Connectivity& c, int mode, Notify& notify);
 
 // The same pass joining wires and pins by pairwise tests over all records, as

@@ -23,7 +23,8 @@ constexpr size_t kPinLineLimit = 45;
 const std::string kPinIndent(28, ' ');
 
 // Every part pin of the scope, grouped by node, in part-list and pin order.
-std::vector<std::vector<std::pair<const PartRecord*, int>>> pins_by_node(const Page& page, const BlockRecord& scope,
+std::vector<std::vector<std::pair<const PartRecord*, int>>> pins_by_node(const Page& page,
+                                                                         const BlockRecord& scope,
                                                                          int nodes) {
   std::vector<std::vector<std::pair<const PartRecord*, int>>> by_node(nodes);
   for (const auto& p : page.parts) {
@@ -51,24 +52,11 @@ void append_pin_list(std::string& out, const std::vector<std::pair<const PartRec
   if (line.size() > 1) out += line + "\n";
 }
 
-// Puts a caller's hooks back however the pass ends.
-struct HookRestore {
-  Connectivity& c;
-  decltype(Connectivity::map_text) map_text;
-  decltype(Connectivity::write_table) write_table;
-  explicit HookRestore(Connectivity& conn)
-      : c(conn), map_text(std::move(conn.map_text)), write_table(std::move(conn.write_table)) {}
-  ~HookRestore() {
-    c.map_text = std::move(map_text);
-    c.write_table = std::move(write_table);
-  }
-  HookRestore(const HookRestore&) = delete;
-  HookRestore& operator=(const HookRestore&) = delete;
-};
-
 }  // namespace
 
-std::string map_file_name(const std::string& path) { return schematic_sibling(path, "MAP"); }
+std::string map_file_name(const std::string& path) {
+  return with_extension(path, "MAP");
+}
 
 std::string map_file_header() {
   return strprintf("ZEPHYRIM SCHEMATIC EDITOR %s  NETLIST CROSS REFERENCE MAP\n\n", kMapProgramVersion);
@@ -93,21 +81,30 @@ std::string map_node_table(const Page& page, const BlockRecord& scope, const Nod
   return out;
 }
 
+MapCapture::MapCapture(const Schematic& s, Connectivity& c, std::string& out)
+    : c_(c), saved_text_(std::move(c.map_text)), saved_table_(std::move(c.write_table)) {
+  c.map_text = [&out](const std::string& text) { out += text; };
+  c.write_table = [&out, &s](const BlockRecord& scope, const NodeTable& table, int mode) {
+    if (mode == kConnectivityMap) out += map_node_table(s.page(), scope, table);
+  };
+}
+
+MapCapture::~MapCapture() {
+  c_.map_text = std::move(saved_text_);
+  c_.write_table = std::move(saved_table_);
+}
+
 std::string map_file_text(Schematic& s, Connectivity& c, Notify& notify, int* result, ConnectivityPass pass) {
   std::string out = map_file_header();
   int outcome = 0;
   {
-    HookRestore restore(c);
-    c.map_text = [&out](const std::string& text) { out += text; };
-    c.write_table = [&out, &s](const BlockRecord& scope, const NodeTable& table, int mode) {
-      if (mode == 1) out += map_node_table(s.page(), scope, table);
-    };
+    MapCapture capture(s, c, out);
     const int current = s.current_page();
     bool failed = false;
     for (int n = 0; n < s.page_count() && n < static_cast<int>(s.pages.size()); ++n) {
       if (!page_select(s, n, notify)) break;
       if (n > 0) out += strprintf("SHEET %d:\n\n", n + 1);
-      const int r = pass(s, c, 1, notify);
+      const int r = pass(s, c, kConnectivityMap, notify);
       if (r < 0) failed = true;
       outcome = std::max(outcome, r);
     }

@@ -24,6 +24,23 @@ std::string map_file_header();
 // the pass must just have numbered that scope.
 std::string map_node_table(const Page& page, const BlockRecord& scope, const NodeTable& table);
 
+// While it lives, every connectivity pass run on `c` adds its map text to `out`:
+// the error and warning lines, and in map mode each numbered scope's node
+// table (of the page current at that time). The hooks `c` had are put back
+// when it ends, however that happens.
+class MapCapture {
+ public:
+  MapCapture(const Schematic& s, Connectivity& c, std::string& out);
+  ~MapCapture();
+  MapCapture(const MapCapture&) = delete;
+  MapCapture& operator=(const MapCapture&) = delete;
+
+ private:
+  Connectivity& c_;
+  decltype(Connectivity::map_text) saved_text_;
+  decltype(Connectivity::write_table) saved_table_;
+};
+
 // Runs the connectivity pass in map mode on every page in turn, sheet 1 first,
 // and returns the whole map text. The current page is restored afterwards, and
 // so are the hooks of `c`. *result (when given) is -1 when any sheet's pass

@@ -1,33 +1,22 @@
 #include "netlist/netlist_template.h"
 
-#include <cctype>
-
 #include "common/text_format.h"
 
 namespace zephyrim {
 
 namespace {
 
-char upper(char c) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-bool starts_with(const std::string& s, const char* prefix) {
-  return s.rfind(prefix, 0) == 0;
-}
-
 // The symbol's name up to any backslash, upper-cased.
 std::string symbol_name(const PartRecord& part) {
   std::string name = part.symbol ? part.symbol->name.str() : std::string();
-  name = name.substr(0, name.find('\\'));
-  for (char& c : name) c = upper(c);
-  return name;
+  return ascii_upper(name.substr(0, name.find('\\')));
 }
 
 // The reference, with the element letter in front when it does not begin with it.
 std::string reference(const PartRecord& part, char letter) {
   const std::string ref = part.reference.str();
-  if (letter && (ref.empty() || upper(ref[0]) != upper(letter))) return std::string(1, letter) + ref;
+  if (letter && (ref.empty() || ascii_upper(ref[0]) != ascii_upper(letter)))
+    return std::string(1, letter) + ref;
   return ref;
 }
 
@@ -37,12 +26,12 @@ std::vector<TemplateToken> default_template(const PartRecord& part, char letter,
   const std::string vi = "VI@" + part.reference.str();
   std::vector<std::string> t;
   auto tail = [&t](std::initializer_list<const char*> more) { t.insert(t.end(), more.begin(), more.end()); };
-  if (letter == 'M' && starts_with(name, "M3")) {
+  if (letter == 'M' && name.starts_with("M3")) {
     t = {"%r", "%n", "%3"};
     tail({"%v", "%pn"});
-  } else if (starts_with(name, "FLINEAR") || starts_with(name, "HLINEAR")) {
+  } else if (name.starts_with("FLINEAR") || name.starts_with("HLINEAR")) {
     t = {"%r", "%1", "%2", vi, "%v", "%pn", "\n", vi, "%3", "%4"};
-  } else if (starts_with(name, "EPOWER") || starts_with(name, "GPOWER")) {
+  } else if (name.starts_with("EPOWER") || name.starts_with("GPOWER")) {
     t = {"%r", "%1", "%2", "POWER", "%3", "%4", vi, "%v", "%pn", "\n", vi, "%5", "%6"};
   } else if (letter == 'K') {
     t = {"%r", "%p1", "%v", "%pn"};
@@ -118,7 +107,7 @@ std::vector<TemplateToken> tokenize_template(const std::string& text) {
 
 char element_letter(const PartRecord& part) {
   const std::string device = part.device.str();
-  if (!device.empty()) return upper(device[0]);
+  if (!device.empty()) return ascii_upper(device[0]);
   const std::string name = symbol_name(part);
   return name.empty() ? 0 : name[0];
 }
@@ -130,7 +119,7 @@ int expand_template(const PartRecord& part, const NodeTable& table, std::string&
   if (part.template_text) {
     tokens = tokenize_template(*part.template_text);
     const std::string device = part.device.str();
-    letter = device.empty() ? 0 : upper(device[0]);
+    letter = device.empty() ? 0 : ascii_upper(device[0]);
   } else {
     letter = element_letter(part);
     tokens = default_template(part, letter, notify);

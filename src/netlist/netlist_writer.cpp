@@ -27,13 +27,14 @@ bool has_blank(const std::string& s) {
   return s.find(' ') != std::string::npos;
 }
 
-std::string include_line(const std::string& name) {
-  return has_blank(name) ? "\n.INC \"" + name + "\"\n" : "\n.INC " + name + "\n";
+// ".INC name", the name in quotes when it holds a blank.
+std::string inc_statement(const std::string& name) {
+  return has_blank(name) ? ".INC \"" + name + "\"" : ".INC " + name;
 }
 
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
+// An include of the writer's own: a line of its own after a blank line.
+std::string include_line(const std::string& name) {
+  return "\n" + inc_statement(name) + "\n";
 }
 
 bool owned_by(const BlockRecord* owner, const BlockRecord* scope, const Page& page) {
@@ -69,8 +70,8 @@ bool rails_agree(const Schematic& s, Notify& notify) {
       double v = 0;
       std::optional<double> value;
       if (parse_eng(text, v) > 0 && has_value(v)) value = v;
-      const std::string name = upper(rail_name(*p));
-      auto it = std::find_if(seen.begin(), seen.end(), [&](const auto& e) { return e.first == name; });
+      const std::string name = rail_name(*p);
+      auto it = std::find_if(seen.begin(), seen.end(), [&](const auto& e) { return iequals(e.first, name); });
       if (it == seen.end()) {
         if (seen.size() < kMaxRailNames) seen.emplace_back(name, value);
       } else if (!it->second) {
@@ -87,13 +88,13 @@ std::string link_line(const LibraryLink& l) {
   const std::string text = l.file().value_or("");
   switch (l.kind) {
     case kLinkInc:
-      return has_blank(text) ? ".INC \"" + text + "\"\n" : ".INC " + text + "\n";
+      return inc_statement(text) + "\n";
     case kLinkMdb:
       return ".INC/MDB " + text + "\n";
     default: {
       if (text.find_first_of("\"'") != std::string::npos || !has_blank(text)) return ".LIB " + text + "\n";
       // A file name followed by a section name is written as it stands.
-      const std::string head = upper(text.substr(0, text.find(' ')));
+      const std::string head = ascii_upper(text.substr(0, text.find(' ')));
       if (head.find(".LIB") != std::string::npos) return ".LIB " + text + "\n";
       return ".LIB \"" + text + "\"\n";
     }
@@ -108,9 +109,10 @@ struct Rail {
 
 class Writer {
  public:
-  Writer(Schematic& s, Notify& notify, Connectivity& c) : s_(s), notify_(notify), c_(c) {}
+  Writer(Notify& notify, Connectivity& c) : notify_(notify), c_(c) {}
 
-  std::string out, map;
+  std::string out;
+  std::string map = map_file_header();
   int statements = 0;          // part statements written, rails included
   bool analysis_seen = false;  // a "." text line, a .MIS file or commands with analyses
 
@@ -175,7 +177,7 @@ class Writer {
           gather_rail(*p, node);
           continue;
         }
-        const std::string name = upper(rail_name(*p)), value = rail_value(*p);
+        const std::string name = ascii_upper(rail_name(*p)), value = rail_value(*p);
         if (value.empty() || std::find(block_rails.begin(), block_rails.end(), name) != block_rails.end())
           continue;
         block_rails.push_back(name);
@@ -197,9 +199,9 @@ class Writer {
   }
 
   void gather_rail(const PartRecord& p, const std::string& node) {
-    const std::string name = upper(rail_name(p));
+    const std::string name = rail_name(p);
     auto it =
-        std::find_if(rails_.begin(), rails_.end(), [&](const Rail& r) { return upper(r.name) == name; });
+        std::find_if(rails_.begin(), rails_.end(), [&](const Rail& r) { return iequals(r.name, name); });
     if (it == rails_.end()) {
       rails_.push_back({rail_name(p), node, rail_value(p)});
     } else if (it->value.empty()) {
@@ -235,16 +237,7 @@ class Writer {
     }
   }
 
-  // The map file's hooks for the passes of this run.
-  void hook_map() {
-    c_.map_text = [this](const std::string& text) { map += text; };
-    c_.write_table = [this](const BlockRecord& scope, const NodeTable& table, int mode) {
-      if (mode == 1) map += map_node_table(s_.page(), scope, table);
-    };
-  }
-
  private:
-  Schematic& s_;
   Notify& notify_;
   Connectivity& c_;
   std::vector<Rail> rails_;
@@ -263,6 +256,16 @@ bool write_netlist_file(const std::string& path, std::string text, bool append) 
   return write_file_atomic(path, text);
 }
 
+// Writes the netlist (or model) and its map; false when the netlist could not be written.
+bool write_outputs(const NetlistOptions& o, const Writer& w, Notify& notify) {
+  if (!write_netlist_file(o.files.netlist, w.out, o.mode == kNetlistModelAppend)) {
+    notify.error("Cannot write to SPICE file");
+    return false;
+  }
+  if (!write_file_atomic(o.files.map, w.map)) notify.error("Cannot open netlist map file " + o.files.map);
+  return true;
+}
+
 // Whether the file can be written at all, before any work is done for it.
 bool can_write(const std::string& path) {
   if (file_exists(path)) return access(path.c_str(), W_OK) == 0;
@@ -275,9 +278,9 @@ bool can_write(const std::string& path) {
 
 NetlistFiles netlist_files(const std::string& schematic_path) {
   NetlistFiles f;
-  f.netlist = schematic_sibling(schematic_path, "CIR");
-  f.map = schematic_sibling(schematic_path, "MAP");
-  f.backup = schematic_sibling(schematic_path, "BAK");
+  f.netlist = with_extension(schematic_path, "CIR");
+  f.map = with_extension(schematic_path, "MAP");
+  f.backup = with_extension(schematic_path, "BAK");
   const std::filesystem::path p(schematic_path);
   f.folder = p.parent_path().string();
   f.base = p.stem().string();
@@ -287,24 +290,19 @@ NetlistFiles netlist_files(const std::string& schematic_path) {
 int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
   if (!rails_agree(s, notify)) return -1;
   const bool model = is_model(o.mode);
-  if (!model && file_exists(o.files.netlist)) copy_file(o.files.netlist, o.files.backup);
+  if (!model && !o.files.backup.empty() && file_exists(o.files.netlist))
+    copy_file(o.files.netlist, o.files.backup);
   if (!can_write(o.files.netlist)) {
     notify.error("Cannot open spice netlist file " + o.files.netlist);
     return 0;
   }
-  auto in_folder = [&](const std::string& name) {
-    return o.files.folder.empty() ? name : (std::filesystem::path(o.files.folder) / name).string();
-  };
   const std::string mis = o.files.base + ".MIS";
-  const bool mis_present = static_cast<bool>(read_text_file(in_folder(mis), 1 << 20));
+  const bool mis_present = static_cast<bool>(read_text_file(o.files.in_folder(mis), 1 << 20));
 
   Connectivity own;
   Connectivity& c = o.connectivity ? *o.connectivity : own;
-  auto saved_text = std::move(c.map_text);
-  auto saved_table = std::move(c.write_table);
-  Writer w(s, notify, c);
-  w.hook_map();
-  w.map = map_file_header();
+  Writer w(notify, c);
+  const MapCapture capture(s, c, w.map);
   if (mis_present) w.analysis_seen = true;
 
   const int current = s.current_page();
@@ -337,7 +335,7 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
       w.map += strprintf("SHEET %d:\n\n", n + 1);
       if (!tb.title2.empty()) w.out += "* " + tb.title2.str() + "\n";
     }
-    const int r = build_connectivity(s, c, 1, notify);
+    const int r = build_connectivity(s, c, kConnectivityMap, notify);
     if (r < 0) failed = true;
     if (r > 0) {
       any_circuit = true;
@@ -347,27 +345,22 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
     }
   }
   page_select(s, current, notify);
-  c.map_text = std::move(saved_text);
-  c.write_table = std::move(saved_table);
 
   w.rail_sources();
   int commands = 0;
   if (!model && o.setup) {
     const std::string cmd = o.files.base + ".CMD";
-    commands =
-        write_analysis_commands(o.setup, in_folder(cmd), analysis_commands_title(), o.commands, notify);
+    commands = write_analysis_commands(o.setup, o.files.in_folder(cmd), analysis_commands_title(), o.commands,
+                                       notify);
     if (commands != 0) w.out += include_line(cmd);
     if (commands == 1 && setup_has_analysis(*o.setup)) w.analysis_seen = true;
     const std::string alt = o.files.base + ".ALT";
-    if (setup_switch_on(o.setup->alternate) && file_exists(in_folder(alt))) w.out += include_line(alt);
+    if (setup_switch_on(o.setup->alternate) && file_exists(o.files.in_folder(alt)))
+      w.out += include_line(alt);
   }
   w.out += model ? ".ENDS " + o.model_name + "\n" : "\n.END\n";
 
-  if (!write_netlist_file(o.files.netlist, w.out, o.mode == kNetlistModelAppend)) {
-    notify.error("Cannot write to SPICE file");
-    return 0;
-  }
-  if (!write_file_atomic(o.files.map, w.map)) notify.error("Cannot open netlist map file " + o.files.map);
+  if (!write_outputs(o, w, notify)) return 0;
   if (w.statements == 0 && any_circuit) notify.information("Circuit has no parts - netlist empty");
   if (failed) return -1;
   if (o.mode == kNetlistRun && !w.analysis_seen) {
@@ -386,14 +379,9 @@ int compile_subcircuit_model(Schematic& s, BlockRecord& block, const NetlistOpti
   }
   Connectivity own;
   Connectivity& c = o.connectivity ? *o.connectivity : own;
-  auto saved_text = std::move(c.map_text);
-  auto saved_table = std::move(c.write_table);
-  Writer w(s, notify, c);
-  w.hook_map();
-  w.map = map_file_header();
-  const int r = build_connectivity(s, c, 1, notify);
-  c.map_text = std::move(saved_text);
-  c.write_table = std::move(saved_table);
+  Writer w(notify, c);
+  const MapCapture capture(s, c, w.map);
+  const int r = build_connectivity(s, c, kConnectivityMap, notify);
   const Page& page = s.page();
   if (r > 0 && c.table(&block)) {
     w.out +=
@@ -403,11 +391,7 @@ int compile_subcircuit_model(Schematic& s, BlockRecord& block, const NetlistOpti
     w.parts(page, &block);
     w.out += ".ENDS " + block.name.str() + "\n";
   }
-  if (!write_netlist_file(o.files.netlist, w.out, o.mode == kNetlistModelAppend)) {
-    notify.error("Cannot write to SPICE file");
-    return 0;
-  }
-  if (!write_file_atomic(o.files.map, w.map)) notify.error("Cannot open netlist map file " + o.files.map);
+  if (!write_outputs(o, w, notify)) return 0;
   if (w.statements == 0) notify.information("Subircuit has no parts -  model netlist empty");
   return r < 0 ? -1 : 1;
 }

@@ -5,6 +5,7 @@
 // subcircuit model of the whole schematic or of one block.
 #include <string>
 
+#include "common/file_io.h"
 #include "common/notify.h"
 #include "netlist/connectivity.h"
 #include "schematic/schematic.h"
@@ -24,9 +25,12 @@ enum NetlistMode : int {
 struct NetlistFiles {
   std::string netlist;  // .CIR, or the model file in modes 2 and 3
   std::string map;      // .MAP
-  std::string backup;   // .BAK, the previous netlist
+  std::string backup;   // .BAK, the previous netlist; empty: none kept
   std::string folder;   // the schematic's folder: the .CMD, .MIS and .ALT live here
   std::string base;     // the schematic's base name: BASE.CMD, BASE.MIS, BASE.ALT
+
+  // A file of the schematic's folder, such as base + ".CMD".
+  std::string in_folder(const std::string& name) const { return path_in_folder(folder, name); }
 };
 
 // The names for a schematic at path (its .CIR, .MAP and .BAK beside it).

@@ -1,10 +1,10 @@
 #include "netlist/source_statement.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "common/eng_number.h"
+#include "common/text_format.h"
 
 namespace zephyrim {
 
@@ -105,7 +105,7 @@ bool source_is_independent(const PartRecord& part) {
   std::string letters = part.device.str();
   if (letters.empty() && part.symbol) letters = part.symbol->name.str();
   if (letters.empty()) return false;
-  const int c = std::toupper(static_cast<unsigned char>(letters[0]));
+  const char c = ascii_upper(letters[0]);
   return c == 'V' || c == 'I';
 }
 

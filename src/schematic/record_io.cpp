@@ -1,7 +1,5 @@
 #include "schematic/record_io.h"
 
-#include <cstring>
-
 namespace zephyrim {
 
 // The decoders are handed a reader over exactly one record image (the caller
@@ -11,502 +9,480 @@ namespace {
 
 constexpr int32_t kMark = 1;
 
-int32_t mark(bool present) { return present ? kMark : 0; }
+// Writes a record's fields. Marks and counts are written from what the record
+// holds; their second argument is the reader's.
+class Put : public FieldWriter {
+ public:
+  using FieldWriter::FieldWriter;
+  void region(const Region& g) {
+    for (int32_t v : {g.x1, g.y1, g.x2, g.y2}) w_.i32(v);
+  }
+  // A presence mark: 1 or 0.
+  void mark(bool present, const bool& /*seen*/ = false) { w_.i32(present ? kMark : 0); }
+  // The number of items that follow the record.
+  void count(int32_t n, const int32_t& /*seen*/) { w_.i32(n); }
+  // Bytes worked out afresh after a load: written as held.
+  template <size_t N>
+  void derived(const std::array<uint8_t, N>& b) {
+    w_.bytes(b);
+  }
+  // A field a load does not take from the file: written as held.
+  void replaced(const int32_t& v, int32_t /*fresh*/) { w_.i32(v); }
+  void replaced(const uint8_t& v, uint8_t /*fresh*/) { w_.u8(v); }
+};
 
-template <size_t N>
-void put(ByteWriter& w, const FixedText<N>& t) {
-  w.bytes(t.bytes);
-}
-template <size_t N>
-void get(ByteReader& r, FixedText<N>& t) {
-  r.bytes(t.bytes);
+// Reads them back: marks and counts into their second argument, derived bytes
+// cleared, replaced fields set to their fresh value.
+class Get : public FieldReader {
+ public:
+  using FieldReader::FieldReader;
+  void region(Region& g) {
+    for (int32_t* v : {&g.x1, &g.y1, &g.x2, &g.y2}) r_.i32(*v);
+  }
+  void mark(bool, bool& seen) {
+    int32_t v = 0;
+    r_.i32(v);
+    seen = v != 0;
+  }
+  void mark(bool) { r_.skip(4); }  // known from what follows, not from the mark
+  void count(int32_t, int32_t& seen) { r_.i32(seen); }
+  template <size_t N>
+  void derived(std::array<uint8_t, N>& b) {
+    r_.skip(N);
+    b = {};
+  }
+  void replaced(int32_t& v, int32_t fresh) {
+    r_.skip(4);
+    v = fresh;
+  }
+  void replaced(uint8_t& v, uint8_t fresh) {
+    r_.skip(1);
+    v = fresh;
+  }
+};
+
+// --- the field lists, in stored order ---
+
+template <typename Io, typename C>
+void draw_command_fields(Io& io, C& c) {
+  io.u8(c.op);
+  io.bytes(c.padding);
+  io.i32(c.arg_count);
+  io.ints(c.args);
 }
 
-void put(ByteWriter& w, const Region& g) {
-  w.i32(g.x1);
-  w.i32(g.y1);
-  w.i32(g.x2);
-  w.i32(g.y2);
-}
-void get(ByteReader& r, Region& g) {
-  r.i32(g.x1);
-  r.i32(g.y1);
-  r.i32(g.x2);
-  r.i32(g.y2);
+template <typename Io, typename P>
+void symbol_pin_fields(Io& io, P& p) {
+  io.i32(p.side);
+  io.i32(p.x);
+  io.i32(p.y);
+  io.i32(p.lead_end);
+  io.i32(p.number);
+  io.text(p.pin_name);
+  io.ints(p.reserved);
 }
 
-template <size_t N>
-void put_ints(ByteWriter& w, const std::array<int32_t, N>& a) {
-  for (int32_t v : a) w.i32(v);
-}
-template <size_t N>
-void get_ints(ByteReader& r, std::array<int32_t, N>& a) {
-  for (int32_t& v : a) r.i32(v);
+template <typename Io, typename D>
+void symbol_record_fields(Io& io, D& d, SymbolMarks& m) {
+  io.i32(d.index);
+  io.i32(d.kind);
+  io.i32(d.reserved8);
+  io.text(d.name);
+  io.text(d.description);
+  io.text(d.default_value);
+  io.region(d.region);
+  io.count(d.pin_count(), m.pin_count);
+  io.mark(!d.pins.empty());
+  io.count(static_cast<int32_t>(d.draws.size()), m.draw_count);
+  io.mark(!d.draws.empty());
+  io.i32(d.rotatable);
+  io.count(static_cast<int32_t>(d.rot_draws.size()), m.rot_draw_count);
+  io.mark(!d.rot_draws.empty());
+  io.region(d.rot_region);
+  // Rotated pins are stored only with a rotated view, and only for a symbol with pins.
+  io.mark(d.rot_pins && !d.rot_draws.empty() && !d.pins.empty(), m.rot_pins);
+  io.mark(text_present(d.text236), m.text236);
+  io.ints(d.reserved240);
+  io.mark(text_present(d.template_text), m.template_text);
+  io.mark(text_present(d.text260), m.text260);
+  io.i32(d.model_link_kind);
+  io.mark(text_present(d.model_file), m.model_file);
+  io.mark(text_present(d.text272), m.text272);
 }
 
-bool get_mark(ByteReader& r) {
-  int32_t v = 0;
-  r.i32(v);
-  return v != 0;
+template <typename Io, typename L>
+void link_fields(Io& io, L& l, std::array<bool, 3>& texts, bool has_next) {
+  io.i32(l.index);
+  io.i32(l.kind);
+  for (size_t i = 0; i < texts.size(); ++i) io.mark(text_present(l.texts[i]), texts[i]);
+  io.i32(l.scope);
+  io.ints(l.words);
+  io.bytes(l.reserved40);
+  io.mark(has_next);
+}
+
+template <typename Io, typename T>
+void page_table_fields(Io& io, T& t) {
+  io.i32(t.page_count);
+  io.i32(t.current_page);
+  for (auto& e : t.entries) {
+    io.i32(e.first_node);
+    io.i32(e.last_node);
+    io.i32(e.renumber);
+    io.mark(text_present(e.title));
+  }
+}
+
+template <typename Io, typename T>
+void title_block_fields(Io& io, T& t) {
+  io.text(t.title1);
+  io.text(t.title2);
+  io.text(t.file);
+  io.text(t.page);
+  io.text(t.number);
+  io.text(t.revision);
+  io.text(t.drawn_by);
+  io.text(t.created);
+  io.text(t.revised);
+  io.text(t.size);
+}
+
+template <typename Io, typename B>
+void block_fields(Io& io, B& b, BlockMarks& m, bool has_next) {
+  io.i32(b.index);
+  io.mark(text_present(b.text), m.text);
+  io.text(b.name);
+  io.derived(b.derived40);
+  io.count(static_cast<int32_t>(b.pins.size()), m.pin_count);
+  io.mark(!b.pins.empty());
+  io.ints(b.words56);
+  io.i32(b.origin_x);
+  io.i32(b.origin_y);
+  io.bytes(b.reserved168);
+  io.i32(b.first_node);
+  io.derived(b.derived184);
+  io.replaced(b.dirty, 1);  // a loaded block is checked again by the next pass
+  io.i32(b.word200);
+  io.mark(b.symbol_spec.has_value(), m.symbol_spec);
+  io.mark(b.symbol != nullptr, m.symbol);
+  io.mark(has_next);
+  io.i32(b.word216);
+}
+
+template <typename Io, typename P>
+void block_pin_fields(Io& io, P& p, bool& has_text) {
+  io.i32(p.word0);
+  io.i32(p.word4);
+  io.text(p.name);
+  io.u32(p.word16);
+  io.mark(text_present(p.text), has_text);
+}
+
+template <typename Io, typename S>
+void symbol_spec_fields(Io& io, S& s, bool& has_entries) {
+  io.text(s.name);
+  io.bytes(s.text);
+  io.ints(s.words);
+  io.count(s.entries ? static_cast<int32_t>(s.entries->size()) : s.entry_count, s.entry_count);
+  io.mark(s.entries.has_value(), has_entries);
+}
+
+template <typename Io, typename E>
+void spec_entry_fields(Io& io, E& e) {
+  io.text(e.name);
+  io.replaced(e.flag, uint8_t{0});
+  io.bytes(e.bytes9);
+  io.ints(e.words);
+}
+
+template <typename Io, typename L>
+void label_fields(Io& io, L& l, bool has_next) {
+  io.i32(l.index);
+  io.text(l.name);
+  io.i32(l.width);
+  io.i32(l.x);
+  io.i32(l.y);
+  io.i32(l.color);
+  io.i32(l.selected);
+  io.i32(l.disabled);
+  io.mark(l.owner != nullptr);
+  io.mark(has_next);
+}
+
+template <typename Io, typename P>
+void part_fields(Io& io, P& p, PartMarks& m, bool has_next) {
+  io.mark(p.symbol != nullptr);
+  io.text(p.device);
+  io.text(p.reference);
+  io.text(p.value);
+  io.bytes(p.padding54);
+  for (const auto& t : p.params) io.mark(text_present(t));  // parameter texts always follow
+  io.ints(p.show);
+  io.region(p.region);
+  io.i32(p.x);
+  io.i32(p.y);
+  io.i32(p.step_count);
+  io.ints(p.steps);
+  io.i32(p.reserved148);
+  io.i32(p.color);
+  io.i32(p.selected);
+  io.i32(p.disabled);
+  io.u32(p.reserved164);
+  io.mark(!p.pin_nodes.empty());
+  io.count(static_cast<int32_t>(p.source_specs.size()), m.source_count);
+  io.mark(!p.source_specs.empty());
+  io.mark(text_present(p.template_text), m.template_text);
+  io.mark(text_present(p.text2), m.text2);
+  io.mark(p.model_link != nullptr);
+  io.mark(p.owner != nullptr);
+  io.mark(has_next);
+}
+
+template <typename Io, typename E>
+void source_spec_fields(Io& io, E& e) {
+  io.i32(e.kind);
+  io.i32(e.word4);
+  io.f64(e.value);
+  io.mark(text_present(e.text));  // the text follows in any case
+  io.i32(e.word20);
+}
+
+template <typename Io, typename W>
+void wire_fields(Io& io, W& x, bool has_next) {
+  for (auto* v : {&x.orientation, &x.x1, &x.y1, &x.x2, &x.y2, &x.dx, &x.dy, &x.color, &x.selected,
+                  &x.disabled, &x.mark, &x.node})
+    io.i32(*v);
+  io.mark(x.label != nullptr);
+  io.mark(x.owner != nullptr);
+  io.mark(has_next);
+}
+
+template <typename Io, typename J>
+void junction_fields(Io& io, J& j, bool has_next) {
+  io.i32(j.x);
+  io.i32(j.y);
+  io.region(j.box);
+  io.i32(j.color);
+  io.i32(j.selected);
+  io.i32(j.disabled);
+  io.i32(j.word36);
+  io.mark(j.owner != nullptr);
+  io.mark(has_next);
+}
+
+template <typename Io, typename T>
+void text_fields(Io& io, T& t, bool& has_text, bool has_next) {
+  io.mark(text_present(t.text), has_text);
+  io.bytes(t.reserved4);
+  io.i32(t.x);
+  io.i32(t.y);
+  io.region(t.box);
+  io.bytes(t.reserved36);
+  io.f32(t.line_spacing);
+  io.i32(t.color);
+  io.i32(t.color2);
+  io.i32(t.word56);
+  io.i32(t.selected);
+  io.i32(t.disabled);
+  io.mark(t.owner != nullptr);
+  io.mark(has_next);
 }
 
 }  // namespace
 
-bool text_present(const std::optional<std::string>& t) { return t && !t->empty() && (*t)[0] != '\0'; }
+bool text_present(const std::optional<std::string>& t) {
+  return t && !t->empty() && (*t)[0] != '\0';
+}
 
-// --- symbols ---
+// Only the readers of a name that the program compares or shows end it with a
+// NUL; every other field keeps the bytes as read, so a save writes them back.
 
 void encode_draw_command(ByteWriter& w, const DrawCommand& c) {
-  w.u8(c.op);
-  w.bytes(c.padding);
-  w.i32(c.arg_count);
-  put_ints(w, c.args);
+  Put io(w);
+  draw_command_fields(io, c);
 }
 
 void decode_draw_command(ByteReader& r, DrawCommand& c) {
-  r.u8(c.op);
-  r.bytes(c.padding);
-  r.i32(c.arg_count);
-  get_ints(r, c.args);
+  Get io(r);
+  draw_command_fields(io, c);
 }
 
 void encode_symbol_pin(ByteWriter& w, const SymbolPin& p) {
-  w.i32(p.side);
-  w.i32(p.x);
-  w.i32(p.y);
-  w.i32(p.lead_end);
-  w.i32(p.number);
-  put(w, p.pin_name);
-  put_ints(w, p.reserved);
+  Put io(w);
+  symbol_pin_fields(io, p);
 }
 
 void decode_symbol_pin(ByteReader& r, SymbolPin& p) {
-  r.i32(p.side);
-  r.i32(p.x);
-  r.i32(p.y);
-  r.i32(p.lead_end);
-  r.i32(p.number);
-  get(r, p.pin_name);
-  get_ints(r, p.reserved);
+  Get io(r);
+  symbol_pin_fields(io, p);
   p.pin_name.terminate();
 }
 
 void encode_symbol_record(ByteWriter& w, const SymbolRecord& d) {
-  w.i32(d.index);
-  w.i32(d.kind);
-  w.i32(d.reserved8);
-  put(w, d.name);
-  put(w, d.description);
-  put(w, d.default_value);
-  put(w, d.region);
-  w.i32(d.pin_count());
-  w.i32(mark(!d.pins.empty()));
-  w.i32(static_cast<int32_t>(d.draws.size()));
-  w.i32(mark(!d.draws.empty()));
-  w.i32(d.rotatable);
-  w.i32(static_cast<int32_t>(d.rot_draws.size()));
-  w.i32(mark(!d.rot_draws.empty()));
-  put(w, d.rot_region);
-  // Rotated pins are stored only with a rotated view, and only for a symbol with pins.
-  w.i32(mark(d.rot_pins && !d.rot_draws.empty() && !d.pins.empty()));
-  w.i32(mark(text_present(d.text236)));
-  put_ints(w, d.reserved240);
-  w.i32(mark(text_present(d.template_text)));
-  w.i32(mark(text_present(d.text260)));
-  w.i32(d.model_link_kind);
-  w.i32(mark(text_present(d.model_file)));
-  w.i32(mark(text_present(d.text272)));
+  Put io(w);
+  SymbolMarks unused;
+  symbol_record_fields(io, d, unused);
 }
 
 SymbolMarks decode_symbol_record(ByteReader& r, SymbolRecord& d) {
+  Get io(r);
   SymbolMarks m;
-  r.i32(d.index);
-  r.i32(d.kind);
-  r.i32(d.reserved8);
-  get(r, d.name);
-  get(r, d.description);
-  get(r, d.default_value);
-  get(r, d.region);
-  r.i32(m.pin_count);
-  get_mark(r);  // pins follow by count
-  r.i32(m.draw_count);
-  get_mark(r);
-  r.i32(d.rotatable);
-  r.i32(m.rot_draw_count);
-  get_mark(r);
-  get(r, d.rot_region);
-  m.rot_pins = get_mark(r);
-  m.text236 = get_mark(r);
-  get_ints(r, d.reserved240);
-  m.template_text = get_mark(r);
-  m.text260 = get_mark(r);
-  r.i32(d.model_link_kind);
-  m.model_file = get_mark(r);
-  m.text272 = get_mark(r);
+  symbol_record_fields(io, d, m);
   return m;
 }
 
-// --- links, page table, title block ---
-
 void encode_link(ByteWriter& w, const LibraryLink& l, bool has_next) {
-  w.i32(l.index);
-  w.i32(l.kind);
-  for (const auto& t : l.texts) w.i32(mark(text_present(t)));
-  w.i32(l.scope);
-  put_ints(w, l.words);
-  w.bytes(l.reserved40);
-  w.i32(mark(has_next));
+  Put io(w);
+  std::array<bool, 3> unused{};
+  link_fields(io, l, unused, has_next);
 }
 
 std::array<bool, 3> decode_link(ByteReader& r, LibraryLink& l) {
+  Get io(r);
   std::array<bool, 3> texts{};
-  r.i32(l.index);
-  r.i32(l.kind);
-  for (bool& t : texts) t = get_mark(r);
-  r.i32(l.scope);
-  get_ints(r, l.words);
-  r.bytes(l.reserved40);
-  get_mark(r);
+  link_fields(io, l, texts, false);
   return texts;
 }
 
 void encode_page_table(ByteWriter& w, const PageTable& t) {
-  w.i32(t.page_count);
-  w.i32(t.current_page);
-  for (const auto& e : t.entries) {
-    w.i32(e.first_node);
-    w.i32(e.last_node);
-    w.i32(e.renumber);
-    w.i32(mark(text_present(e.title)));
-  }
+  Put io(w);
+  page_table_fields(io, t);
 }
 
 void decode_page_table(ByteReader& r, PageTable& t) {
-  r.i32(t.page_count);
-  r.i32(t.current_page);
-  for (auto& e : t.entries) {
-    r.i32(e.first_node);
-    r.i32(e.last_node);
-    r.i32(e.renumber);
-    get_mark(r);
-    e.title.reset();
-  }
+  Get io(r);
+  page_table_fields(io, t);
+  for (auto& e : t.entries) e.title.reset();
 }
 
 void encode_title_block(ByteWriter& w, const TitleBlock& t) {
-  put(w, t.title1);
-  put(w, t.title2);
-  put(w, t.file);
-  put(w, t.page);
-  put(w, t.number);
-  put(w, t.revision);
-  put(w, t.drawn_by);
-  put(w, t.created);
-  put(w, t.revised);
-  put(w, t.size);
+  Put io(w);
+  title_block_fields(io, t);
 }
 
 void decode_title_block(ByteReader& r, TitleBlock& t) {
-  get(r, t.title1);
-  get(r, t.title2);
-  get(r, t.file);
-  get(r, t.page);
-  get(r, t.number);
-  get(r, t.revision);
-  get(r, t.drawn_by);
-  get(r, t.created);
-  get(r, t.revised);
-  get(r, t.size);
+  Get io(r);
+  title_block_fields(io, t);
 }
 
-// --- blocks ---
-
 void encode_block(ByteWriter& w, const BlockRecord& b, bool has_next) {
-  w.i32(b.index);
-  w.i32(mark(text_present(b.text)));
-  put(w, b.name);
-  w.bytes(b.derived40);
-  w.i32(static_cast<int32_t>(b.pins.size()));
-  w.i32(mark(!b.pins.empty()));
-  put_ints(w, b.words56);
-  w.i32(b.origin_x);
-  w.i32(b.origin_y);
-  w.bytes(b.reserved168);
-  w.i32(b.first_node);
-  w.bytes(b.derived184);
-  w.i32(b.dirty);
-  w.i32(b.word200);
-  w.i32(mark(b.symbol_spec.has_value()));
-  w.i32(mark(b.symbol != nullptr));
-  w.i32(mark(has_next));
-  w.i32(b.word216);
+  Put io(w);
+  BlockMarks unused;
+  block_fields(io, b, unused, has_next);
 }
 
 BlockMarks decode_block(ByteReader& r, BlockRecord& b) {
+  Get io(r);
   BlockMarks m;
-  r.i32(b.index);
-  m.text = get_mark(r);
-  get(r, b.name);
-  r.skip(8);
-  b.derived40 = {};
-  r.i32(m.pin_count);
-  get_mark(r);
-  get_ints(r, b.words56);
-  r.i32(b.origin_x);
-  r.i32(b.origin_y);
-  r.bytes(b.reserved168);
-  r.i32(b.first_node);
-  r.skip(12);
-  b.derived184 = {};
-  r.skip(4);
-  b.dirty = 1;
-  r.i32(b.word200);
-  m.symbol_spec = get_mark(r);
-  m.symbol = get_mark(r);
-  get_mark(r);
-  r.i32(b.word216);
+  block_fields(io, b, m, false);
   b.name.terminate();
   return m;
 }
 
 void encode_block_pin(ByteWriter& w, const BlockPin& p) {
-  w.i32(p.word0);
-  w.i32(p.word4);
-  put(w, p.name);
-  w.u32(p.word16);
-  w.i32(mark(text_present(p.text)));
+  Put io(w);
+  bool unused = false;
+  block_pin_fields(io, p, unused);
 }
 
 bool decode_block_pin(ByteReader& r, BlockPin& p) {
-  r.i32(p.word0);
-  r.i32(p.word4);
-  get(r, p.name);
-  r.u32(p.word16);
+  Get io(r);
+  bool has_text = false;
+  block_pin_fields(io, p, has_text);
   p.name.terminate();
-  return get_mark(r);
+  return has_text;
 }
 
 void encode_symbol_spec(ByteWriter& w, const SymbolSpec& s) {
-  put(w, s.name);
-  w.bytes(s.text);
-  put_ints(w, s.words);
-  w.i32(s.entries ? static_cast<int32_t>(s.entries->size()) : s.entry_count);
-  w.i32(mark(s.entries.has_value()));
+  Put io(w);
+  bool unused = false;
+  symbol_spec_fields(io, s, unused);
 }
 
 bool decode_symbol_spec(ByteReader& r, SymbolSpec& s) {
-  get(r, s.name);
-  r.bytes(s.text);
-  get_ints(r, s.words);
-  r.i32(s.entry_count);
+  Get io(r);
+  bool has_entries = false;
+  symbol_spec_fields(io, s, has_entries);
   s.name.terminate();
-  return get_mark(r);
+  return has_entries;
 }
 
 void encode_spec_entry(ByteWriter& w, const SymbolSpecEntry& e) {
-  put(w, e.name);
-  w.u8(e.flag);
-  w.bytes(e.bytes9);
-  put_ints(w, e.words);
+  Put io(w);
+  spec_entry_fields(io, e);
 }
 
 void decode_spec_entry(ByteReader& r, SymbolSpecEntry& e) {
-  get(r, e.name);
-  r.skip(1);
-  e.flag = 0;
-  r.bytes(e.bytes9);
-  get_ints(r, e.words);
+  Get io(r);
+  spec_entry_fields(io, e);
 }
 
-// --- labels ---
-
 void encode_label(ByteWriter& w, const LabelRecord& l, bool has_next) {
-  w.i32(l.index);
-  put(w, l.name);
-  w.i32(l.width);
-  w.i32(l.x);
-  w.i32(l.y);
-  w.i32(l.color);
-  w.i32(l.selected);
-  w.i32(l.disabled);
-  w.i32(mark(l.owner != nullptr));
-  w.i32(mark(has_next));
+  Put io(w);
+  label_fields(io, l, has_next);
 }
 
 void decode_label(ByteReader& r, LabelRecord& l) {
-  r.i32(l.index);
-  get(r, l.name);
-  r.i32(l.width);
-  r.i32(l.x);
-  r.i32(l.y);
-  r.i32(l.color);
-  r.i32(l.selected);
-  r.i32(l.disabled);
+  Get io(r);
+  label_fields(io, l, false);
   l.name.terminate();
 }
 
-// --- parts ---
-
 void encode_part(ByteWriter& w, const PartRecord& p, bool has_next) {
-  w.i32(mark(p.symbol != nullptr));
-  put(w, p.device);
-  put(w, p.reference);
-  put(w, p.value);
-  w.bytes(p.padding54);
-  for (const auto& t : p.params) w.i32(mark(text_present(t)));
-  put_ints(w, p.show);
-  put(w, p.region);
-  w.i32(p.x);
-  w.i32(p.y);
-  w.i32(p.step_count);
-  put_ints(w, p.steps);
-  w.i32(p.reserved148);
-  w.i32(p.color);
-  w.i32(p.selected);
-  w.i32(p.disabled);
-  w.u32(p.reserved164);
-  w.i32(mark(!p.pin_nodes.empty()));
-  w.i32(static_cast<int32_t>(p.source_specs.size()));
-  w.i32(mark(!p.source_specs.empty()));
-  w.i32(mark(text_present(p.template_text)));
-  w.i32(mark(text_present(p.text2)));
-  w.i32(mark(p.model_link != nullptr));
-  w.i32(mark(p.owner != nullptr));
-  w.i32(mark(has_next));
+  Put io(w);
+  PartMarks unused;
+  part_fields(io, p, unused, has_next);
 }
 
 PartMarks decode_part(ByteReader& r, PartRecord& p) {
+  Get io(r);
   PartMarks m;
-  get_mark(r);
-  get(r, p.device);
-  get(r, p.reference);
-  get(r, p.value);
-  r.bytes(p.padding54);
-  r.skip(16);  // parameter texts always follow
-  get_ints(r, p.show);
-  get(r, p.region);
-  r.i32(p.x);
-  r.i32(p.y);
-  r.i32(p.step_count);
-  get_ints(r, p.steps);
-  r.i32(p.reserved148);
-  r.i32(p.color);
-  r.i32(p.selected);
-  r.i32(p.disabled);
-  r.u32(p.reserved164);
-  get_mark(r);
-  r.i32(m.source_count);
-  get_mark(r);
-  m.template_text = get_mark(r);
-  m.text2 = get_mark(r);
+  part_fields(io, p, m, false);
   p.reference.terminate();
   p.value.terminate();
   return m;
 }
 
 void encode_source_spec(ByteWriter& w, const SourceSpec& e) {
-  w.i32(e.kind);
-  w.i32(e.word4);
-  w.f64(e.value);
-  w.i32(mark(text_present(e.text)));
-  w.i32(e.word20);
+  Put io(w);
+  source_spec_fields(io, e);
 }
 
 void decode_source_spec(ByteReader& r, SourceSpec& e) {
-  r.i32(e.kind);
-  r.i32(e.word4);
-  r.f64(e.value);
-  get_mark(r);  // the text follows in any case
-  r.i32(e.word20);
+  Get io(r);
+  source_spec_fields(io, e);
 }
 
-// --- wires, junctions, texts ---
-
 void encode_wire(ByteWriter& w, const WireRecord& x, bool has_next) {
-  w.i32(x.orientation);
-  w.i32(x.x1);
-  w.i32(x.y1);
-  w.i32(x.x2);
-  w.i32(x.y2);
-  w.i32(x.dx);
-  w.i32(x.dy);
-  w.i32(x.color);
-  w.i32(x.selected);
-  w.i32(x.disabled);
-  w.i32(x.mark);
-  w.i32(x.node);
-  w.i32(mark(x.label != nullptr));
-  w.i32(mark(x.owner != nullptr));
-  w.i32(mark(has_next));
+  Put io(w);
+  wire_fields(io, x, has_next);
 }
 
 void decode_wire(ByteReader& r, WireRecord& x) {
-  r.i32(x.orientation);
-  r.i32(x.x1);
-  r.i32(x.y1);
-  r.i32(x.x2);
-  r.i32(x.y2);
-  r.i32(x.dx);
-  r.i32(x.dy);
-  r.i32(x.color);
-  r.i32(x.selected);
-  r.i32(x.disabled);
-  r.i32(x.mark);
-  r.i32(x.node);
+  Get io(r);
+  wire_fields(io, x, false);
 }
 
 void encode_junction(ByteWriter& w, const JunctionRecord& j, bool has_next) {
-  w.i32(j.x);
-  w.i32(j.y);
-  put(w, j.box);
-  w.i32(j.color);
-  w.i32(j.selected);
-  w.i32(j.disabled);
-  w.i32(j.word36);
-  w.i32(mark(j.owner != nullptr));
-  w.i32(mark(has_next));
+  Put io(w);
+  junction_fields(io, j, has_next);
 }
 
 void decode_junction(ByteReader& r, JunctionRecord& j) {
-  r.i32(j.x);
-  r.i32(j.y);
-  get(r, j.box);
-  r.i32(j.color);
-  r.i32(j.selected);
-  r.i32(j.disabled);
-  r.i32(j.word36);
+  Get io(r);
+  junction_fields(io, j, false);
 }
 
 void encode_text(ByteWriter& w, const TextRecord& t, bool has_next) {
-  w.i32(mark(text_present(t.text)));
-  w.bytes(t.reserved4);
-  w.i32(t.x);
-  w.i32(t.y);
-  put(w, t.box);
-  w.bytes(t.reserved36);
-  w.f32(t.line_spacing);
-  w.i32(t.color);
-  w.i32(t.color2);
-  w.i32(t.word56);
-  w.i32(t.selected);
-  w.i32(t.disabled);
-  w.i32(mark(t.owner != nullptr));
-  w.i32(mark(has_next));
+  Put io(w);
+  bool unused = false;
+  text_fields(io, t, unused, has_next);
 }
 
 bool decode_text(ByteReader& r, TextRecord& t) {
-  const bool has_text = get_mark(r);
-  r.bytes(t.reserved4);
-  r.i32(t.x);
-  r.i32(t.y);
-  get(r, t.box);
-  r.bytes(t.reserved36);
-  r.f32(t.line_spacing);
-  r.i32(t.color);
-  r.i32(t.color2);
-  r.i32(t.word56);
-  r.i32(t.selected);
-  r.i32(t.disabled);
+  Get io(r);
+  bool has_text = false;
+  text_fields(io, t, has_text, false);
   return has_text;
 }
 

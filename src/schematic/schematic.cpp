@@ -1,8 +1,7 @@
 #include "schematic/schematic.h"
 
-#include <cstdint>
 #include <algorithm>
-#include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -174,7 +173,8 @@ int junction_delete(Schematic& s, const JunctionRecord* j) {
 
 int label_delete(Schematic& s, const LabelRecord* l) {
   Page& page = s.page();
-  const bool on_page = std::any_of(page.labels.begin(), page.labels.end(), [l](const auto& x) { return x.get() == l; });
+  const bool on_page =
+      std::any_of(page.labels.begin(), page.labels.end(), [l](const auto& x) { return x.get() == l; });
   if (!on_page) return 0;
   // A label's attachment is derived by the connectivity pass; drop it here so no
   // wire or pin is left pointing at a freed record.
@@ -192,7 +192,8 @@ int text_delete(Schematic& s, const TextRecord* t) {
 
 int block_delete(Schematic& s, const BlockRecord* b) {
   Page& page = s.page();
-  const bool on_page = std::any_of(page.blocks.begin(), page.blocks.end(), [b](const auto& x) { return x.get() == b; });
+  const bool on_page =
+      std::any_of(page.blocks.begin(), page.blocks.end(), [b](const auto& x) { return x.get() == b; });
   if (!on_page || page.top() == b) return 0;
   auto owned_by = [b](const auto& r) { return r->owner == b; };
   // Whatever the block still holds goes back to the top circuit rather than
@@ -208,13 +209,20 @@ int block_delete(Schematic& s, const BlockRecord* b) {
   reown(page.texts);
   if (page.edit_block == b) page.edit_block = page.top();
   s.modified = s.revision_due = true;
-  page.blocks.erase(std::find_if(page.blocks.begin(), page.blocks.end(), [b](const auto& x) { return x.get() == b; }));
+  page.blocks.erase(
+      std::find_if(page.blocks.begin(), page.blocks.end(), [b](const auto& x) { return x.get() == b; }));
   return 1;
 }
 
-BlockRecord* block_find(Schematic& s, int index) { return at_position(s.page().blocks, index); }
-LabelRecord* label_find(Schematic& s, int index) { return at_position(s.page().labels, index); }
-LibraryLink* link_find(Schematic& s, int index) { return at_position(s.links, index); }
+BlockRecord* block_find(Schematic& s, int index) {
+  return at_position(s.page().blocks, index);
+}
+LabelRecord* label_find(Schematic& s, int index) {
+  return at_position(s.page().labels, index);
+}
+LibraryLink* link_find(Schematic& s, int index) {
+  return at_position(s.links, index);
+}
 
 void mark_changed(Schematic& s, BlockRecord* block) {
   if (block) block->dirty = 1;
@@ -318,7 +326,8 @@ int page_add(Schematic& s, Notify& notify, std::time_t now) {
   PageTableEntry entry;
   entry.renumber = 1;
   entry.last_node = -1;
-  entry.first_node = prev.last_node >= 1 ? (prev.last_node / 10 + 1) * 10 : ((prev.first_node + 10) / 10) * 10;
+  entry.first_node =
+      prev.last_node >= 1 ? (prev.last_node / 10 + 1) * 10 : ((prev.first_node + 10) / 10) * 10;
 
   const TitleBlock& from = s.page().title;
   const int32_t scale = s.page().settings.scale;
@@ -385,8 +394,7 @@ void pages_update_first_nodes(Schematic& s) {
 
 // --- title block ---
 
-void titleblock_init(TitleBlock& t, const std::string& file_name, int page, int page_count,
-                     std::time_t now) {
+void titleblock_init(TitleBlock& t, const std::string& file_name, int page, int page_count, std::time_t now) {
   t = TitleBlock{};
   t.file.assign("File: " + file_name);
   t.page.assign(strprintf("Page: %d of %d", page, page_count));
@@ -399,9 +407,7 @@ void titleblock_init(TitleBlock& t, const std::string& file_name, int page, int 
 
 void titleblock_revision_update(TitleBlock& t, std::time_t now) {
   const std::string rev = t.revision.str();
-  if (rev.size() >= 5 && std::toupper(static_cast<unsigned char>(rev[0])) == 'R' &&
-      std::toupper(static_cast<unsigned char>(rev[1])) == 'E' &&
-      std::toupper(static_cast<unsigned char>(rev[2])) == 'V' && rev[3] == ':' && rev[4] == ' ') {
+  if (istarts_with(rev, "Rev: ")) {
     long n = std::strtol(rev.c_str() + 5, nullptr, 10);
     if (n < 0) n = 0;
     if (n >= 0x7fffffffL) n = 0x7ffffffeL;  // stays a valid "%d" after the raise

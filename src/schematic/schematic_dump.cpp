@@ -11,33 +11,16 @@ namespace zephyrim {
 
 namespace {
 
-std::string quote(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (b < 0x20 || b == 0x7f) {
-      out += strprintf("\\x%02X", b);
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
+// Fixed-width fields quote their text up to the NUL.
+using zephyrim::quote_text;
+template <size_t N>
+std::string quote_text(const FixedText<N>& text) {
+  return quote_text(text.str());
 }
 
 // Absent texts show as "-", so they stay apart from empty ones.
 std::string quote_opt(const std::optional<std::string>& text) {
-  return text ? quote(*text) : "-";
-}
-
-template <size_t N>
-std::string quote(const FixedText<N>& text) {
-  return quote(text.str());
+  return text ? quote_text(*text) : "-";
 }
 
 std::string region_text(const Region& r) {
@@ -64,7 +47,7 @@ std::string position_text(const std::vector<std::unique_ptr<T>>& list, const T* 
 std::string label_text(const Page& page, const LabelRecord* l) {
   if (!l) return "-";
   for (const auto& x : page.labels)
-    if (x.get() == l) return quote(l->name);
+    if (x.get() == l) return quote_text(l->name);
   return "?";
 }
 
@@ -72,7 +55,7 @@ std::string symbol_ref(const Schematic& s, const SymbolRecord* sym) {
   if (!sym) return "-";
   const int i = symtab_index_of(s, sym);
   if (i < 0) return "?";
-  return strprintf("%d %s", i, quote(s.symbols.entries[i].name).c_str());
+  return strprintf("%d %s", i, quote_text(s.symbols.entries[i].name).c_str());
 }
 
 std::string link_kind_text(int32_t kind) {
@@ -139,7 +122,7 @@ void dump_symbol_pins(Listing& o, int depth, const std::vector<SymbolPin>& pins)
   for (size_t i = 0; i < pins.size(); ++i) {
     const SymbolPin& p = pins[i];
     o.line(depth, strprintf("pin %zu side %d at %d,%d lead_end %d number %d name %s", i, p.side, p.x, p.y,
-                            p.lead_end, p.number, quote(p.pin_name).c_str()));
+                            p.lead_end, p.number, quote_text(p.pin_name).c_str()));
   }
 }
 
@@ -163,9 +146,9 @@ void dump_definition(Listing& o, const SymbolTableEntry& e) {
   o.line(2, "template " + quote_opt(d.template_text));
   o.line(2, strprintf("model %s file %s", link_kind_text(d.model_link_kind).c_str(),
                       quote_opt(d.model_file).c_str()));
-  if (d.name.str() != e.name.str()) o.line(2, "name " + quote(d.name));
-  if (!d.description.empty()) o.line(2, "description " + quote(d.description));
-  if (!d.default_value.empty()) o.line(2, "default_value " + quote(d.default_value));
+  if (d.name.str() != e.name.str()) o.line(2, "name " + quote_text(d.name));
+  if (!d.description.empty()) o.line(2, "description " + quote_text(d.description));
+  if (!d.default_value.empty()) o.line(2, "default_value " + quote_text(d.default_value));
   if (d.text236) o.line(2, "text236 " + quote_opt(d.text236));
   if (d.text260) o.line(2, "text260 " + quote_opt(d.text260));
   if (d.text272) o.line(2, "text272 " + quote_opt(d.text272));
@@ -176,7 +159,7 @@ void dump_symbols(Listing& o, const Schematic& s) {
   o.line(0, strprintf("symbols %zu", entries.size()));
   for (size_t i = 0; i < entries.size(); ++i) {
     const SymbolTableEntry& e = entries[i];
-    o.line(1, strprintf("symbol %zu %s origin %s in_use %d%s", i, quote(e.name).c_str(),
+    o.line(1, strprintf("symbol %zu %s origin %s in_use %d%s", i, quote_text(e.name).c_str(),
                         origin_text(e.origin).c_str(), e.in_use, e.definition ? "" : " free"));
     if (e.definition) dump_definition(o, e);
   }
@@ -206,27 +189,27 @@ void dump_page_table(Listing& o, const Schematic& s) {
 
 void dump_title(Listing& o, const TitleBlock& t) {
   o.line(1, "title_block");
-  o.line(2, "title1 " + quote(t.title1));
-  o.line(2, "title2 " + quote(t.title2));
-  o.line(2, "file " + quote(t.file));
-  o.line(2, "page " + quote(t.page));
-  o.line(2, "number " + quote(t.number));
-  o.line(2, "revision " + quote(t.revision));
-  o.line(2, "drawn_by " + quote(t.drawn_by));
-  o.line(2, "created " + quote(t.created));
-  o.line(2, "revised " + quote(t.revised));
-  o.line(2, "size " + quote(t.size));
+  o.line(2, "title1 " + quote_text(t.title1));
+  o.line(2, "title2 " + quote_text(t.title2));
+  o.line(2, "file " + quote_text(t.file));
+  o.line(2, "page " + quote_text(t.page));
+  o.line(2, "number " + quote_text(t.number));
+  o.line(2, "revision " + quote_text(t.revision));
+  o.line(2, "drawn_by " + quote_text(t.drawn_by));
+  o.line(2, "created " + quote_text(t.created));
+  o.line(2, "revised " + quote_text(t.revised));
+  o.line(2, "size " + quote_text(t.size));
 }
 
 std::string spec_text(const SymbolSpec& spec) {
   const auto* text = reinterpret_cast<const char*>(spec.text.data());
   const std::string_view shown(text, strnlen(text, spec.text.size()));
   std::string out = strprintf("spec %s text %s words %d,%d,%d,%d entry_count %d entries ",
-                              quote(spec.name).c_str(), quote(shown).c_str(), spec.words[0], spec.words[1],
-                              spec.words[2], spec.words[3], spec.entry_count);
+                              quote_text(spec.name).c_str(), quote_text(shown).c_str(), spec.words[0],
+                              spec.words[1], spec.words[2], spec.words[3], spec.entry_count);
   if (!spec.entries) return out + "-";
   out += strprintf("%zu", spec.entries->size());
-  for (const auto& e : *spec.entries) out += " " + quote(e.name);
+  for (const auto& e : *spec.entries) out += " " + quote_text(e.name);
   return out;
 }
 
@@ -235,12 +218,12 @@ void dump_blocks(Listing& o, const Schematic& s, const Page& page) {
   for (size_t i = 0; i < page.blocks.size(); ++i) {
     const BlockRecord& b = *page.blocks[i];
     o.line(2, strprintf("block %zu name %s origin %d,%d first_node %d symbol %s pins %zu text %s", i,
-                        quote(b.name).c_str(), b.origin_x, b.origin_y, b.first_node,
+                        quote_text(b.name).c_str(), b.origin_x, b.origin_y, b.first_node,
                         symbol_ref(s, b.symbol).c_str(), b.pins.size(), quote_opt(b.text).c_str()));
     for (size_t k = 0; k < b.pins.size(); ++k) {
       const BlockPin& p = b.pins[k];
-      o.line(3, strprintf("pin %zu name %s words %d,%d,0x%08X text %s", k, quote(p.name).c_str(), p.word0,
-                          p.word4, p.word16, quote_opt(p.text).c_str()));
+      o.line(3, strprintf("pin %zu name %s words %d,%d,0x%08X text %s", k, quote_text(p.name).c_str(),
+                          p.word0, p.word4, p.word16, quote_opt(p.text).c_str()));
     }
     o.line(3, b.symbol_spec ? spec_text(*b.symbol_spec) : "spec -");
   }
@@ -254,12 +237,12 @@ void dump_parts(Listing& o, const Schematic& s, const Page& page) {
     const int count = std::clamp<int>(p.step_count, 0, kMaxOrientSteps);
     for (int k = 0; k < count; ++k) steps += strprintf(k ? ",%d" : "%d", p.steps[k]);
     if (steps.empty()) steps = "-";
-    o.line(2,
-           strprintf("part %zu %s value %s device %s symbol %s at %d,%d steps %s region %s owner %s "
-                     "disabled %d selected %d",
-                     i, quote(p.reference).c_str(), quote(p.value).c_str(), quote(p.device).c_str(),
-                     symbol_ref(s, p.symbol).c_str(), p.x, p.y, steps.c_str(), region_text(p.region).c_str(),
-                     position_text(page.blocks, p.owner).c_str(), p.disabled, p.selected));
+    o.line(2, strprintf("part %zu %s value %s device %s symbol %s at %d,%d steps %s region %s owner %s "
+                        "disabled %d selected %d",
+                        i, quote_text(p.reference).c_str(), quote_text(p.value).c_str(),
+                        quote_text(p.device).c_str(), symbol_ref(s, p.symbol).c_str(), p.x, p.y,
+                        steps.c_str(), region_text(p.region).c_str(),
+                        position_text(page.blocks, p.owner).c_str(), p.disabled, p.selected));
     for (size_t k = 0; k < p.params.size(); ++k)
       if (p.params[k] || p.show[k])
         o.line(3, strprintf("param %zu show %d %s", k + 1, p.show[k], quote_opt(p.params[k]).c_str()));
@@ -304,7 +287,7 @@ void dump_page(Listing& o, const Schematic& s, const Page& page, size_t n) {
   o.line(1, strprintf("labels %zu", page.labels.size()));
   for (size_t i = 0; i < page.labels.size(); ++i) {
     const LabelRecord& l = *page.labels[i];
-    o.line(2, strprintf("label %zu %s at %d,%d width %d owner %s", i, quote(l.name).c_str(), l.x, l.y,
+    o.line(2, strprintf("label %zu %s at %d,%d width %d owner %s", i, quote_text(l.name).c_str(), l.x, l.y,
                         l.width, position_text(page.blocks, l.owner).c_str()));
   }
   o.line(1, strprintf("texts %zu", page.texts.size()));

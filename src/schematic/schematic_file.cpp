@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -64,24 +63,12 @@ class Writer {
   std::vector<uint8_t> run();
 
  private:
-  void marker(const char* name) {
-    const size_t n = std::strlen(name);
-    w_.text(name);
-    w_.zeros(kMarkerSize - n);
-  }
+  void marker(const char* name) { w_.padded_text(name, kMarkerSize); }
   void short_text(const std::optional<std::string>& t, size_t limit = kMaxShortText) {
-    const std::string_view v = stored_text(t, limit);
-    w_.i16(static_cast<int16_t>(v.size()));
-    if (v.empty()) return;
-    w_.text(v);
-    w_.u8(0);
+    w_.counted_text16(stored_text(t, limit));
   }
   void long_text(const std::optional<std::string>& t, size_t limit) {
-    const std::string_view v = stored_text(t, limit);
-    w_.i32(static_cast<int32_t>(v.size()));
-    if (v.empty()) return;
-    w_.text(v);
-    w_.u8(0);
+    w_.counted_text32(stored_text(t, limit));
   }
 
   void globals();
@@ -174,9 +161,8 @@ void Writer::sheets() {
       w_.i32(0);
       continue;
     }
-    w_.i32(static_cast<int32_t>(t.size() + 1));
-    w_.text(std::string(t));
-    w_.u8(0);
+    w_.i32(static_cast<int32_t>(t.size() + 1));  // a page title's length counts its NUL
+    w_.nul_text(t);
   }
 }
 
@@ -239,7 +225,8 @@ void Writer::page(Page& p) {
     const int pins = part.symbol ? part.symbol->pin_count() : 0;
     w_.i32(pins);
     for (int k = 0; k < pins; ++k)
-      w_.i32(k < static_cast<int>(part.pin_nodes.size()) ? position_of(label_pos, part.pin_nodes[k].label) : -1);
+      w_.i32(k < static_cast<int>(part.pin_nodes.size()) ? position_of(label_pos, part.pin_nodes[k].label)
+                                                         : -1);
     for (const auto& e : part.source_specs) {
       encode_source_spec(w_, e);
       short_text(e.text, kMaxParamText);
@@ -309,11 +296,16 @@ struct TextCodes {
   int length, too_long, memory, read;
   int of(TextRead r) const {
     switch (r) {
-      case TextRead::length: return length;
-      case TextRead::too_long: return too_long;
-      case TextRead::memory: return memory;
-      case TextRead::read: return read;
-      case TextRead::ok: break;
+      case TextRead::length:
+        return length;
+      case TextRead::too_long:
+        return too_long;
+      case TextRead::memory:
+        return memory;
+      case TextRead::read:
+        return read;
+      case TextRead::ok:
+        break;
     }
     return 0;
   }
@@ -352,7 +344,9 @@ class Loader {
     return n >= 0;
   }
   // True when n records of at least `each` bytes can still follow.
-  bool fits(int64_t n, size_t each) const { return n >= 0 && static_cast<uint64_t>(n) * each <= r_.remaining(); }
+  bool fits(int64_t n, size_t each) const {
+    return n >= 0 && static_cast<uint64_t>(n) * each <= r_.remaining();
+  }
   bool marker(const char* name);
   bool seek_marker(const char* name);
   TextRead text_bytes(int64_t n, size_t limit, std::optional<std::string>& out);
@@ -396,10 +390,7 @@ class Loader {
 };
 
 bool Loader::marker(const char* name) {
-  std::span<const uint8_t> v = r_.view(kMarkerSize);
-  if (v.size() != kMarkerSize) return false;
-  const size_t n = std::strlen(name);
-  return std::memcmp(v.data(), name, n) == 0 && v[n] == 0;
+  return r_.padded_name(name, kMarkerSize);
 }
 
 bool Loader::seek_marker(const char* name) {
@@ -413,11 +404,9 @@ TextRead Loader::text_bytes(int64_t n, size_t limit, std::optional<std::string>&
   out.reset();
   if (n <= 0) return TextRead::ok;
   if (static_cast<uint64_t>(n) > limit) return TextRead::too_long;
-  std::span<const uint8_t> v = r_.view(static_cast<size_t>(n) + 1);
-  if (v.empty()) return TextRead::read;
-  const auto* p = reinterpret_cast<const char*>(v.data());
-  const size_t len = strnlen(p, static_cast<size_t>(n));
-  if (len > 0) out.emplace(p, len);
+  std::string text;
+  if (!r_.nul_text(static_cast<size_t>(n), text)) return TextRead::read;
+  if (!text.empty()) out = std::move(text);
   return TextRead::ok;
 }
 
@@ -515,9 +504,11 @@ int Loader::symbol(int32_t version) {
       if (!d->pins.empty()) d->rot_pins = std::move(rot);
     }
   }
-  const std::pair<bool, std::optional<std::string>*> texts[] = {
-      {m.text236, &d->text236},     {m.template_text, &d->template_text}, {m.text260, &d->text260},
-      {m.model_file, &d->model_file}, {m.text272, &d->text272}};
+  const std::pair<bool, std::optional<std::string>*> texts[] = {{m.text236, &d->text236},
+                                                                {m.template_text, &d->template_text},
+                                                                {m.text260, &d->text260},
+                                                                {m.model_file, &d->model_file},
+                                                                {m.text272, &d->text272}};
   const int text_codes[] = {130, 135, 136, 137, 138};
   for (size_t i = 0; i < 5; ++i)
     if (texts[i].first && short_text(*texts[i].second) != TextRead::ok) return text_codes[i];
@@ -533,8 +524,8 @@ int Loader::symbol(int32_t version) {
     return 0;
   }
   const SymbolRecord* def = d.get();
-  const int at = symtab_add(*s_, name.str(), std::move(d), origin == kOriginGenerated ? kOriginGenerated : kOriginSchematic,
-                            notify_);
+  const int at = symtab_add(*s_, name.str(), std::move(d),
+                            origin == kOriginGenerated ? kOriginGenerated : kOriginSchematic, notify_);
   if (at < 0) return 126;
   s_->symbols.entries[at].name = name;
   symbol_map_.emplace(stored_index, def);
@@ -580,7 +571,8 @@ int Loader::blocks() {
     BlockMarks m;
     if (!record(kBlockRecordSize, [&](ByteReader& rr) { m = decode_block(rr, *b); })) return 168;
     if (m.text) {
-      if (TextRead t = long_text(b->text, kMaxParamText); t != TextRead::ok) return TextCodes{55, 56, 58, 57}.of(t);
+      if (TextRead t = long_text(b->text, kMaxParamText); t != TextRead::ok)
+        return TextCodes{55, 56, 58, 57}.of(t);
     }
     if (!fits(m.pin_count, kBlockPinSize)) return 59;
     b->pins.resize(static_cast<size_t>(m.pin_count));
@@ -588,12 +580,14 @@ int Loader::blocks() {
       bool has_text = false;
       if (!record(kBlockPinSize, [&](ByteReader& rr) { has_text = decode_block_pin(rr, pin); })) return 60;
       if (has_text)
-        if (TextRead t = long_text(pin.text, kMaxParamText); t != TextRead::ok) return TextCodes{61, 62, 64, 63}.of(t);
+        if (TextRead t = long_text(pin.text, kMaxParamText); t != TextRead::ok)
+          return TextCodes{61, 62, 64, 63}.of(t);
     }
     if (m.symbol_spec) {
       SymbolSpec spec;
       bool has_entries = false;
-      if (!record(kSymbolSpecSize, [&](ByteReader& rr) { has_entries = decode_symbol_spec(rr, spec); })) return 65;
+      if (!record(kSymbolSpecSize, [&](ByteReader& rr) { has_entries = decode_symbol_spec(rr, spec); }))
+        return 65;
       if (has_entries) {
         if (spec.entry_count < 0) return 66;
         if (!fits(spec.entry_count, kSymbolSpecEntrySize)) return 67;
@@ -663,7 +657,8 @@ int Loader::parts() {
       return fail(210);
     }
     for (auto& t : p->params)
-      if (TextRead e = long_text(t, kMaxParamText); e != TextRead::ok) return fail(TextCodes{80, 81, 82, 83}.of(e));
+      if (TextRead e = long_text(t, kMaxParamText); e != TextRead::ok)
+        return fail(TextCodes{80, 81, 82, 83}.of(e));
     int32_t pins = 0;
     if (!i32(pins)) return fail(84);
     if (!fits(pins, 4)) return fail(85);
@@ -759,7 +754,8 @@ int Loader::texts() {
     if (!record(kTextRecordSize, [&](ByteReader& rr) { has_text = decode_text(rr, *t); })) {
       code = 243;
     } else if (has_text) {
-      if (TextRead e = long_text(t->text, kMaxObjectText); e != TextRead::ok) code = TextCodes{244, 245, 246, 247}.of(e);
+      if (TextRead e = long_text(t->text, kMaxObjectText); e != TextRead::ok)
+        code = TextCodes{244, 245, 246, 247}.of(e);
     }
     if (!code && !i32(owner)) code = 248;
     if (code) {
@@ -798,7 +794,8 @@ PageRead Loader::page() {
   if (!i32(g.centre_y)) return fail(155);
   if (!i32(g.view)) return fail(156);
   g.view = std::max(g.view, 1);
-  int32_t* settings[] = {&g.zoom, &g.border, &g.show_grid, &g.show_title, &g.sheet_size, &g.scale, &g.show_nodes};
+  int32_t* settings[] = {&g.zoom,       &g.border, &g.show_grid, &g.show_title,
+                         &g.sheet_size, &g.scale,  &g.show_nodes};
   for (int k = 0; k < 7; ++k)
     if (!i32(*settings[k])) return fail(5 + k);
   if (!record(kTitleBlockSize, [&](ByteReader& rr) { decode_title_block(rr, page.title); })) return fail(164);
@@ -886,9 +883,9 @@ SchematicLoad Loader::run() {
     }
   }
   if (code) {
-    std::string msg = version_text_.empty()
-                          ? strprintf("Error %d: reading file %s", code, path_.c_str())
-                          : strprintf("Error %d: reading file %s - Ver %s", code, path_.c_str(), version_text_.c_str());
+    std::string msg = version_text_.empty() ? strprintf("Error %d: reading file %s", code, path_.c_str())
+                                            : strprintf("Error %d: reading file %s - Ver %s", code,
+                                                        path_.c_str(), version_text_.c_str());
     if (msg.size() > kMaxMessage) msg.resize(kMaxMessage);
     notify_.error(msg);
   }
@@ -906,12 +903,6 @@ SchematicLoad Loader::run() {
 }  // namespace
 
 // ---------------------------------------------------------------- interface
-
-std::string schematic_sibling(const std::string& path, const std::string& extension) {
-  std::filesystem::path p(path);
-  p.replace_extension(extension);
-  return p.string();
-}
 
 std::string sheet_extension(char letter, int k) {
   return strprintf("%c%02d", letter, k > 99 ? 0 : k);
@@ -967,10 +958,11 @@ std::vector<uint8_t> schematic_encode(Schematic& s, Notify& notify, std::time_t 
 int schematic_save(Schematic& s, const std::string& path, Notify& notify, std::time_t now) {
   if (s.backup_due) {
     s.backup_due = false;
-    copy_file(path, schematic_sibling(path, "bks"));
+    copy_file(path, with_extension(path, "bks"));
     if (s.loaded_page_count >= 2)
       for (int k = 1; k <= s.loaded_page_count; ++k)
-        copy_file(schematic_sibling(path, sheet_extension('s', k)), schematic_sibling(path, sheet_extension('b', k)));
+        copy_file(with_extension(path, sheet_extension('s', k)),
+                  with_extension(path, sheet_extension('b', k)));
   }
   const std::vector<uint8_t> bytes = schematic_encode(s, notify, now);
   switch (write_file_replacing(path, bytes)) {
@@ -992,7 +984,8 @@ SchematicLoad schematic_decode(std::span<const uint8_t> bytes, const std::string
   return Loader(bytes, path, notify, colors).run();
 }
 
-SchematicLoad schematic_load(const std::string& path, Notify& notify, bool report, const ObjectColors& colors) {
+SchematicLoad schematic_load(const std::string& path, Notify& notify, bool report,
+                             const ObjectColors& colors) {
   // A schematic file never comes near this size; a larger file is not one.
   constexpr uint64_t kMaxSchematicFile = uint64_t{1} << 31;
   auto bytes = read_file(path, kMaxSchematicFile);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
 #include "common/notify.h"
 #include "schematic/schematic.h"
 
@@ -36,7 +37,8 @@ enum SchematicLoadError : int {
 // the old one and renamed over it, so a failed save leaves the old file as it
 // was. Returns 0; -1 with "Cannot open file %s" when the file cannot be created;
 // 1 with "Error writing to schematic file %s" when writing fails.
-int schematic_save(Schematic& s, const std::string& path, Notify& notify, std::time_t now = std::time(nullptr));
+int schematic_save(Schematic& s, const std::string& path, Notify& notify,
+                   std::time_t now = std::time(nullptr));
 
 // The bytes of the file schematic_save writes (with its backups, purging, link
 // pruning, page checks and revision update), without writing anything.
@@ -58,7 +60,10 @@ SchematicLoad schematic_decode(std::span<const uint8_t> bytes, const std::string
                                const ObjectColors& colors = ObjectColors{});
 
 // The extension-replaced name of a backup or sheet file: "bks", "s%2.2d", "b%2.2d".
-std::string schematic_sibling(const std::string& path, const std::string& extension);
+// The same as with_extension; the name stays for the callers that use it.
+inline std::string schematic_sibling(const std::string& path, const std::string& extension) {
+  return with_extension(path, extension);
+}
 // The extension of page k's sheet file ("s01".."s99", "s00" beyond 99) or its backup.
 std::string sheet_extension(char letter, int k);
 

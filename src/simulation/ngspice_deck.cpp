@@ -13,11 +13,6 @@ namespace {
 
 constexpr int kMaxIncludeDepth = 8;  // include loops end here
 
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::vector<std::string> tokens(const std::string& statement) {
   std::vector<std::string> out;
   std::istringstream in(statement);
@@ -66,7 +61,7 @@ std::string pwl_statement(const std::vector<std::string>& t, size_t pwl,
   bool has_td = false;
   std::vector<double> numbers;
   for (size_t i = pwl + 1; i < t.size(); ++i) {
-    const std::string u = upper(t[i]);
+    const std::string u = ascii_upper(t[i]);
     const size_t eq = u.find('=');
     if (eq != std::string::npos) {
       const std::string key = u.substr(0, eq);
@@ -95,7 +90,8 @@ std::string pwl_statement(const std::vector<std::string>& t, size_t pwl,
 }
 
 bool is_end(const std::string& line) {
-  return tokens(upper(line)) == std::vector<std::string>{".END"};
+  const std::vector<std::string> t = tokens(line);
+  return t.size() == 1 && iequals(t[0], ".END");
 }
 
 }  // namespace
@@ -107,7 +103,7 @@ void splice_includes(const std::string& text, const IncludeReader& read, int dep
   std::vector<std::string> lines = statements(text);
   for (size_t n = 0; n < lines.size(); ++n) {
     const std::vector<std::string> t = tokens(lines[n]);
-    const std::string head = t.empty() ? std::string() : upper(t[0]);
+    const std::string head = t.empty() ? std::string() : ascii_upper(t[0]);
     if (read && depth < kMaxIncludeDepth && (head == ".INC" || head == ".INCLUDE") && t.size() >= 2) {
       std::string name = lines[n].substr(lines[n].find(t[1]));
       while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
@@ -141,13 +137,13 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
       deck.lines.push_back(s);
       continue;
     }
-    const std::string head = upper(t[0]);
+    const std::string head = ascii_upper(t[0]);
     if (head[0] == '#') {
       deck.hash_lines.push_back(s);
     } else if (head == ".OPTION" || head == ".OPTIONS") {
       std::vector<std::string> kept{t[0]};
       for (size_t i = 1; i < t.size(); ++i)
-        if (upper(t[i]) == "SAVEOPB")
+        if (iequals(t[i], "SAVEOPB"))
           deck.save_bias = true;
         else
           kept.push_back(t[i]);
@@ -159,7 +155,7 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
       const bool noise = head == ".NOISE";
       const size_t given = noise ? 3 : 2;  // output and input, or the load
       if (t.size() > given &&
-          (upper(t[given]) == "DEC" || upper(t[given]) == "OCT" || upper(t[given]) == "LIN")) {
+          (iequals(t[given], "DEC") || iequals(t[given], "OCT") || iequals(t[given], "LIN"))) {
         deck.lines.push_back(s);  // already in ngspice's form
       } else if (ac_sweep.size() != 4 || t.size() < given) {
         deck.unsupported.push_back(s);
@@ -192,7 +188,7 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
     } else if (head == ".PROBE" || head == ".SAVE") {
       std::vector<std::string> vars;
       for (size_t i = 1; i < t.size(); ++i)
-        if (upper(t[i]) != "VONLY" && upper(t[i]) != "NOSUBCKT") vars.push_back(t[i]);
+        if (!iequals(t[i], "VONLY") && !iequals(t[i], "NOSUBCKT")) vars.push_back(t[i]);
       deck.lines.push_back(vars.empty() ? ".save all" : ".save " + join(vars));
     } else if (head == ".TEMP") {
       for (size_t i = 1; i < t.size(); ++i) {
@@ -204,7 +200,7 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
     } else if (head[0] == 'V' || head[0] == 'I') {
       size_t pwl = 0;
       for (size_t i = 3; i < t.size() && !pwl; ++i)
-        if (upper(t[i]) == "PWL") pwl = i;
+        if (iequals(t[i], "PWL")) pwl = i;
       deck.lines.push_back(pwl ? pwl_statement(t, pwl, deck.unsupported, s) : s);
     } else {
       deck.lines.push_back(s);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "common/byte_io.h"
 #include "common/file_io.h"
@@ -42,19 +43,9 @@ std::string_view stored_text(std::string_view t) {
 // the two cannot drift apart. Array marks and list images are written from the
 // lists and skipped when read: the lists are rebuilt from their sections.
 
-class FixedWriter {
+class FixedWriter : public FieldWriter {
  public:
-  explicit FixedWriter(ByteWriter& w) : w_(w) {}
-  void i16(const int16_t& v) { w_.i16(v); }
-  void f64(const double& v) { w_.f64(v); }
-  template <size_t N>
-  void text(const FixedText<N>& t) {
-    w_.bytes(t.bytes);
-  }
-  template <size_t N>
-  void raw(const std::array<uint8_t, N>& b) {
-    w_.bytes(b);
-  }
+  using FieldWriter::FieldWriter;
   // The list image: count, capacity and array mark.
   template <typename T>
   void list(const SetupList<T>& l) {
@@ -65,24 +56,11 @@ class FixedWriter {
   }
   void plot_count(const std::vector<PlotSetup>& plots) { w_.i16(stored_count(plots.size())); }
   void mark(bool present) { w_.u32(present ? 1 : 0); }
-
- private:
-  ByteWriter& w_;
 };
 
-class FixedReader {
+class FixedReader : public FieldReader {
  public:
-  explicit FixedReader(ByteReader& r) : r_(r) {}
-  void i16(int16_t& v) { r_.i16(v); }
-  void f64(double& v) { r_.f64(v); }
-  template <size_t N>
-  void text(FixedText<N>& t) {
-    r_.bytes(t.bytes);
-  }
-  template <size_t N>
-  void raw(std::array<uint8_t, N>& b) {
-    r_.bytes(b);
-  }
+  using FieldReader::FieldReader;
   template <typename T>
   void list(SetupList<T>&) {
     r_.skip(8);
@@ -91,9 +69,6 @@ class FixedReader {
   void mark(bool) { r_.skip(4); }
 
   int16_t stored_plots = 0;  // the number of plot setups the file says follow
-
- private:
-  ByteReader& r_;
 };
 
 template <typename Io, typename Setup>
@@ -107,7 +82,7 @@ void fixed_fields(Io& io, Setup& s) {
   io.i16(s.sens);
   io.list(s.sens_vars);
   io.i16(s.dc);
-  io.raw(s.reserved_84);
+  io.bytes(s.reserved_84);
   io.text(s.dc_var);
   io.f64(s.dc_start);
   io.f64(s.dc_stop);
@@ -155,15 +130,15 @@ void fixed_fields(Io& io, Setup& s) {
   io.i16(s.mc_runs);
   io.i16(s.mc_seed);
   io.i16(s.stats_file);
-  io.raw(s.reserved_526);
+  io.bytes(s.reserved_526);
   io.i16(s.save);
   io.i16(s.save_list);
   io.i16(s.voltages_only);
   io.i16(s.no_subckt);
   io.list(s.save_vars);
-  io.raw(s.reserved_548);
+  io.bytes(s.reserved_548);
   io.i16(s.print);
-  io.raw(s.reserved_2344);
+  io.bytes(s.reserved_2344);
   for (auto& g : s.print_groups) {
     io.i16(g.enabled);
     io.i16(g.analysis);
@@ -171,13 +146,13 @@ void fixed_fields(Io& io, Setup& s) {
   }
   io.i16(s.autoplot);
   io.plot_count(s.plots);
-  io.raw(s.reserved_2410);
+  io.bytes(s.reserved_2410);
   io.mark(!s.plots.empty());
   io.i16(s.alternate);
-  io.raw(s.reserved_2420);
+  io.bytes(s.reserved_2420);
   io.i16(s.worst_case);
   io.i16(s.corner_mode);
-  io.raw(s.reserved_2430);
+  io.bytes(s.reserved_2430);
 }
 
 template <typename Io, typename Plot>
@@ -194,31 +169,27 @@ void plot_fields(Io& io, Plot& p) {
 // ---------------------------------------------------------------- writing
 
 void put_section_name(ByteWriter& w, const char* name) {
-  const size_t n = std::strlen(name);
-  w.text(name);
-  w.zeros(kSetupSectionNameSize - n);
+  w.padded_text(name, kSetupSectionNameSize);
 }
 
 void put_text(ByteWriter& w, std::string_view t) {
-  const std::string_view v = stored_text(t);
-  w.i16(static_cast<int16_t>(v.size()));
-  if (v.empty()) return;
-  w.text(v);
-  w.u8(0);
+  w.counted_text16(stored_text(t));
 }
 
-void put_list(ByteWriter& w, const char* name, const SetupList<std::string>& l) {
+void put_item(ByteWriter& w, const std::string& t) {
+  put_text(w, t);
+}
+void put_item(ByteWriter& w, double v) {
+  w.f64(v);
+}
+
+// A list section: its name, the count and the entries.
+template <typename T>
+void put_list(ByteWriter& w, const char* name, const SetupList<T>& l) {
   put_section_name(w, name);
   const int16_t n = stored_count(l.size());
   w.i16(n);
-  for (int16_t i = 0; i < n; ++i) put_text(w, l[static_cast<size_t>(i)]);
-}
-
-void put_list(ByteWriter& w, const char* name, const SetupList<double>& l) {
-  put_section_name(w, name);
-  const int16_t n = stored_count(l.size());
-  w.i16(n);
-  for (int16_t i = 0; i < n; ++i) w.f64(l[static_cast<size_t>(i)]);
+  for (int16_t i = 0; i < n; ++i) put_item(w, l[static_cast<size_t>(i)]);
 }
 
 void put_fixed(ByteWriter& w, const SimulationSetup& s) {
@@ -239,8 +210,11 @@ class Reader {
   int fixed(SimulationSetup& s);
   bool section(const char* name);
   bool text(std::string& out);
-  bool list(const char* name, SetupList<std::string>& out);
-  bool list(const char* name, SetupList<double>& out);
+  bool text_length(int16_t& n);
+  bool item(std::string& t) { return text(t); }
+  bool item(double& v) { return r_.f64(v); }
+  template <typename T>
+  bool list(const char* name, SetupList<T>& out);
   int plots(SimulationSetup& s);
 
   ByteReader r_;
@@ -282,41 +256,29 @@ int Reader::fixed(SimulationSetup& s) {
 }
 
 bool Reader::section(const char* name) {
-  const std::span<const uint8_t> v = r_.view(kSetupSectionNameSize);
-  if (v.size() != kSetupSectionNameSize) return false;
-  const size_t n = std::strlen(name);
-  return std::memcmp(v.data(), name, n) == 0 && v[n] == 0;
+  return r_.padded_name(name, kSetupSectionNameSize);
 }
 
 // A stored text: its length, then (when not 0) the text and its NUL. The text
 // ends at its first NUL, as every reader of it would see it.
 bool Reader::text(std::string& out) {
   int16_t n = 0;
-  if (!r_.i16(n) || n < 0 || static_cast<size_t>(n) > kMaxSetupText) return false;
-  out.clear();
-  if (n == 0) return true;
-  const std::span<const uint8_t> v = r_.view(static_cast<size_t>(n) + 1);
-  if (v.empty()) return false;
-  const auto* p = reinterpret_cast<const char*>(v.data());
-  out.assign(p, strnlen(p, static_cast<size_t>(n)));
-  return true;
+  return text_length(n) && r_.nul_text(static_cast<size_t>(n), out);
 }
 
-bool Reader::list(const char* name, SetupList<std::string>& out) {
-  int16_t n = 0;
-  // Each entry takes at least its 2-byte length: a larger count cannot be true.
-  if (!section(name) || !r_.i16(n) || n < 0 || static_cast<size_t>(n) * 2 > r_.remaining()) return false;
-  out.assign(static_cast<size_t>(n), std::string());
-  for (auto& t : out)
-    if (!text(t)) return false;
-  return true;
+bool Reader::text_length(int16_t& n) {
+  return r_.i16(n) && n >= 0 && static_cast<size_t>(n) <= kMaxSetupText;
 }
 
-bool Reader::list(const char* name, SetupList<double>& out) {
+template <typename T>
+bool Reader::list(const char* name, SetupList<T>& out) {
+  // Each entry takes at least its own bytes (a text its 2-byte length): a larger count cannot be true.
+  constexpr size_t kLeast = std::is_same_v<T, double> ? 8 : 2;
   int16_t n = 0;
-  if (!section(name) || !r_.i16(n) || n < 0 || static_cast<size_t>(n) * 8 > r_.remaining()) return false;
-  out.assign(static_cast<size_t>(n), 0.0);
-  for (double& v : out) r_.f64(v);
+  if (!section(name) || !r_.i16(n) || n < 0 || static_cast<size_t>(n) * kLeast > r_.remaining()) return false;
+  out.assign(static_cast<size_t>(n), T());
+  for (T& v : out)
+    if (!item(v)) return false;
   return true;
 }
 
@@ -332,13 +294,8 @@ int Reader::plots(SimulationSetup& s) {
     FixedReader fr(rr);
     plot_fields(fr, p);
     int16_t n = 0;
-    if (!r_.i16(n) || n < 0 || static_cast<size_t>(n) > kMaxSetupText) return kSetupPlotXLength;
-    if (n > 0) {
-      const std::span<const uint8_t> v = r_.view(static_cast<size_t>(n) + 1);
-      if (v.empty()) return kSetupPlotXText;
-      const auto* t = reinterpret_cast<const char*>(v.data());
-      p.x_expression.assign(t, strnlen(t, static_cast<size_t>(n)));
-    }
+    if (!text_length(n)) return kSetupPlotXLength;
+    if (!r_.nul_text(static_cast<size_t>(n), p.x_expression)) return kSetupPlotXText;
     if (!list(kPlotSection, p.traces)) return kSetupBadList;
     s.plots.push_back(std::move(p));
   }
@@ -357,23 +314,6 @@ int Reader::run(SimulationSetup& s) {
 
 // ---------------------------------------------------------------- listing
 
-std::string quote(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (b < 0x20 || b == 0x7f) {
-      out += strprintf("\\x%02X", b);
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
-}
-
 class Dump {
  public:
   void line(const std::string& name, const std::string& value) { out_ += name + " = " + value + "\n"; }
@@ -381,11 +321,11 @@ class Dump {
   void real(const std::string& name, double v) { line(name, has_value(v) ? format_eng(v, 15) : "*"); }
   template <size_t N>
   void text(const std::string& name, const FixedText<N>& t) {
-    line(name, quote(t.str()));
+    line(name, quote_text(t.str()));
   }
   void texts(const std::string& name, const SetupList<std::string>& l) {
     line(name + ".count", std::to_string(l.size()));
-    for (size_t i = 0; i < l.size(); ++i) line(strprintf("%s[%zu]", name.c_str(), i), quote(l[i]));
+    for (size_t i = 0; i < l.size(); ++i) line(strprintf("%s[%zu]", name.c_str(), i), quote_text(l[i]));
   }
   void reals(const std::string& name, const SetupList<double>& l) {
     line(name + ".count", std::to_string(l.size()));
@@ -420,8 +360,7 @@ void setup_mark_enabled(SimulationSetup& s) {
 
 std::vector<uint8_t> setup_encode(const SimulationSetup& s) {
   ByteWriter w;
-  w.text(kSetupMarker);
-  w.zeros(kSetupMarkerSize - std::strlen(kSetupMarker));
+  w.padded_text(kSetupMarker, kSetupMarkerSize);
   w.i16(kSetupVersion);
   w.i16(static_cast<int16_t>(kSetupFixedSize));
   put_fixed(w, s);
@@ -591,7 +530,7 @@ std::string setup_dump(const SimulationSetup& s) {
     d.i16(name + ".analysis", p.analysis);
     d.i16(name + ".number", p.number);
     d.i16(name + ".axis_scale", p.axis_scale);
-    d.line(name + ".x", p.x_expression.empty() ? "-" : quote(p.x_expression));
+    d.line(name + ".x", p.x_expression.empty() ? "-" : quote_text(p.x_expression));
     d.texts(name + ".traces", p.traces);
   }
   return d.take();

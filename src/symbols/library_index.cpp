@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 
@@ -20,50 +19,48 @@ constexpr int kOldestIndexVersion = 714;  // an index of this version or older i
 constexpr int kNewestIndexVersion = 1000;
 constexpr int32_t kMaxModelName = 256;
 
-bool starts_with_nocase(std::string_view s, std::string_view p) {
-  if (s.size() < p.size()) return false;
-  for (size_t i = 0; i < p.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(s[i])) != p[i]) return false;
-  return true;
-}
-
 std::string index_path_for(const std::string& path) {
-  std::filesystem::path p(path);
-  p.replace_extension(".IDX");
-  return p.string();
+  return with_extension(path, "IDX");
 }
 
-void encode_stamp(ByteWriter& w, const LibraryStamp& s) {
-  w.i32(s.attributes);
-  w.i32(s.created);
-  w.i32(s.accessed);
-  w.i32(s.written);
-  w.i32(s.size);
-  w.bytes(s.file_name.bytes);
+// The stamp and each entry: one field list for the writer and the reader.
+template <typename Io, typename S>
+void stamp_fields(Io& io, S& s) {
+  io.i32(s.attributes);
+  io.i32(s.created);
+  io.i32(s.accessed);
+  io.i32(s.written);
+  io.i32(s.size);
+  io.text(s.file_name);
+}
+
+template <typename Io, typename E>
+void entry_fields(Io& io, E& e) {
+  io.text(e.name);
+  io.text(e.default_value);
+  io.text(e.description);
+  io.i64(e.position);
 }
 
 bool decode_stamp(ByteReader& r, LibraryStamp& s) {
-  return r.i32(s.attributes) && r.i32(s.created) && r.i32(s.accessed) && r.i32(s.written) && r.i32(s.size) &&
-         r.bytes(s.file_name.bytes);
+  FieldReader io(r);
+  stamp_fields(io, s);
+  return !r.failed();
 }
 
 // What an index holds after its stamp and version.
 bool decode_body(ByteReader& r, SymbolIndex& index) {
   int32_t n = 0;
   if (!r.i32(n) || n < 0 || n > kMaxModelName) return false;
-  index.model_file.clear();
-  if (n > 0) {
-    std::string name;
-    if (!r.text(static_cast<size_t>(n) + 1, name)) return false;
-    index.model_file = name.substr(0, std::min(name.find('\0'), static_cast<size_t>(n)));
-  }
+  if (!r.nul_text(static_cast<size_t>(n), index.model_file)) return false;
   int32_t count = 0;
-  if (!r.i32(count) || count < 0 || static_cast<uint64_t>(count) * kIndexEntrySize > r.remaining()) return false;
+  if (!r.i32(count) || count < 0 || static_cast<uint64_t>(count) * kIndexEntrySize > r.remaining())
+    return false;
   index.entries.resize(static_cast<size_t>(count));
+  FieldReader io(r);
   for (auto& e : index.entries) {
-    if (!r.bytes(e.name.bytes) || !r.bytes(e.default_value.bytes) || !r.bytes(e.description.bytes) ||
-        !r.i64(e.position))
-      return false;
+    entry_fields(io, e);
+    if (r.failed()) return false;
     e.name.terminate();
     e.default_value.terminate();
     e.description.terminate();
@@ -100,9 +97,10 @@ SymbolIndex index_build(std::string_view text, const std::string& path, Notify& 
   std::string_view line;
   while (lines.next(line)) {
     if (!line.empty() && line[0] == '*') continue;
-    if (starts_with_nocase(line, ".LIB")) {
+    if (istarts_with(line, ".LIB")) {
       if (have_model) {
-        notify.warning(strprintf("Extra model library statement found ignored for symbol library:\n%s", path.c_str()));
+        notify.warning(
+            strprintf("Extra model library statement found ignored for symbol library:\n%s", path.c_str()));
         continue;
       }
       have_model = true;
@@ -111,7 +109,8 @@ SymbolIndex index_build(std::string_view text, const std::string& path, Notify& 
         a = line.find_first_not_of(" \t", a);
         if (a != std::string_view::npos) {
           const size_t b = line.find_first_of(" \t", a);
-          index.model_file = std::string(line.substr(a, b == std::string_view::npos ? b : b - a)).substr(0, 256);
+          index.model_file =
+              std::string(line.substr(a, b == std::string_view::npos ? b : b - a)).substr(0, kMaxModelName);
         }
       }
     } else if (!line.empty() && line[0] == '[') {
@@ -123,11 +122,12 @@ SymbolIndex index_build(std::string_view text, const std::string& path, Notify& 
       e.description.assign(description);
       e.position = static_cast<int64_t>(lines.position());
       index.entries.push_back(e);
-    } else if (line.substr(0, 2) == "V[" && !index.entries.empty()) {
+    } else if (line.starts_with("V[") && !index.entries.empty()) {
       const size_t open = line.find('[');
       const size_t close = line.rfind(']');
-      std::string_view v = close == std::string_view::npos || close <= open ? line.substr(open + 1)
-                                                                            : line.substr(open + 1, close - open - 1);
+      std::string_view v = close == std::string_view::npos || close <= open
+                               ? line.substr(open + 1)
+                               : line.substr(open + 1, close - open - 1);
       index.entries.back().default_value.assign(v.substr(0, 31));
     }
   }
@@ -139,21 +139,12 @@ SymbolIndex index_build(std::string_view text, const std::string& path, Notify& 
 
 std::vector<uint8_t> index_encode(const SymbolIndex& index) {
   ByteWriter w;
-  encode_stamp(w, index.stamp);
+  FieldWriter io(w);
+  stamp_fields(io, index.stamp);
   w.i32(index.version);
-  const std::string model = index.model_file.substr(0, kMaxModelName);
-  w.i32(static_cast<int32_t>(model.size()));
-  if (!model.empty()) {
-    w.text(model);
-    w.u8(0);
-  }
+  w.counted_text32(std::string_view(index.model_file).substr(0, kMaxModelName));
   w.i32(static_cast<int32_t>(index.entries.size()));
-  for (const auto& e : index.entries) {
-    w.bytes(e.name.bytes);
-    w.bytes(e.default_value.bytes);
-    w.bytes(e.description.bytes);
-    w.i64(e.position);
-  }
+  for (const auto& e : index.entries) entry_fields(io, e);
   return w.take();
 }
 
@@ -226,8 +217,8 @@ int library_open(SymbolLibrary& lib, const std::string& path, Notify& notify) {
     }
     ok = ok && decode_body(r, index);
     if (!ok) {
-      const int a = notify.question("Error reading symbol library index file.\nDo you want to reindex library?",
-                                    QuestionKind::YesNo);
+      const int a = notify.question(
+          "Error reading symbol library index file.\nDo you want to reindex library?", QuestionKind::YesNo);
       if (a == 1 && !rebuilt) {
         if (!rebuild()) return 0;
         continue;

@@ -15,8 +15,6 @@ namespace zephyrim {
 
 namespace {
 
-bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
-
 // Items of a keyword line, separated by blanks, brackets or commas.
 std::vector<std::string> items_of(std::string_view s) {
   std::vector<std::string> out;
@@ -42,10 +40,14 @@ bool parse_int(const std::string& s, int32_t& v) {
 
 int32_t int_or_zero(const std::string& s) {
   int32_t v = 0;
-  return parse_int(s, v) ? v : static_cast<int32_t>(std::clamp<long long>(std::atoll(s.c_str()), INT32_MIN, INT32_MAX));
+  return parse_int(s, v)
+             ? v
+             : static_cast<int32_t>(std::clamp<long long>(std::atoll(s.c_str()), INT32_MIN, INT32_MAX));
 }
 
-bool is_end_line(std::string_view line) { return line.size() >= 4 && iequals(line.substr(0, 4), ".END"); }
+bool is_end_line(std::string_view line) {
+  return istarts_with(line, ".END");
+}
 
 std::string text_between_last_bracket(std::string_view line, size_t from) {
   const size_t close = line.rfind(']');
@@ -70,12 +72,14 @@ void parse_header_line(std::string_view line, std::string& name, std::string& de
   if (open == std::string_view::npos) return;
   std::string_view rest = line.substr(open + 1);
   const size_t stop = rest.find_first_of("; ]\t");
-  name = std::string(rest.substr(0, std::min<size_t>(stop == std::string_view::npos ? rest.size() : stop, 31)));
+  name =
+      std::string(rest.substr(0, std::min<size_t>(stop == std::string_view::npos ? rest.size() : stop, 31)));
   const size_t semi = line.find(';', open);
   if (semi == std::string_view::npos) return;
   const size_t close = line.rfind(']');
-  std::string_view d = (close == std::string_view::npos || close < semi) ? line.substr(semi + 1)
-                                                                         : line.substr(semi + 1, close - semi - 1);
+  std::string_view d = (close == std::string_view::npos || close < semi)
+                           ? line.substr(semi + 1)
+                           : line.substr(semi + 1, close - semi - 1);
   description = std::string(d.substr(0, 61));
 }
 
@@ -115,11 +119,11 @@ int symbol_parse(std::string_view text, int64_t position, const std::string& nam
     // A symbol that lacks its ".END" ends where the next one begins.
     if (!line.empty() && line[0] == '[') break;
 
-    if (starts_with(line, "V[")) {
+    if (line.starts_with("V[")) {
       std::string_view v = line.substr(2);
       v = v.substr(0, v.find_first_of("[],"));
       record.default_value.assign(v.substr(0, 63));
-    } else if (starts_with(line, "R[")) {
+    } else if (line.starts_with("R[")) {
       const auto it = items_of(line.substr(2));
       if (it.size() >= 4) {
         record.region = {int_or_zero(it[0]), int_or_zero(it[1]), int_or_zero(it[2]), int_or_zero(it[3])};
@@ -128,13 +132,13 @@ int symbol_parse(std::string_view text, int64_t position, const std::string& nam
     } else if (line == "D[") {
       in_draw = true;
       draw_text.clear();
-    } else if (starts_with(line, "ROT[")) {
+    } else if (line.starts_with("ROT[")) {
       const auto it = items_of(line.substr(4));
       record.rotatable = it.empty() ? 0 : int_or_zero(it[0]);
-    } else if (starts_with(line, "NP[")) {
+    } else if (line.starts_with("NP[")) {
       const auto it = items_of(line.substr(3));
       declared_pins = it.empty() ? 0 : std::max(0, int_or_zero(it[0]));
-    } else if (starts_with(line, "P[")) {
+    } else if (line.starts_with("P[")) {
       const auto it = items_of(line.substr(2));
       if (it.size() < 4 || static_cast<int>(record.pins.size()) >= declared_pins) continue;
       SymbolPin p;
@@ -153,9 +157,9 @@ int symbol_parse(std::string_view text, int64_t position, const std::string& nam
       if (p.x % 8 != 0) notify.warning(strprintf("Symbol %s pin %d X coord. not on grid", name.c_str(), at));
       if (p.y % 8 != 0) notify.warning(strprintf("Symbol %s pin %d Y coord. not on grid", name.c_str(), at));
       record.pins.push_back(p);
-    } else if (starts_with(line, "NT[")) {
+    } else if (line.starts_with("NT[")) {
       record.template_text = text_between_last_bracket(line, 3);
-    } else if (starts_with(line, "XYO[")) {
+    } else if (line.starts_with("XYO[")) {
       const auto it = items_of(line.substr(4));
       dx = it.size() > 0 ? int_or_zero(it[0]) : 0;
       dy = it.size() > 1 ? int_or_zero(it[1]) : 0;
@@ -172,7 +176,8 @@ int symbol_parse(std::string_view text, int64_t position, const std::string& nam
   return 1;
 }
 
-std::string symbol_library_text(const SymbolRecord& r, const std::string& description, const std::string& date) {
+std::string symbol_library_text(const SymbolRecord& r, const std::string& description,
+                                const std::string& date) {
   std::string s = "\n";
   const std::string name = r.name.str();
   s += description.empty() ? strprintf("[%s]\n", name.c_str())
@@ -207,7 +212,8 @@ int symbol_load(const SymbolLibrary& lib, int i, SymbolRecord& record, Notify& n
   return symbol_parse(lib.text, e.position, e.name.str(), e.description.str(), record, notify);
 }
 
-std::unique_ptr<SymbolRecord> symbol_load_named(const SymbolLibrary& lib, std::string_view name, Notify& notify) {
+std::unique_ptr<SymbolRecord> symbol_load_named(const SymbolLibrary& lib, std::string_view name,
+                                                Notify& notify) {
   const int i = symbol_find(lib, name);
   if (i < 0) return nullptr;
   auto r = std::make_unique<SymbolRecord>();
@@ -268,7 +274,8 @@ int symbol_save(const std::string& library_path, const SymbolRecord& record, con
   bool replaced = false;
   if (existing) {
     if (auto range = find_symbol_range(*existing, name)) {
-      const int a = notify.question("Symbol is already in file. Do you want to replace it?", QuestionKind::YesNoCancel);
+      const int a =
+          notify.question("Symbol is already in file. Do you want to replace it?", QuestionKind::YesNoCancel);
       if (a == -1) return -1;
       if (a == 1) {
         out = existing->substr(0, range->first) + body.substr(1) + existing->substr(range->second);

@@ -1,11 +1,8 @@
 #include "common/byte_io.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-
-#include "common/file_io.h"
+#include <cstdint>
 
 namespace zephyrim {
 namespace {
@@ -77,61 +74,107 @@ TEST(ByteIo, PatchOverwritesACountWrittenEarlier) {
   EXPECT_EQ(w.data(), (std::vector<uint8_t>{2, 1, 0, 0, 9}));
 }
 
-TEST(TextLines, SplitsAtEveryKindOfLineBreak) {
-  auto l = split_lines("a\r\nb\nc\rd");
-  ASSERT_EQ(l.size(), 4u);
-  EXPECT_EQ(l[0], "a");
-  EXPECT_EQ(l[1], "b");
-  EXPECT_EQ(l[2], "c");
-  EXPECT_EQ(l[3], "d");
-  EXPECT_EQ(split_lines("x\r\n").size(), 1u);
-  EXPECT_EQ(split_lines("\n\n").size(), 2u);
-  EXPECT_TRUE(split_lines("").empty());
+TEST(ByteIo, CountedAndPaddedTextsReadBack) {
+  ByteWriter w;
+  w.padded_text("SAVEVARSTART", 16);
+  w.counted_text16("abc");
+  w.counted_text32("");
+  w.counted_text16(std::string_view("x\0y", 3));  // a NUL inside ends the text as readers see it
+  ASSERT_EQ(w.size(), 16u + (2 + 4) + 4 + (2 + 4));
+
+  ByteReader r(w.data());
+  EXPECT_TRUE(r.padded_name("SAVEVARSTART", 16));
+  int16_t n16 = 0;
+  int32_t n32 = 0;
+  std::string t = "old";
+  ASSERT_TRUE(r.i16(n16) && r.nul_text(static_cast<size_t>(n16), t));
+  EXPECT_EQ(t, "abc");
+  ASSERT_TRUE(r.i32(n32) && r.nul_text(static_cast<size_t>(n32), t));
+  EXPECT_EQ(t, "");
+  ASSERT_TRUE(r.i16(n16) && r.nul_text(static_cast<size_t>(n16), t));
+  EXPECT_EQ(t, "x");
+  EXPECT_TRUE(r.at_end());
+  EXPECT_FALSE(r.failed());
+
+  // A name is a whole word of its field: a longer one there, or one without its NUL, is not it.
+  ByteReader names(w.data());
+  EXPECT_FALSE(names.padded_name("SAVEVAR", 16));
+  names.seek(0);
+  EXPECT_FALSE(names.padded_name("SAVEVARSTART", 12));
+  names.seek(0);
+  EXPECT_FALSE(names.padded_name("SAVEVARSTARTXXXX", 16));
 }
 
-class FileIoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("zephyrim_fileio_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string path(const char* name) const { return (dir_ / name).string(); }
-  std::filesystem::path dir_;
+TEST(ByteIo, ATextLongerThanItsDataFailsWithoutReadingPast) {
+  const std::vector<uint8_t> d = {'a', 'b', 'c'};  // no NUL after the three bytes
+  ByteReader r(d);
+  std::string t = "kept";
+  EXPECT_FALSE(r.nul_text(3, t));
+  EXPECT_TRUE(r.failed());
+  EXPECT_EQ(t, "kept");
+  EXPECT_EQ(r.position(), 0u);
+  EXPECT_FALSE(r.nul_text(SIZE_MAX, t));  // n + 1 must not wrap round to a small read
+  EXPECT_TRUE(r.nul_text(2, t));
+  EXPECT_EQ(t, "ab");
+  EXPECT_FALSE(r.padded_name("x", 16));
+}
+
+// One field list for both directions, as the binary formats use it.
+struct Sample {
+  uint8_t a = 0;
+  int16_t b = 0;
+  uint32_t c = 0;
+  float d = 0;
+  double e = 0;
+  std::array<uint8_t, 3> raw{};
+  std::array<int32_t, 2> ints{};
+  FixedText<6> name;
 };
 
-TEST_F(FileIoTest, AtomicWriteReplacesAndLeavesNoTemporaryBehind) {
-  ASSERT_TRUE(write_file_atomic(path("a.sch"), std::string_view("old")));
-  ASSERT_TRUE(write_file_atomic(path("a.sch"), std::string_view("new contents")));
-  EXPECT_EQ(read_text_file(path("a.sch")), "new contents");
-  int files = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_)) ++files;
-  EXPECT_EQ(files, 1);
+template <typename Io, typename S>
+void sample_fields(Io& io, S& s) {
+  io.u8(s.a);
+  io.i16(s.b);
+  io.u32(s.c);
+  io.f32(s.d);
+  io.f64(s.e);
+  io.bytes(s.raw);
+  io.ints(s.ints);
+  io.text(s.name);
 }
 
-TEST_F(FileIoTest, FailedWriteLeavesTheOldFile) {
-  ASSERT_TRUE(write_file_atomic(path("a.sch"), std::string_view("old")));
-  EXPECT_FALSE(write_file_atomic(path("missing/a.sch"), std::string_view("x")));
-  // A folder in the place of the file: the rename fails, the temporary goes.
-  std::filesystem::create_directory(path("dir.sch"));
-  std::filesystem::create_directory(path("dir.sch/inner"));
-  EXPECT_FALSE(write_file_atomic(path("dir.sch"), std::string_view("x")));
-  EXPECT_EQ(read_text_file(path("a.sch")), "old");
-  int files = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_)) ++files;
-  EXPECT_EQ(files, 2);
-}
+TEST(ByteIo, OneFieldListWritesAndReads) {
+  Sample in{7, -2, 0xdeadbeef, 1.5f, -0.25, {1, 2, 3}, {-1, 9}, FixedText<6>("abc")};
+  ByteWriter w;
+  FieldWriter fw(w);
+  sample_fields(fw, in);
+  ASSERT_EQ(w.size(), 1u + 2 + 4 + 4 + 8 + 3 + 8 + 6);
 
-TEST_F(FileIoTest, ReadingRefusesMissingOversizedAndNonRegularFiles) {
-  EXPECT_FALSE(read_file(path("none")).has_value());
-  ASSERT_TRUE(write_file_atomic(path("big"), std::string(100, 'x')));
-  EXPECT_FALSE(read_file(path("big"), 99).has_value());
-  EXPECT_EQ(read_file(path("big"), 100)->size(), 100u);
-  EXPECT_FALSE(read_file(dir_.string()).has_value());
-  EXPECT_TRUE(copy_file(path("big"), path("big.bks")));
-  EXPECT_TRUE(file_exists(path("big.bks")));
-  EXPECT_FALSE(copy_file(path("none"), path("none.bks")));
-  EXPECT_FALSE(file_exists(path("none.bks")));
+  Sample out;
+  ByteReader r(w.data());
+  FieldReader fr(r);
+  sample_fields(fr, out);
+  EXPECT_TRUE(r.at_end());
+  EXPECT_EQ(out.a, in.a);
+  EXPECT_EQ(out.b, in.b);
+  EXPECT_EQ(out.c, in.c);
+  EXPECT_EQ(out.d, in.d);
+  EXPECT_EQ(out.e, in.e);
+  EXPECT_EQ(out.raw, in.raw);
+  EXPECT_EQ(out.ints, in.ints);
+  EXPECT_EQ(out.name, in.name);
+
+  // A short image fills what it holds and leaves the rest.
+  const std::vector<uint8_t> part(w.data().begin(), w.data().begin() + 7);
+  Sample cut;
+  cut.d = 42;
+  ByteReader rc(part);
+  FieldReader fc(rc);
+  sample_fields(fc, cut);
+  EXPECT_TRUE(rc.failed());
+  EXPECT_EQ(cut.c, in.c);
+  EXPECT_EQ(cut.d, 42);
+  EXPECT_EQ(cut.name.str(), "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "common/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
@@ -181,6 +182,10 @@ TEST_F(IniFileDisk, LoadReportsWhyItIsEmpty) {
   write_file(dir_ / "big.ini", std::string(IniFile::kMaxFileSize + 1, 'x'));
   EXPECT_EQ(IniFile::load((dir_ / "big.ini").string(), &status).text(), "");
   EXPECT_EQ(status, IniLoadStatus::kTooLarge);
+  // A FIFO in the place of the file is refused at once, not waited on.
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.ini").c_str(), 0600), 0);
+  IniFile::load((dir_ / "fifo.ini").string(), &status);
+  EXPECT_EQ(status, IniLoadStatus::kUnreadable);
   write_file(dir_ / "ok.ini", "[A]\r\nk=v\r\n");
   EXPECT_EQ(IniFile::load((dir_ / "ok.ini").string(), &status).get_string("A", "k"), "v");
   EXPECT_EQ(status, IniLoadStatus::kOk);
@@ -194,6 +199,10 @@ TEST_F(IniFileDisk, SaveReplacesTheFileAndLeavesNoTemporary) {
   ASSERT_TRUE(ini.save(file.string()));
   EXPECT_EQ(read_file(file), "[A]\nk=new\n; note\n");
   EXPECT_EQ(entries(), 1u);
+  // The user's permissions of the old file stay.
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(ini.save(file.string()));
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(IniFileDisk, FailedSaveTouchesNothing) {

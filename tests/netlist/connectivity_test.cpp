@@ -1,10 +1,12 @@
 #include "netlist/connectivity.h"
-#include "netlist/map_file.h"
-#include "schematic/test_symbols.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
+
+#include "netlist/map_file.h"
+#include "schematic/test_symbols.h"
 
 namespace zephyrim {
 namespace {
@@ -24,7 +26,8 @@ struct Sheet {
     return testing_support::add_test_symbol(*s, name, kind, {-32, -8, 32, 16}, std::move(pins));
   }
   Sheet() {
-    res = add_symbol("R", kSymbolPart, {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}});
+    res = add_symbol("R", kSymbolPart,
+                     {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}});
     gnd = add_symbol("GND", kSymbolGround, {SymbolPin{1, 0, 0, 8, -1, {}, {}}});
     rail = add_symbol("VCC", kSymbolPowerRail, {SymbolPin{3, 0, 0, -8, -1, {}, {}}});
     io = add_symbol("IO", kSymbolIoPin, {SymbolPin{2, 0, 0, 8, -1, {}, {}}});
@@ -86,7 +89,7 @@ TEST(Joining, CrossingsNeedADotAndTeesDoNot) {
   t.part(t.res, 400, 400);
   WireRecord* h = t.wire(0, 40, 80, 40);
   WireRecord* v = t.wire(40, 0, 40, 80);
-  WireRecord* tee = t.wire(80, 40, 80, 0);  // ends on h's end
+  WireRecord* tee = t.wire(80, 40, 80, 0);    // ends on h's end
   WireRecord* mid = t.wire(16, 40, 16, 100);  // ends on h's middle
   ASSERT_EQ(t.run(), 2);
   EXPECT_NE(h->node, v->node);
@@ -161,8 +164,8 @@ TEST(Labels, TwoLabelsOnOneNodeAndALabelWithNoTarget) {
 
 TEST(Labels, PinLabelsNameNodesAndGroundKeepsItsName) {
   Sheet t;
-  PartRecord* r = t.part(t.res, 64, 64);  // pins at (32, 64) and (96, 64)
-  t.label("IN", 40, 60);                  // near the left pin only, no wire around
+  PartRecord* r = t.part(t.res, 64, 64);   // pins at (32, 64) and (96, 64)
+  t.label("IN", 40, 60);                   // near the left pin only, no wire around
   PartRecord* g = t.part(t.res, 64, 300);  // left pin on a ground
   t.part(t.gnd, 32, 300);
   t.label("VX", 40, 296);
@@ -212,6 +215,52 @@ TEST(Labels, PlacingOneLabelWarnsOrAsksInsteadOfReporting) {
   EXPECT_EQ(r->pin_nodes[0].label, in2);
   EXPECT_EQ(label_attach(*t.s, *t.label("X", 2000, 2000), t.notify), 0);
   EXPECT_EQ(t.notify.last(), "Label X is not assigned");
+}
+
+// The edges of a label's reach, for placing one label and for the indexed pass
+// alike: a wire's box reaches the label's width and four grid steps (three
+// beside a vertical wire) to the left, four steps right and above and below; a
+// pin is reached within three steps around the label.
+TEST(Labels, PlacingAndThePassReachTheSameBoxes) {
+  struct Case {
+    int x1, y1, x2, y2;  // the wire
+    int lx, ly;          // the label, 16 wide
+    bool found;
+  };
+  const Case cases[] = {
+      {0, 0, 80, 0, 112, 0, true},   {0, 0, 80, 0, 113, 0, false}, {0, 0, 80, 0, -48, 0, true},
+      {0, 0, 80, 0, -49, 0, false},  {0, 0, 80, 0, 40, 32, true},  {0, 0, 80, 0, 40, -33, false},
+      {0, 0, 0, 80, 24, 40, true},   {0, 0, 0, 80, 25, 40, false}, {0, 0, 0, 80, -40, 40, true},
+      {0, 0, 0, 80, -41, 40, false}, {0, 0, 0, 80, 0, 112, true},  {0, 0, 0, 80, 0, 113, false},
+  };
+  for (const Case& k : cases) {
+    Sheet placed;
+    placed.part(placed.res, 1000, 1000);
+    WireRecord* w = placed.wire(k.x1, k.y1, k.x2, k.y2);
+    LabelRecord* l = placed.label("N", k.lx, k.ly);
+    EXPECT_EQ(label_attach(*placed.s, *l, placed.notify), k.found ? 1 : 0) << k.lx << "," << k.ly;
+    Sheet passed;
+    passed.part(passed.res, 1000, 1000);
+    WireRecord* pw = passed.wire(k.x1, k.y1, k.x2, k.y2);
+    passed.label("N", k.lx, k.ly);
+    passed.run(1);
+    EXPECT_EQ(passed.wire_name(pw) == "N", k.found) << k.lx << "," << k.ly;
+    EXPECT_EQ(w->label == l, k.found);
+  }
+  // Pins of a part at (64, 64): tips at (32, 64) and (96, 64).
+  for (const auto& [lx, ly, found] : {std::tuple{8, 88, true}, std::tuple{8, 89, false},
+                                      std::tuple{-8, 64, true}, std::tuple{-9, 64, false}}) {
+    Sheet placed;
+    PartRecord* r = placed.part(placed.res, 64, 64);
+    LabelRecord* l = placed.label("IN", lx, ly);
+    EXPECT_EQ(label_attach(*placed.s, *l, placed.notify), found ? 1 : 0) << lx << "," << ly;
+    EXPECT_EQ(r->pin_nodes[0].label == l, found);
+    Sheet passed;
+    PartRecord* pr = passed.part(passed.res, 64, 64);
+    passed.label("IN", lx, ly);
+    passed.run(1);
+    EXPECT_EQ(passed.pin_name(pr, 0) == "IN", found) << lx << "," << ly;
+  }
 }
 
 TEST(Labels, RailsAndIoPinsNameTheirNodes) {
@@ -409,7 +458,8 @@ Outcome run_random(unsigned seed, bool indexed) {
   random_schematic(t, rng);
   Outcome o;
   // The map file holds every sheet's node table: names, wire counts and pins.
-  o.map = map_file_text(*t.s, t.c, t.notify, &o.result, indexed ? build_connectivity : build_connectivity_reference);
+  o.map = map_file_text(*t.s, t.c, t.notify, &o.result,
+                        indexed ? build_connectivity : build_connectivity_reference);
   for (const auto& page : t.s->pages) {
     for (const auto& w : page->wires) {
       o.wire_nodes.push_back(w->node);

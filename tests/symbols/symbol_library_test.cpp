@@ -1,78 +1,13 @@
 #include "symbols/symbol_library.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utime.h>
 
-#include <filesystem>
-
-#include "common/file_io.h"
+#include "symbols/library_fixture.h"
 
 namespace zephyrim {
 namespace {
 
-const char* kLibrary =
-    "* test library\n"
-    "[R  ;Resistor]\n"
-    "V[10k,20]\n"
-    "R[-24,-8,24,8]\n"
-    "D[\n"
-    "M(-24,0)\n"
-    "V(-16,0)\n"
-    "]\n"
-    "ROT[1]\n"
-    "NP[3]\n"
-    "P[2,-24,0,-16,1,A]\n"
-    "P[4,24,0,16]\n"
-    "P[4,20,4,16,-1,BAD]\n"
-    "P[4,32,0,16]\n"
-    "P[4,40,0,16]\n"
-    "NT[R%r %1 %2 [%v]]\n"
-    ".END\n"
-    "\r\n"
-    "[gnd]\r\n"
-    "R[-8,0,8,16]\r\n"
-    "D[\r\n"
-    "M(0,0)\r\n"
-    "]\r\n"
-    "NP[1]\r\n"
-    "P[1,0,0,8]\r\n"
-    ".end\r\n"
-    "[Pinout ;IO pin]\n"
-    "V[OUT]\n"
-    "R[0,-8,32,8]\n"
-    "XYO[8,0]\n"
-    "D[\n"
-    "M(0,0)\n"
-    "]\n"
-    ".END\n"
-    "[NOREGION]\n"
-    "D[\n"
-    "M(0,0)\n"
-    "]\n"
-    ".END\n";
-
-class LibraryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("zephyrim_lib_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "test.sym").string();
-    ASSERT_TRUE(write_file_atomic(path_, std::string_view(kLibrary)));
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  void set_mtime(const std::string& p, time_t t) {
-    struct utimbuf u {t, t};
-    ASSERT_EQ(::utime(p.c_str(), &u), 0);
-  }
-
-  std::filesystem::path dir_;
-  std::string path_;
-  RecordingNotify notify;
-  SymbolLibrary lib;
-};
+using testing_support::LibraryTest;
 
 TEST(SymbolKind, FromTheNameWithoutRegardToCase) {
   EXPECT_EQ(symbol_kind_from_name("gnd"), kSymbolGround);
@@ -154,77 +89,6 @@ TEST_F(LibraryTest, AStalePositionIsReported) {
   SymbolRecord r;
   EXPECT_EQ(symbol_load(lib, 0, r, notify), 0);
   EXPECT_EQ(notify.last(), "Error searching symbol library file:\ninvalid position pointer.");
-}
-
-TEST_F(LibraryTest, TouchingTheLibraryRebuildsTheIndex) {
-  set_mtime(path_, 1000000000);
-  ASSERT_EQ(library_open(lib, path_, notify), 1);
-  // An index claiming another library file: same bytes, different write time.
-  std::string more = std::string(kLibrary) + "[C ;Capacitor]\nR[0,0,8,8]\n.END\n";
-  ASSERT_TRUE(write_file_atomic(path_, more));
-  set_mtime(path_, 1000000000 + 60);
-  ASSERT_EQ(library_open(lib, path_, notify), 1);
-  EXPECT_EQ(symbol_find(lib, "C"), 0);
-  auto idx = index_decode(*read_text_file((dir_ / "test.IDX").string()));
-  ASSERT_TRUE(idx);
-  EXPECT_EQ(idx->stamp.written, 1000000000 + 60);
-}
-
-TEST_F(LibraryTest, AnOldIndexIsRebuiltSilentlyAndADamagedOneAfterAQuestion) {
-  ASSERT_EQ(library_open(lib, path_, notify), 1);
-  const std::string idx_path = (dir_ / "test.IDX").string();
-  SymbolIndex old = *index_decode(*read_text_file(idx_path));
-  old.version = 714;
-  old.entries.clear();
-  ASSERT_TRUE(write_file_atomic(idx_path, index_encode(old)));
-  notify.clear();
-  ASSERT_EQ(library_open(lib, path_, notify), 1);
-  EXPECT_EQ(lib.index.entries.size(), 4u);
-  EXPECT_TRUE(notify.entries().empty());
-
-  auto bytes = *read_text_file(idx_path);
-  bytes.resize(bytes.size() - 10);  // cut inside the last entry
-  ASSERT_TRUE(write_file_atomic(idx_path, bytes));
-  notify.answer(0);
-  ASSERT_EQ(library_open(lib, path_, notify), 1);
-  EXPECT_EQ(notify.last(), "Error reading symbol library index file.\nDo you want to reindex library?");
-  EXPECT_TRUE(lib.index.entries.empty());
-  notify.answer(1);
-  ASSERT_EQ(library_open(lib, path_, notify), 1);
-  EXPECT_EQ(lib.index.entries.size(), 4u);
-}
-
-TEST_F(LibraryTest, IndexStopsAt2000SymbolsAndKeepsTheFirstModelLine) {
-  std::string text = ".LIB first.lib\n.lib second.lib\n";
-  for (int i = 0; i < 2001; ++i) text += "[S" + std::to_string(10000 + i) + "]\nR[0,0,8,8]\n.END\n";
-  SymbolIndex idx = index_build(text, "big.sym", notify);
-  EXPECT_EQ(idx.entries.size(), 2000u);
-  EXPECT_EQ(idx.entries.back().name.str(), "S11999");
-  EXPECT_EQ(idx.model_file, "first.lib");
-  EXPECT_EQ(notify.last(), "Extra model library statement found ignored for symbol library:\nbig.sym");
-  auto back = index_decode(std::string_view(reinterpret_cast<const char*>(index_encode(idx).data()),
-                                            index_encode(idx).size()));
-  ASSERT_TRUE(back);
-  EXPECT_EQ(back->model_file, "first.lib");
-  EXPECT_EQ(back->entries.size(), 2000u);
-}
-
-TEST_F(LibraryTest, EmptyOrMissingLibrariesAreReported) {
-  ASSERT_TRUE(write_file_atomic(path_, std::string_view("* nothing\n")));
-  EXPECT_EQ(library_open(lib, path_, notify), 0);
-  EXPECT_EQ(notify.last(), "No symbols found in library file:\n" + path_);
-  EXPECT_EQ(library_open(lib, (dir_ / "none.sym").string(), notify), 0);
-  EXPECT_EQ(notify.last(), "Cannot index. Error opening library file:\n" + (dir_ / "none.sym").string());
-}
-
-TEST_F(LibraryTest, ListingNamesEverySymbol) {
-  ASSERT_EQ(library_open(lib, path_, notify), 1);
-  ASSERT_EQ(library_write_listing(lib, notify), 1);
-  EXPECT_EQ(notify.last(), "Symbol file index written to:\n" + path_ + ".TXT");
-  const std::string t = *read_text_file(path_ + ".TXT");
-  EXPECT_EQ(t.rfind("INDEX FOR SYMBOL LIBRARY FILE: " + path_ + "\n\n", 0), 0u);
-  EXPECT_NE(t.find("   2 R\t\tResistor\n"), std::string::npos);
-  EXPECT_NE(t.find("\nNUMBER OF SYMBOLS IN LIBRARY=4\n\n"), std::string::npos);
 }
 
 TEST_F(LibraryTest, SaveReplacesAfterTheQuestionOrAppends) {
