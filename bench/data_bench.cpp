@@ -86,8 +86,8 @@ bool write_probe(const std::string& path) {
   return probe_write_file(path, {b}, info);
 }
 
-// Generating takes several hundred MB (the PROBE writer builds the file in
-// memory); a child does it so the peak figures below belong to the loads only.
+// Generating takes a few hundred MB (the PROBE block is built whole before it
+// is written); a child does it so the peak figures below belong to the loads only.
 bool generate_files() {
   const pid_t pid = fork();
   if (pid < 0) return false;

@@ -1,5 +1,7 @@
 #include "engine/zsim.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -7,13 +9,14 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
-#include <unistd.h>
+#include <optional>
 
 #include "common/file_io.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
 #include "engine/bias_file.h"
+#include "engine/listing.h"
 #include "platform/process.h"
 #include "simulation/ngspice_deck.h"
 #include "viewer/data/data_store.h"
@@ -26,9 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool starts_ci(const std::string& s, const char* prefix) {
-  const std::string_view p(prefix);
-  return s.size() >= p.size() && iequals(std::string_view(s).substr(0, p.size()), p);
+bool starts_ci(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
 }
 
 std::string now_text() {
@@ -42,15 +44,26 @@ std::string now_text() {
 // other, after the deck's own commands; the quit keeps batch mode from running
 // the analyses a second time.
 std::vector<std::string> write_plots(const std::string& raw) {
-  return {"set filetype=binary", "set appendwrite", "foreach zsimplot $plots", "strcmp zsimconst $zsimplot const",
-          "if $zsimconst <> 0",  "setplot $zsimplot", "write " + raw,  "end", "end", "quit"};
+  return {"set filetype=binary",
+          "set appendwrite",
+          "foreach zsimplot $plots",
+          "strcmp zsimconst $zsimplot const",
+          "if $zsimconst <> 0",
+          "setplot $zsimplot",
+          "write " + raw,
+          "end",
+          "end",
+          "quit"};
 }
 
 // An ngspice line that the listing counts as an error or a warning.
-bool is_error(const std::string& line) {
-  return starts_ci(line, "error") || starts_ci(line, "fatal") || line.find("Error:") != std::string::npos;
+bool is_error(std::string_view line) {
+  return starts_ci(line, "error") || starts_ci(line, "fatal") ||
+         line.find("Error:") != std::string_view::npos;
 }
-bool is_warning(const std::string& line) { return starts_ci(line, "warning"); }
+bool is_warning(std::string_view line) {
+  return starts_ci(line, "warning");
+}
 
 bool has_statement(const std::vector<std::string>& lines, const char* keyword) {
   for (const auto& l : lines) {
@@ -73,50 +86,59 @@ std::string noise_name(const std::string& name) {
   return name;
 }
 
-// The store's plots as PROBE blocks: each x vector opens a block and the
-// vectors that take it as x axis follow.
-void collect_blocks(DataStore& store, const std::string& label, std::vector<ProbeBlock>& blocks) {
-  std::map<const DataVector*, size_t> block_of;
-  const size_t first = blocks.size();
+// The store's plot as PROBE blocks, handed to emit one at a time so that only
+// one is ever in memory: each x vector opens a block and the vectors that take
+// it as x axis follow.
+template <typename Emit>
+void emit_blocks(DataStore& store, const std::string& label, Emit emit) {
+  std::vector<std::pair<const DataVector*, std::vector<const DataVector*>>> groups;
+  std::map<const DataVector*, size_t> group_of;
   for (const auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
-    const auto values = store.values(v);
     if (!v.x) {
-      ProbeBlock b;
-      b.label = label;
-      b.kind = v.kind;
-      b.x_name = v.name;
-      b.x.assign(values.begin(), values.end());
-      block_of[&v] = blocks.size();
-      blocks.push_back(std::move(b));
+      group_of[&v] = groups.size();
+      groups.push_back({&v, {}});
       continue;
     }
-    const auto at = block_of.find(v.x);
-    if (at == block_of.end()) continue;
-    ProbeBlock& b = blocks[at->second];
-    const bool spectrum = b.kind == ANALYSIS_NOISE && b.x.size() > 1;
-    b.analog_names.push_back(spectrum ? noise_name(v.name) : v.name);
-    if (spectrum || (b.kind == ANALYSIS_AC && !v.complex)) {
-      std::vector<double> pairs;
-      pairs.reserve(values.size() * 2);
-      for (double d : values) {
-        pairs.push_back(d);
-        pairs.push_back(0.0);
-      }
-      b.analog.push_back(std::move(pairs));
-    } else {
-      b.analog.emplace_back(values.begin(), values.end());
-    }
+    const auto at = group_of.find(v.x);
+    if (at != group_of.end()) groups[at->second].second.push_back(&v);
   }
-  for (size_t i = first; i < blocks.size(); ++i)
-    if (blocks[i].kind == ANALYSIS_NOISE && blocks[i].x.size() > 1) blocks[i].kind = ANALYSIS_AC;
-  // A block needs a variable beside its x axis.
-  blocks.erase(std::remove_if(blocks.begin() + static_cast<std::ptrdiff_t>(first), blocks.end(),
-                              [](const ProbeBlock& b) { return b.analog_names.empty(); }),
-               blocks.end());
+  for (const auto& [x, members] : groups) {
+    // A block needs a variable beside its x axis.
+    if (members.empty()) continue;
+    ProbeBlock b;
+    b.label = label;
+    b.kind = x->kind;
+    b.x_name = x->name;
+    const auto xs = store.values(*x);
+    b.x.assign(xs.begin(), xs.end());
+    const bool spectrum = b.kind == ANALYSIS_NOISE && b.x.size() > 1;
+    for (const DataVector* v : members) {
+      const auto values = store.values(*v);
+      b.analog_names.push_back(spectrum ? noise_name(v->name) : v->name);
+      if (spectrum || (b.kind == ANALYSIS_AC && !v->complex)) {
+        std::vector<double> pairs;
+        pairs.reserve(values.size() * 2);
+        for (double d : values) {
+          pairs.push_back(d);
+          pairs.push_back(0.0);
+        }
+        b.analog.push_back(std::move(pairs));
+      } else {
+        b.analog.emplace_back(values.begin(), values.end());
+      }
+    }
+    if (spectrum) b.kind = ANALYSIS_AC;
+    emit(b);
+  }
 }
 
 // Node voltages and source currents of the run's operating point.
-void collect_bias(DataStore& store, std::vector<BiasEntry>& nodes, std::vector<BiasEntry>& devices) {
+struct BiasPoint {
+  std::vector<BiasEntry> nodes;
+  std::vector<BiasEntry> devices;
+};
+
+void collect_bias(DataStore& store, BiasPoint& bias) {
   for (const auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
     if (v.kind != ANALYSIS_OP || v.points < 1 || v.name.size() < 4 || v.name.back() != ')') continue;
     if (v.name.find('#') != std::string::npos) continue;
@@ -124,10 +146,54 @@ void collect_bias(DataStore& store, std::vector<BiasEntry>& nodes, std::vector<B
     const auto values = store.values(v);
     if (values.empty()) continue;
     if (starts_ci(v.name, "V("))
-      nodes.push_back({inner, static_cast<float>(values[0])});
+      bias.nodes.push_back({inner, static_cast<float>(values[0])});
     else if (starts_ci(v.name, "I("))
-      devices.push_back({ascii_upper(inner), static_cast<float>(values[0])});
+      bias.devices.push_back({ascii_upper(inner), static_cast<float>(values[0])});
   }
+}
+
+// FILE.SAV, created with its first block.
+class ProbeOutput {
+ public:
+  explicit ProbeOutput(std::string path) : path_(std::move(path)) {}
+  void add(const ProbeBlock& block) {
+    if (failed_) return;
+    if (!writer_.is_open() && !writer_.open(path_)) failed_ = true;
+    if (!failed_ && !writer_.append(block)) failed_ = true;
+  }
+  bool any() const { return failed_ || writer_.is_open(); }
+  // The blocks written, or -1 when the file could not be written.
+  int finish() {
+    if (failed_ || !writer_.finish()) return -1;
+    return writer_.blocks();
+  }
+
+ private:
+  std::string path_;
+  ProbeFileWriter writer_;
+  bool failed_ = false;
+};
+
+// One plot at a time from ngspice's RAW file to the PROBE file, so that memory
+// follows the largest plot, not the run set; with bias, the operating point
+// goes there too. The reader's notices, or none when no store could be made.
+std::optional<std::vector<std::string>> copy_run_data(const fs::path& raw, const std::string& label,
+                                                      ProbeOutput& probe, BiasPoint* bias) {
+  RecordingNotify notify(kTraceryTitle);
+  NullProgress quiet;
+  DataStore store(notify, quiet);
+  if (!store.start()) return std::nullopt;
+  store.open_data_file(raw.string());
+  if (fs::exists(raw))
+    raw_read_file(store, raw.string(), false, [&](DataStore& plot) {
+      emit_blocks(plot, label, [&](const ProbeBlock& b) { probe.add(b); });
+      if (bias) collect_bias(plot, *bias);
+      plot.clear_class(DATA_CLASS_BINARY);
+      return true;
+    });
+  std::vector<std::string> notices;
+  for (const auto& e : notify.entries()) notices.push_back(e.text);
+  return notices;
 }
 
 }  // namespace
@@ -149,34 +215,44 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
   result.listing = base.string() + ".OUT";
   result.probe = base.string() + ".SAV";
 
-  std::string listing = "ZEPHYRIM ZSIM SPICE3 ENGINE (ngspice)\n";
+  // The engine's own lines survive where the simulator's output is cut.
+  Listing listing;
+  auto say = [&](std::string_view text) {
+    for (const auto l : split_lines(text)) listing.line(l, !l.empty());
+  };
+  auto blank = [&] { listing.line(""); };
+  say("ZEPHYRIM ZSIM SPICE3 ENGINE (ngspice)");
   auto finish = [&](int status) {
     result.status = status;
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    listing += strprintf("\nTOTAL JOB TIME %12.2f\n", secs);
-    if (!write_file_atomic(result.listing, listing)) result.status = 2;
+    blank();
+    say(strprintf("TOTAL JOB TIME %12.2f", secs));
+    if (!write_file_atomic(result.listing, listing.text())) result.status = 2;
     progress.done();
     return result;
   };
 
   const auto text = read_text_file(netlist.string());
   if (!text) {
-    listing += "*ERROR*: Cannot open file " + netlist.string() + "\n";
+    say("*ERROR*: Cannot open file " + netlist.string());
     ++result.errors;
     return finish(2);
   }
   NgspiceDeck deck = prepare_ngspice_deck(
       *text, [&](const std::string& name) { return read_text_file((folder / name).string()); });
   const std::string title = deck.lines.empty() ? std::string() : deck.lines.front();
-  listing += "Circuit: " + title + "\nDate: " + now_text() + "\n\n";
-  for (const auto& h : deck.hash_lines) listing += h + "\n";
+  say("Circuit: " + title);
+  say("Date: " + now_text());
+  blank();
+  for (const auto& h : deck.hash_lines) say(h);
   for (const auto& u : deck.unsupported) {
-    listing += "*WARNING: not supported by this engine, left out: " + u + "\n";
+    say("*WARNING: not supported by this engine, left out: " + u);
     ++result.warnings;
   }
   // The bias file needs an operating point even when no .OP asked for one.
   if (deck.save_bias && !has_statement(deck.lines, ".OP")) {
-    auto end = std::find_if(deck.lines.begin(), deck.lines.end(), [](const std::string& l) { return iequals(l, ".END"); });
+    auto end = std::find_if(deck.lines.begin(), deck.lines.end(),
+                            [](const std::string& l) { return iequals(l, ".END"); });
     deck.lines.insert(end, ".OP");
   }
 
@@ -185,8 +261,8 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
   // ngspice sees only these plain names in the netlist's folder, never the
   // folder's own name, whatever characters it holds.
   const std::string deck_name = tag + ".deck", data_name = tag + ".data";
-  std::vector<ProbeBlock> blocks;
-  std::vector<BiasEntry> nodes, devices;
+  ProbeOutput probe(result.probe);
+  BiasPoint bias;
   bool failed = false;
   for (size_t r = 0; r < runs; ++r) {
     const double temperature = deck.temperatures.empty() ? 27.0 : deck.temperatures[r];
@@ -195,72 +271,81 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
     const fs::path deck_path = folder / deck_name, data_path = folder / data_name;
     std::error_code ec;
     fs::remove(data_path, ec);
-    if (!write_file_atomic(deck_path.string(), ngspice_deck_text(deck, static_cast<int>(r), write_plots(data_name)))) {
-      listing += "*ERROR*: Cannot write the simulator input in " + folder.string() + "\n";
+    if (!write_file_atomic(deck_path.string(),
+                           ngspice_deck_text(deck, static_cast<int>(r), write_plots(data_name)))) {
+      say("*ERROR*: Cannot write the simulator input in " + folder.string());
       ++result.errors;
       return finish(2);
     }
-    const ProcessResult run =
-        process_run({options.ngspice, "-b", deck_name}, folder.string(), options.timeout_seconds);
-    fs::remove(deck_path, ec);
-    listing += strprintf("\n**** Run %d  Temp=%g\n", static_cast<int>(r + 1), temperature);
-    if (run.start_error != 0) {
-      listing += "Fatal error: cannot start " + options.ngspice + ": " + std::strerror(run.start_error) + "\n";
-      ++result.errors;
-      return finish(2);
-    }
-    for (const auto line : split_lines(run.output)) {
-      const std::string l(line);
-      listing += l + "\n";
-      if (is_error(l)) {
-        listing += "*ERROR*: " + l + "\n";
+    blank();
+    say(strprintf("**** Run %d  Temp=%g", static_cast<int>(r + 1), temperature));
+    // The output goes through line by line as it comes: however much ngspice
+    // prints, the listing holds a bounded part and every error is counted.
+    LineSplitter lines;
+    auto output_line = [&](std::string_view l) {
+      const bool error = is_error(l);
+      // An error line stays with its mirror where the output around is cut.
+      listing.line(l, error);
+      if (error) {
+        say("*ERROR*: " + std::string(l));
         ++result.errors;
       } else if (is_warning(l)) {
         ++result.warnings;
       }
+    };
+    const ProcessResult run =
+        process_run({options.ngspice, "-b", deck_name}, folder.string(), options.timeout_seconds,
+                    [&](std::string_view piece) { lines.feed(piece, output_line); });
+    lines.finish(output_line);
+    fs::remove(deck_path, ec);
+    if (run.start_error != 0) {
+      say("Fatal error: cannot start " + options.ngspice + ": " + std::strerror(run.start_error));
+      ++result.errors;
+      return finish(2);
     }
     if (run.timed_out) {
-      listing += "*ERROR*: the simulation did not end in time and was stopped\n";
+      say("*ERROR*: the simulation did not end in time and was stopped");
       ++result.errors;
     }
     if (run.exit_code != 0) failed = true;
 
-    RecordingNotify notify(kTraceryTitle);
-    NullProgress quiet;
-    DataStore store(notify, quiet);
-    if (!store.start()) return finish(2);
-    store.open_data_file(data_path.string());
-    if (fs::exists(data_path)) raw_read_file(store, data_path.string(), false);
+    const std::string label = strprintf("Run %d Temp=%g", static_cast<int>(r + 1), temperature);
+    const auto notices = copy_run_data(data_path, label, probe, r == 0 && deck.save_bias ? &bias : nullptr);
     fs::remove(data_path, ec);
-    for (const auto& e : notify.entries()) listing += "*WARNING: " + e.text + "\n";
-    collect_blocks(store, strprintf("Run %d Temp=%g", static_cast<int>(r + 1), temperature), blocks);
-    if (r == 0 && deck.save_bias) collect_bias(store, nodes, devices);
+    if (!notices) return finish(2);
+    for (const auto& n : *notices) say("*WARNING: " + n);
   }
 
   progress.show("Writing PROBE data file...");
-  if (!blocks.empty()) {
-    if (probe_write_file(result.probe, blocks)) {
-      result.blocks = static_cast<int>(blocks.size());
-      listing += strprintf("\nData written to .PROBE binary file %s: %d data blocks\n",
-                           fs::path(result.probe).filename().c_str(), result.blocks);
+  if (probe.any()) {
+    const int blocks = probe.finish();
+    if (blocks >= 0) {
+      result.blocks = blocks;
+      blank();
+      say(strprintf("Data written to .PROBE binary file %s: %d data blocks",
+                    fs::path(result.probe).filename().c_str(), result.blocks));
     } else {
-      listing += "*ERROR*: Cannot write " + result.probe + "\n";
+      say("*ERROR*: Cannot write " + result.probe);
       ++result.errors;
     }
   }
   if (deck.save_bias) {
-    const std::string bias = base.string() + ".OPB";
-    if (nodes.empty() && devices.empty()) {
-      listing += "*WARNING: no operating point for the bias file\n";
+    const std::string path = base.string() + ".OPB";
+    if (bias.nodes.empty() && bias.devices.empty()) {
+      say("*WARNING: no operating point for the bias file");
       ++result.warnings;
-    } else if (write_file_atomic(bias, bias_file_bytes(title, now_text().substr(4, 16), nodes, devices))) {
-      result.bias = bias;
+    } else if (write_file_atomic(
+                   path, bias_file_bytes(title, now_text().substr(4, 16), bias.nodes, bias.devices))) {
+      result.bias = path;
     } else {
-      listing += "*ERROR*: Cannot write " + bias + "\n";
+      say("*ERROR*: Cannot write " + path);
       ++result.errors;
     }
   }
-  listing += strprintf("\n%d errors, %d warnings\n", result.errors, result.warnings);
+  // Each place where output was left out says so in a warning line.
+  result.warnings += listing.cuts();
+  blank();
+  say(strprintf("%d errors, %d warnings", result.errors, result.warnings));
   return finish(failed || result.errors > 0 ? 1 : 0);
 }
 

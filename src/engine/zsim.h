@@ -2,7 +2,9 @@
 // zsim, the system's simulator engine. It hands a prepared copy of the netlist
 // to ngspice in batch mode and writes, beside the netlist:
 //   FILE.OUT  the listing: ngspice's output with the netlist's "#" lines, the
-//             statements it left out and every error, as a SPICE3 listing;
+//             statements it left out and every error, as a SPICE3 listing; of
+//             an output too large for memory, its head, its tail and the
+//             errors of the middle;
 //   FILE.SAV  every plot of every run as a PROBE file;
 //   FILE.OPB  the operating point, when the netlist says .OPTION SAVEOPB.
 #include <string>
@@ -12,7 +14,7 @@ namespace zephyrim {
 class Progress;
 
 struct ZsimOptions {
-  std::string netlist;            // FILE.CIR
+  std::string netlist;  // FILE.CIR
   std::string ngspice = "ngspice";
   double timeout_seconds = 24 * 3600;
 };

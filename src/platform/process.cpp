@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 
 extern char** environ;
 
@@ -25,10 +26,50 @@ struct Fd {
   }
 };
 
+// Frees the spawn attributes and file actions however the start ends.
+struct SpawnSetup {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  SpawnSetup() {
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+  }
+  ~SpawnSetup() {
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
+std::chrono::milliseconds timeout_of(double seconds) {
+  // NaN, negative and absurdly long timeouts become something a clock can add.
+  if (!(seconds > 0)) return std::chrono::milliseconds(0);
+  return std::chrono::milliseconds(static_cast<long long>(std::min(seconds, 1e9) * 1000));
+}
+
+bool exited(pid_t pid, int& status) {
+  for (;;) {
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) return true;
+    if (r < 0 && errno == EINTR) continue;
+    return false;
+  }
+}
+
 }  // namespace
 
 ProcessResult process_run(const std::vector<std::string>& argv, const std::string& cwd,
                           double timeout_seconds) {
+  std::string output;
+  ProcessResult r =
+      process_run(argv, cwd, timeout_seconds, [&](std::string_view piece) { output.append(piece); });
+  r.output = std::move(output);
+  return r;
+}
+
+ProcessResult process_run(const std::vector<std::string>& argv, const std::string& cwd,
+                          double timeout_seconds, const ProcessOutput& on_output) {
   ProcessResult r;
   if (argv.empty()) {
     r.start_error = EINVAL;
@@ -41,18 +82,19 @@ ProcessResult process_run(const std::vector<std::string>& argv, const std::strin
   }
   Fd read_end{pipe_fds[0]}, write_end{pipe_fds[1]};
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, write_end.fd, 1);
-  posix_spawn_file_actions_adddup2(&actions, write_end.fd, 2);
-  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  SpawnSetup setup;
+  posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&setup.actions, write_end.fd, 1);
+  posix_spawn_file_actions_adddup2(&setup.actions, write_end.fd, 2);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&setup.actions, cwd.c_str());
+  // A group of its own, so that a timeout ends whatever the program started too.
+  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&setup.attributes, 0);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = 0;
-  const int err = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const int err = posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
   if (err != 0) {
     r.start_error = err;
     return r;
@@ -60,8 +102,9 @@ ProcessResult process_run(const std::vector<std::string>& argv, const std::strin
   close(write_end.fd);
   write_end.fd = -1;
 
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(static_cast<long long>(timeout_seconds * 1000));
+  const auto deadline = std::chrono::steady_clock::now() + timeout_of(timeout_seconds);
+  int status = 0;
+  bool reaped = false;
   char buffer[65536];
   for (;;) {
     const auto left =
@@ -69,22 +112,32 @@ ProcessResult process_run(const std::vector<std::string>& argv, const std::strin
             .count();
     if (left <= 0) {
       r.timed_out = true;
-      kill(pid, SIGKILL);
+      kill(-pid, SIGKILL);
       break;
     }
     pollfd p{read_end.fd, POLLIN, 0};
     const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
     if (ready < 0 && errno != EINTR) break;
-    if (ready <= 0) continue;
+    if (ready == 0) {
+      // The program has ended and whatever it left running in the background
+      // keeps the pipe open but quiet: that output is not the program's.
+      if (exited(pid, status)) {
+        reaped = true;
+        break;
+      }
+      continue;
+    }
+    if (ready < 0) continue;
     const ssize_t n = read(read_end.fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // every writer has closed its end
-    r.output.append(buffer, static_cast<size_t>(n));
+    if (on_output) on_output(std::string_view(buffer, static_cast<size_t>(n)));
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  if (!reaped)
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
   if (!r.timed_out && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
   return r;
 }
 

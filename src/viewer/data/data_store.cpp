@@ -1,10 +1,11 @@
 #include "viewer/data/data_store.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
-#include <unistd.h>
 #include <unordered_set>
 
 #include "common/notify.h"
@@ -14,8 +15,8 @@
 namespace zephyrim {
 
 const char* const kAnalysisKindLabels[8] = {
-    "&OTHER Data",  "&DC Sweep",   "&TRANSIENT", "&AC Sweep/FFT/Other Complex Data ",
-    "&NOISE",       "D&ISTORTION", "POLE-&ZERO", ".FOURier"};
+    "&OTHER Data", "&DC Sweep",   "&TRANSIENT", "&AC Sweep/FFT/Other Complex Data ",
+    "&NOISE",      "D&ISTORTION", "POLE-&ZERO", ".FOURier"};
 
 namespace {
 
@@ -23,7 +24,9 @@ bool starts_ci(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
 }
 
-bool kind_slot(int kind) { return kind >= 0 && kind < kKindSlots; }
+bool kind_slot(int kind) {
+  return kind >= 0 && kind < kKindSlots;
+}
 
 // The kinds a query accepts: AC takes its relatives NOISE and DISTORTION, every
 // specific kind takes OTHER, and a negative query takes anything.
@@ -65,26 +68,26 @@ int first_prefix(std::string_view name, std::initializer_list<Prefix> table, int
 int quantity_code(int kind, std::string_view name) {
   if (name.empty()) return 0;
   switch (kind) {
-    case 0:
-    case 2:
+    case ANALYSIS_OTHER:
+    case ANALYSIS_TRAN:
       return first_prefix(name, {{"V", 1}, {"I", 2}, {"P", 3}, {"R", 4}, {"Z", 4}, {"C", 5}, {"D(", 9}}, 0);
-    case 1:
+    case ANALYSIS_DC:
       return first_prefix(name, {{"V", 1}, {"I", 2}, {"P", 3}, {"R", 4}, {"Z", 4}, {"C", 5}}, 0);
-    case 3:
+    case ANALYSIS_AC:
       return first_prefix(
           name,
-          {{"VM(", 2},     {"VMFFT(", 2},  {"M[V", 2},     {"VRFFT(", 3},  {"VR(", 3},     {"R[V", 3},
-           {"VIFFT(", 4},  {"VI(", 4},     {"I[V", 4},     {"VPFFT(", 5},  {"VP(", 5},     {"IPFFT(", 5},
-           {"IP(", 5},     {"ZP(", 5},     {"YP(", 5},     {"P[", 5},      {"VDBFFT(", 6}, {"VDBMV(", 6},
-           {"VDBM(", 6},   {"VDB(", 6},    {"DBM[", 6},    {"DB[", 6},     {"VG(", 17},    {"VT(", 17},
-           {"VGFFT(", 17}, {"G[", 17},     {"T[", 17},     {"V", 1},       {"IDBFFT(", 16}, {"IDBM(", 16},
-           {"IDB(", 16},   {"IMFFT(", 12}, {"IM(", 12},    {"IR(", 13},    {"IRFFT(", 13}, {"II(", 14},
-           {"IIFFT(", 14}, {"IG(", 17},    {"IT(", 17},    {"IGFFT(", 17}, {"M[I", 12},    {"R[I", 13},
-           {"I[I", 14},    {"I", 11},      {"ZDB(", 26},   {"ZDBFFT(", 26}, {"ZM(", 22},   {"ZMFFT(", 22},
-           {"ZR(", 23},    {"ZRFFT(", 23}, {"ZI(", 24},    {"ZIFFT(", 24}, {"ZG(", 27},    {"ZT(", 27},
-           {"ZGFFT(", 27}, {"M[Z", 22},    {"R[Z", 23},    {"I[Z", 24},    {"Z", 21},      {"FG(", 18}},
+          {{"VM(", 2},     {"VMFFT(", 2},  {"M[V", 2},   {"VRFFT(", 3},   {"VR(", 3},      {"R[V", 3},
+           {"VIFFT(", 4},  {"VI(", 4},     {"I[V", 4},   {"VPFFT(", 5},   {"VP(", 5},      {"IPFFT(", 5},
+           {"IP(", 5},     {"ZP(", 5},     {"YP(", 5},   {"P[", 5},       {"VDBFFT(", 6},  {"VDBMV(", 6},
+           {"VDBM(", 6},   {"VDB(", 6},    {"DBM[", 6},  {"DB[", 6},      {"VG(", 17},     {"VT(", 17},
+           {"VGFFT(", 17}, {"G[", 17},     {"T[", 17},   {"V", 1},        {"IDBFFT(", 16}, {"IDBM(", 16},
+           {"IDB(", 16},   {"IMFFT(", 12}, {"IM(", 12},  {"IR(", 13},     {"IRFFT(", 13},  {"II(", 14},
+           {"IIFFT(", 14}, {"IG(", 17},    {"IT(", 17},  {"IGFFT(", 17},  {"M[I", 12},     {"R[I", 13},
+           {"I[I", 14},    {"I", 11},      {"ZDB(", 26}, {"ZDBFFT(", 26}, {"ZM(", 22},     {"ZMFFT(", 22},
+           {"ZR(", 23},    {"ZRFFT(", 23}, {"ZI(", 24},  {"ZIFFT(", 24},  {"ZG(", 27},     {"ZT(", 27},
+           {"ZGFFT(", 27}, {"M[Z", 22},    {"R[Z", 23},  {"I[Z", 24},     {"Z", 21},       {"FG(", 18}},
           0);
-    case 4:
+    case ANALYSIS_NOISE:
       return first_prefix(name,
                           {{"INOISE(M)", 1},
                            {"INOISE(R)", 3},
@@ -99,9 +102,9 @@ int quantity_code(int kind, std::string_view name) {
                            {"ONOISE", 1},
                            {"V(ONOISE", 1}},
                           0);
-    case 5:
+    case ANALYSIS_DISTO:
       return first_prefix(name, {{"HD2", 1}, {"HD3", 2}, {"DIM2", 3}, {"SIM2", 4}, {"DIM3", 5}}, 0);
-    case 6:
+    case ANALYSIS_PZ:
       return 0;
     default:
       return -1;
@@ -183,9 +186,14 @@ bool DataStore::create_scratch(DataClass& c) {
   folders.push_back(working_folder());
   for (const auto& f : folders)
     if (c.scratch.create_unique(f)) return true;
-  const std::string last = temp_folder() + strprintf("/TRC$DATA#%4d.TMP", name_counter_++);
-  if (c.scratch.create_named(last)) return true;
-  notify_.error("Cannot open temporary data file:\n" + last);
+  if (c.scratch.create_unnamed(temp_folder())) return true;
+  const int taken = c.scratch.create_numbered(temp_folder(), name_counter_);
+  if (taken >= 0) {
+    name_counter_ = taken + 1;
+    return true;
+  }
+  notify_.error("Cannot open temporary data file:\n" + temp_folder() +
+                strprintf("/TRC$DATA#%4d.TMP", name_counter_));
   return false;
 }
 
@@ -273,7 +281,8 @@ int DataStore::remove_kind(int cls, int kind) {
 int DataStore::remove_vector(const DataVector* vector) {
   if (!vector || !class_ok(vector->data_class, false)) return 0;
   DataClass& c = classes_[vector->data_class];
-  if (kind_slot(vector->kind) && c.kind_count[vector->kind] <= 1) return remove_kind(vector->data_class, vector->kind) > 0;
+  if (kind_slot(vector->kind) && c.kind_count[vector->kind] <= 1)
+    return remove_kind(vector->data_class, vector->kind) > 0;
   for (auto it = c.vectors.begin(); it != c.vectors.end(); ++it) {
     if (&*it != vector) continue;
     const int kind = it->kind;
@@ -286,8 +295,8 @@ int DataStore::remove_vector(const DataVector* vector) {
   return 0;
 }
 
-DataVector* DataStore::link_vector(std::string_view name, int64_t points, int cls, int kind, int quantity,
-                                   int complex, const DataVector* x, int64_t source_position) {
+DataVector* DataStore::link_vector(const NewVector& n) {
+  const int cls = n.cls, kind = n.kind, quantity = n.quantity;
   if (!class_ok(cls, true)) return nullptr;
   DataClass& c = classes_[cls];
   if (c.limit != 0 && static_cast<uint32_t>(c.count) >= c.limit) {
@@ -296,15 +305,15 @@ DataVector* DataStore::link_vector(std::string_view name, int64_t points, int cl
   }
   try {
     DataVector v;
-    v.name = std::string(name.substr(0, std::min(name.size(), kVectorNameMax)));
+    v.name = std::string(n.name.substr(0, std::min(n.name.size(), kVectorNameMax)));
     v.data_class = cls;
-    v.complex = complex ? 1 : 0;
+    v.complex = n.complex ? 1 : 0;
     v.kind = kind;
     v.quantity = quantity;
     v.label = c.current_label;
-    v.points = points < 0 ? 0 : points;
-    v.source_position = source_position;
-    v.x = x;
+    v.points = n.points < 0 ? 0 : n.points;
+    v.source_position = n.source_position;
+    v.x = n.x;
     auto& bucket = c.by_name[ascii_lower(v.name)];
     // The run number follows the latest earlier vector of the same identity.
     for (auto it = bucket.rbegin(); it != bucket.rend(); ++it)
@@ -316,7 +325,7 @@ DataVector* DataStore::link_vector(std::string_view name, int64_t points, int cl
     DataVector* added = &c.vectors.back();
     bucket.push_back(added);
     if (kind_slot(kind)) {
-      if (x && c.run_count[kind] < added->run) c.run_count[kind] = added->run;
+      if (n.x && c.run_count[kind] < added->run) c.run_count[kind] = added->run;
       if (c.kind_count[kind]++ == 0) ++c.kinds_present;
       c.max_points[kind] = std::max(c.max_points[kind], added->points);
     }
@@ -329,33 +338,34 @@ DataVector* DataStore::link_vector(std::string_view name, int64_t points, int cl
   }
 }
 
-DataVector* DataStore::add_vector(const double* values, int64_t points, std::string_view name, int cls, int kind,
-                                  int quantity, int complex, const DataVector* x, int64_t source_position) {
-  if (!values) {
-    DataVector* v = link_vector(name, points, cls, kind, quantity, complex, x, source_position);
+DataVector* DataStore::add_vector(const NewVector& n) {
+  if (!n.values) {
+    DataVector* v = link_vector(n);
     if (v) v->scratch_position = -std::max(1, data_file_count_);
     return v;
   }
-  if (!class_ok(cls, true)) return nullptr;
-  const uint64_t doubles = static_cast<uint64_t>(std::max<int64_t>(points, 0)) * (complex ? 2 : 1);
+  if (!class_ok(n.cls, true)) return nullptr;
+  const uint64_t doubles = static_cast<uint64_t>(std::max<int64_t>(n.points, 0)) * (n.complex ? 2 : 1);
   // The values go in first, so that a full disk leaves the catalogue as it was.
-  const int64_t at = classes_[cls].scratch.append({values, doubles});
+  const int64_t at = classes_[n.cls].scratch.append({n.values, doubles});
   if (at < 0) {
     notify_.error("Cannot save waveform data to temporary file");
     return nullptr;
   }
-  DataVector* v = link_vector(name, points, cls, kind, quantity, complex, x, source_position);
+  DataVector* v = link_vector(n);
   if (!v) {
-    classes_[cls].scratch.rewind_to(static_cast<uint64_t>(at));
+    classes_[n.cls].scratch.rewind_to(static_cast<uint64_t>(at));
     return nullptr;
   }
   v->scratch_position = at;
   return v;
 }
 
-DataVector* DataStore::add_vector_reserved(int64_t points, std::string_view name, int cls, int kind, int quantity,
-                                           int complex, const DataVector* x) {
-  DataVector* v = link_vector(name, points, cls, kind, quantity, complex, x, -1);
+DataVector* DataStore::add_vector_reserved(const NewVector& n) {
+  NewVector without = n;
+  without.values = nullptr;
+  without.source_position = -1;
+  DataVector* v = link_vector(without);
   if (!v) return nullptr;
   if (!reserve_values(*v)) {
     notify_.error("Cannot save waveform data to temporary file");
@@ -367,8 +377,8 @@ DataVector* DataStore::add_vector_reserved(int64_t points, std::string_view name
 
 bool DataStore::reserve_values(DataVector& vector) {
   if (vector.data_class < 0 || vector.data_class >= class_count_) return false;
-  const int64_t at =
-      classes_[vector.data_class].scratch.reserve(static_cast<uint64_t>(vector.points) * (vector.complex ? 2 : 1));
+  const int64_t at = classes_[vector.data_class].scratch.reserve(static_cast<uint64_t>(vector.points) *
+                                                                 (vector.complex ? 2 : 1));
   if (at < 0) return false;
   vector.scratch_position = at;
   return true;
@@ -383,7 +393,8 @@ bool DataStore::write_values(const DataVector& vector, int64_t first_double, std
       vector.scratch_position + first_double * static_cast<int64_t>(sizeof(double)), values);
 }
 
-DataVector* DataStore::find_vector(std::string_view name, int cls, int kind, int quantity, int complex, int run) {
+DataVector* DataStore::find_vector(std::string_view name, int cls, int kind, int quantity, int complex,
+                                   int run) {
   if (cls < 0 || cls >= class_count_) return nullptr;
   if (run < 1) {
     // "V(OUT)@2": the text after the last at sign is the run, when it is a number.
@@ -438,8 +449,8 @@ std::span<const double> DataStore::values(const DataVector& vector) {
       return {};
   }
   if (vector.points == 0) return {};
-  auto v = classes_[vector.data_class].scratch.view(vector.scratch_position,
-                                                    static_cast<uint64_t>(vector.points) * (vector.complex ? 2 : 1));
+  auto v = classes_[vector.data_class].scratch.view(
+      vector.scratch_position, static_cast<uint64_t>(vector.points) * (vector.complex ? 2 : 1));
   if (v.empty()) notify_.error("Cannot read data from scratch file");
   return v;
 }
@@ -508,7 +519,9 @@ const DataClass* DataStore::data_class(int cls) const {
   return cls >= 0 && cls < class_count_ ? &classes_[cls] : nullptr;
 }
 
-DataClass* DataStore::data_class(int cls) { return cls >= 0 && cls < class_count_ ? &classes_[cls] : nullptr; }
+DataClass* DataStore::data_class(int cls) {
+  return cls >= 0 && cls < class_count_ ? &classes_[cls] : nullptr;
+}
 
 int DataStore::open_data_file(const std::string& path) {
   data_path_ = path;

@@ -60,9 +60,9 @@ struct DataVector {
   int data_class = 0;
   int complex = 0;  // 0 real, 1 complex
   int kind = ANALYSIS_OTHER;
-  int run = 1;       // 1 for the first vector of an identity, then 2, 3, ...
-  int quantity = 0;  // quantity_code or the registering code's own
-  int label = 0;     // run-label index into the class's table; 0 none
+  int run = 1;         // 1 for the first vector of an identity, then 2, 3, ...
+  int quantity = 0;    // quantity_code or the registering code's own
+  int label = 0;       // run-label index into the class's table; 0 none
   int64_t points = 0;  // complex points for a complex vector
   // Where the vector's data block starts in its source file (on-demand
   // loading only); -1 for vectors registered with their values.
@@ -112,11 +112,26 @@ struct DataClass {
   bool initialised = false;
 };
 
+// What add_vector registers; callers name the fields they set.
+struct NewVector {
+  std::string_view name;  // cut to 63 characters
+  int cls = DATA_CLASS_BINARY;
+  int kind = ANALYSIS_OTHER;
+  int quantity = 0;               // quantity_code or the registering code's own
+  int complex = 0;                // 0 real, 1 complex
+  const DataVector* x = nullptr;  // none for an x vector
+  int64_t points = 0;             // complex points for a complex vector
+  // The values, 2 x points doubles for a complex vector; none for a vector
+  // catalogued to be loaded from the current data file when first used.
+  const double* values = nullptr;
+  int64_t source_position = -1;  // where its block starts in that file
+};
+
 // The quantity code of a vector name for an analysis kind; -1 for kinds it does
 // not know.
 int quantity_code(int kind, std::string_view name);
-// The analysis kind an x-axis name suggests (text readers): TIME 2, FREQ 3,
-// other names beginning with V, I, R or T 1, anything else 0.
+// The analysis kind an x-axis name suggests (text readers): TIME transient,
+// FREQ AC, other names beginning with V, I, R or T DC, anything else OTHER.
 int x_name_kind(std::string_view name);
 
 class DataStore {
@@ -146,12 +161,11 @@ class DataStore {
   // file (2 x points doubles for a complex vector). Without values the vector
   // waits for on-demand loading from the current data file. Null on failure,
   // after the message.
-  DataVector* add_vector(const double* values, int64_t points, std::string_view name, int cls, int kind,
-                         int quantity, int complex, const DataVector* x, int64_t source_position = -1);
+  DataVector* add_vector(const NewVector& vector);
   // Registers a vector whose values the caller writes afterwards with
-  // write_values (readers that transpose their input in one pass).
-  DataVector* add_vector_reserved(int64_t points, std::string_view name, int cls, int kind, int quantity,
-                                  int complex, const DataVector* x);
+  // write_values (readers that transpose their input in one pass); the
+  // values and source position of the description are not used.
+  DataVector* add_vector_reserved(const NewVector& vector);
   // Takes room in the scratch file for a catalogued vector's values and points
   // the vector at it (the on-demand loader); false when the disk refuses.
   bool reserve_values(DataVector& vector);
@@ -210,8 +224,7 @@ class DataStore {
 
  private:
   bool create_scratch(DataClass& c);
-  DataVector* link_vector(std::string_view name, int64_t points, int cls, int kind, int quantity, int complex,
-                          const DataVector* x, int64_t source_position);
+  DataVector* link_vector(const NewVector& vector);
   void unlink_vector(DataClass& c, std::list<DataVector>::iterator it);
   void reset_counters(DataClass& c);
   bool class_ok(int cls, bool with_number) const;

@@ -1,13 +1,18 @@
 #include "viewer/data/probe_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <span>
 
 #include "common/byte_io.h"
-#include "common/file_io.h"
 #include "common/mapped_file.h"
 #include "common/notify.h"
 #include "common/progress.h"
@@ -148,7 +153,8 @@ size_t digital_record_size(const Layout& l, const BlockHeader& h) {
 // returns the position behind the block's terminator (or the end of the data
 // when the records ran out). f returning false stops the walk early.
 template <typename OnX, typename OnD>
-size_t walk_records(std::span<const uint8_t> bytes, const Layout& l, const BlockHeader& h, OnX on_x, OnD on_d) {
+size_t walk_records(std::span<const uint8_t> bytes, const Layout& l, const BlockHeader& h, OnX on_x,
+                    OnD on_d) {
   const size_t xs = analog_record_size(l, h), ds = digital_record_size(l, h);
   size_t p = h.records;
   const size_t end = bytes.size();
@@ -212,7 +218,8 @@ class CataloguePass {
         if (const int code = register_part(h, block, ax, 0, h.analog, true, 35, 38); code) return code;
       }
       if (!dx.empty()) {
-        if (const int code = register_part(h, block, dx, h.analog, h.digital, false, 45, 48); code) return code;
+        if (const int code = register_part(h, block, dx, h.analog, h.digital, false, 45, 48); code)
+          return code;
       }
     }
     return 0;
@@ -223,19 +230,21 @@ class CataloguePass {
  private:
   std::string progress_text(int block, const BlockHeader& h) const {
     const int vars = static_cast<int>(std::min<int64_t>(1 + h.analog + h.digital, 0x7fffffff));
-    if (l_.version >= 300) return strprintf("Reading PROBE data file...\nData block %d  Vars=%d  ", block, vars);
+    if (l_.version >= 300)
+      return strprintf("Reading PROBE data file...\nData block %d  Vars=%d  ", block, vars);
     if (l_.version >= 200)
       return strprintf("Reading PROBE v2.00 data file\nData block %d  Vars=%d\nTotal count %lu", block, vars,
                        static_cast<unsigned long>(registered_));
-    return strprintf("Reading SAVE/PROBE ver. 1.00 data file...\nData block %d  Vars=%d\nTotal count %lu", block,
-                     vars, static_cast<unsigned long>(registered_));
+    return strprintf("Reading SAVE/PROBE ver. 1.00 data file...\nData block %d  Vars=%d\nTotal count %lu",
+                     block, vars, static_cast<unsigned long>(registered_));
   }
 
   // Registers the x vector and the count variables from names[first] on.
-  int register_part(const BlockHeader& h, int block, const std::vector<double>& xs, int64_t first, int64_t count,
-                    bool analog, int x_code, int var_code) {
+  int register_part(const BlockHeader& h, int block, const std::vector<double>& xs, int64_t first,
+                    int64_t count, bool analog, int x_code, int var_code) {
     const auto n = static_cast<int64_t>(xs.size());
-    const DataVector* x = store_.add_vector(xs.data(), n, h.x_name, DATA_CLASS_BINARY, h.kind, 0, 0, nullptr);
+    const DataVector* x =
+        store_.add_vector({.name = h.x_name, .kind = h.kind, .points = n, .values = xs.data()});
     if (!x) return x_code;
     ++x_vectors;
     ++registered_;
@@ -244,16 +253,27 @@ class CataloguePass {
     int shown = -1;
     for (int64_t i = 0; i < count; ++i) {
       const std::string& name = h.names[static_cast<size_t>(first + i)];
-      if (!store_.add_vector(nullptr, n, name, DATA_CLASS_BINARY, h.kind, quantity_code(h.kind, name), complex, x,
-                             static_cast<int64_t>(h.source_position)))
+      if (!store_.add_vector({.name = name,
+                              .kind = h.kind,
+                              .quantity = quantity_code(h.kind, name),
+                              .complex = complex,
+                              .x = x,
+                              .points = n,
+                              .source_position = static_cast<int64_t>(h.source_position)}))
         return var_code;
       ++registered_;
       if (analog && h.pairs && l_.noise_complex && is_noise_name(name)) {
-        if (!noise_x) noise_x = store_.add_vector(xs.data(), n, h.x_name, DATA_CLASS_BINARY, ANALYSIS_NOISE, 0, 0, nullptr);
+        if (!noise_x)
+          noise_x =
+              store_.add_vector({.name = h.x_name, .kind = ANALYSIS_NOISE, .points = n, .values = xs.data()});
         if (!noise_x) return x_code;
-        if (!store_.add_vector(nullptr, n, name, DATA_CLASS_BINARY, ANALYSIS_NOISE,
-                               quantity_code(ANALYSIS_NOISE, name), 1, noise_x,
-                               static_cast<int64_t>(h.source_position)))
+        if (!store_.add_vector({.name = name,
+                                .kind = ANALYSIS_NOISE,
+                                .quantity = quantity_code(ANALYSIS_NOISE, name),
+                                .complex = 1,
+                                .x = noise_x,
+                                .points = n,
+                                .source_position = static_cast<int64_t>(h.source_position)}))
           return var_code;
         if (iequals(name, "V(INOISE)")) ++store_.input_noise_v;
         if (iequals(name, "I(INOISE)")) ++store_.input_noise_i;
@@ -262,9 +282,10 @@ class CataloguePass {
         const int pct = static_cast<int>(std::min<int64_t>(100, (i + 1) * 100 / count));
         if (pct > shown) {
           shown = pct;
-          store_.progress().show(strprintf(
-              "Reading PROBE data file...\nData block %d  Vars=%d  %d%% done\nTotal count %lu", block,
-              static_cast<int>(std::min<int64_t>(count, 0x7fffffff)), pct, static_cast<unsigned long>(registered_)));
+          store_.progress().show(
+              strprintf("Reading PROBE data file...\nData block %d  Vars=%d  %d%% done\nTotal count %lu",
+                        block, static_cast<int>(std::min<int64_t>(count, 0x7fffffff)), pct,
+                        static_cast<unsigned long>(registered_)));
         }
       }
     }
@@ -298,10 +319,11 @@ int probe_read_file(DataStore& store, const std::string& path) {
     l = layout_for(current ? version : 200, 4);
     if (r.failed() || name_length != static_cast<int16_t>(kProbeNameSize)) {
       store.notify().error(
-          std::string(current ? "Error: invalid variable name length spec found.\nReading simulation output data "
-                                "binary file:\n"
-                              : "Error: invalid variable name length spec found.\nReading ver. 2.00 binary data "
-                                "file:\n") +
+          std::string(current
+                          ? "Error: invalid variable name length spec found.\nReading simulation output data "
+                            "binary file:\n"
+                          : "Error: invalid variable name length spec found.\nReading ver. 2.00 binary data "
+                            "file:\n") +
           path);
       return 0;
     }
@@ -337,11 +359,11 @@ namespace {
 // A vector of the block being loaded and where its values come from.
 struct Column {
   DataVector* vector;
-  size_t offset;      // of its value in a record, behind the tag
+  size_t offset;  // of its value in a record, behind the tag
   bool digital;
-  bool pairs_in;      // the record holds (real, imaginary)
-  int width;          // doubles per point in the scratch file
-  int64_t points;     // how many to take
+  bool pairs_in;   // the record holds (real, imaginary)
+  int width;       // doubles per point in the scratch file
+  int64_t points;  // how many to take
   int64_t found = 0;
   std::vector<double> buffer;
 };
@@ -367,9 +389,9 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
     if (columns)
       for (auto& c : *columns) c.vector->scratch_position = -file_number;
     vector.scratch_position = -file_number;
-    store.notify().error(strprintf(l.version >= 200 && l.version < 300 ? "Reading %s ver. 2.00 data vector"
-                                                                       : "Reading %s data vector",
-                                   shown.c_str()));
+    store.notify().error(strprintf(
+        l.version >= 200 && l.version < 300 ? "Reading %s ver. 2.00 data vector" : "Reading %s data vector",
+        shown.c_str()));
     return 0;
   };
   if (entry.probe_path.empty()) {
@@ -406,7 +428,8 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
   // The block's other variables that wait for their values come along.
   uint64_t doubles = static_cast<uint64_t>(columns[0].points) * columns[0].width;
   for (auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
-    if (&v == &vector || v.scratch_position != vector.scratch_position || v.source_position != vector.source_position)
+    if (&v == &vector || v.scratch_position != vector.scratch_position ||
+        v.source_position != vector.source_position)
       continue;
     auto c = column_for(&v);
     if (!c || c->points <= 0) continue;
@@ -426,7 +449,8 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
   // Each variable collects its values in a buffer of its own that goes to the
   // scratch file when full; the records are walked once for all of them.
   const size_t chunk = static_cast<size_t>(std::max<uint64_t>(
-      1024, (uint64_t{16} << 20) / 8 / std::max<uint64_t>(1, doubles / static_cast<uint64_t>(columns[0].points))));
+      1024,
+      (uint64_t{16} << 20) / 8 / std::max<uint64_t>(1, doubles / static_cast<uint64_t>(columns[0].points))));
   bool write_failed = false;
   auto flush = [&](Column& c) {
     if (c.buffer.empty()) return;
@@ -451,7 +475,8 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
         if (c->width == 2) c->buffer.push_back(0.0);
       } else {
         c->buffer.push_back(load_value(at, l.value_size));
-        if (c->width == 2) c->buffer.push_back(c->pairs_in ? load_value(at + l.value_size, l.value_size) : 0.0);
+        if (c->width == 2)
+          c->buffer.push_back(c->pairs_in ? load_value(at + l.value_size, l.value_size) : 0.0);
       }
       if (++c->found < c->points) more = true;
       if (c->buffer.size() >= chunk * c->width) flush(*c);
@@ -459,7 +484,8 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
     return !write_failed && (more || !(is_digital ? analog : digital).empty());
   };
   walk_records(
-      bytes, l, h, [&](size_t p) { return take(p, analog, false); }, [&](size_t p) { return take(p, digital, true); });
+      bytes, l, h, [&](size_t p) { return take(p, analog, false); },
+      [&](size_t p) { return take(p, digital, true); });
   for (auto& c : columns) flush(c);
   if (write_failed) {
     store.notify().error("Cannot save data to temporary file");
@@ -476,73 +502,185 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
   return 1;
 }
 
-std::vector<uint8_t> probe_file_bytes(const std::vector<ProbeBlock>& blocks, const ProbeFileInfo& info) {
-  const Layout l = layout_for(info.version, info.value_size);
-  ByteWriter w;
-  auto field = [&](const std::string& text, size_t size) {
-    const size_t n = std::min(text.size(), size - 1);
-    w.text(std::string_view(text).substr(0, n));
-    w.zeros(size - n);
-  };
-  auto value = [&](double v) {
-    if (l.value_size == 8)
-      w.f64(v);
-    else
-      w.f32(static_cast<float>(v));
-  };
-  auto count = [&](int64_t v) {
-    if (l.count_size == 4)
-      w.i32(static_cast<int32_t>(v));
-    else
-      w.i16(static_cast<int16_t>(v));
-  };
-  auto tag = [&](char t) {
-    w.u8(static_cast<uint8_t>(t));
-    w.zeros(l.tag_size - 1);
-  };
-  if (l.version >= 200) {
+namespace {
+
+// Field by field into a ByteWriter, in the layout of the file's version.
+class Encoder {
+ public:
+  explicit Encoder(const ProbeFileInfo& info) : l_(layout_for(info.version, info.value_size)) {}
+
+  ByteWriter& writer() { return w_; }
+
+  void header(const ProbeFileInfo& info) {
+    // Version 1.00 files begin with their first block.
+    if (l_.version < 200) return;
     std::string magic = kProbeMagic;
     magic += " PROBE DATA";
     magic.resize(kProbeMagicSize, ' ');
-    w.text(magic);
-    w.i16(static_cast<int16_t>(l.version));
-    w.i16(static_cast<int16_t>(kProbeNameSize));
-    if (l.version >= 300) {
-      w.i32(static_cast<int32_t>(l.value_size));
+    w_.text(magic);
+    w_.i16(static_cast<int16_t>(l_.version));
+    w_.i16(static_cast<int16_t>(kProbeNameSize));
+    if (l_.version >= 300) {
+      w_.i32(static_cast<int32_t>(l_.value_size));
       field(info.date, 12);
       field(info.time, 12);
       field(info.title, 256);
     }
   }
-  for (const auto& b : blocks) {
-    w.text(std::string_view("NEWDATA\0", 8));
-    if (l.has_label) field(b.label, kProbeLabelSize);
+
+  // The block; drain() is called whenever a part of it is ready and returns
+  // false to stop.
+  template <typename Drain>
+  bool block(const ProbeBlock& b, Drain drain) {
+    w_.text(std::string_view("NEWDATA\0", 8));
+    if (l_.has_label) field(b.label, kProbeLabelSize);
     count(b.kind);
     count(static_cast<int64_t>(b.analog_names.size()));
     count(0);
     count(static_cast<int64_t>(b.digital_names.size()));
-    field(b.x_name, l.x_name_size);
-    for (const auto& n : b.analog_names) field(n, l.name_size);
-    for (const auto& n : b.digital_names) field(n, l.name_size);
+    field(b.x_name, l_.x_name_size);
+    for (const auto& n : b.analog_names) field(n, l_.name_size);
+    for (const auto& n : b.digital_names) field(n, l_.name_size);
     const size_t width = b.kind == ANALYSIS_AC ? 2 : 1;
     for (size_t i = 0; i < b.x.size(); ++i) {
       tag('X');
       value(b.x[i]);
       for (const auto& col : b.analog)
         for (size_t k = 0; k < width; ++k) value(i * width + k < col.size() ? col[i * width + k] : 0.0);
+      if (w_.size() >= kDrainBytes && !drain()) return false;
     }
     for (size_t i = 0; i < b.digital_x.size(); ++i) {
       tag('D');
       value(b.digital_x[i]);
-      for (const auto& col : b.digital) w.u8(static_cast<uint8_t>(i < col.size() ? col[i] : 0));
+      for (const auto& col : b.digital) w_.u8(static_cast<uint8_t>(i < col.size() ? col[i] : 0));
+      if (w_.size() >= kDrainBytes && !drain()) return false;
     }
     tag('E');
+    return true;
   }
-  return w.take();
+
+ private:
+  static constexpr size_t kDrainBytes = size_t{1} << 20;
+
+  void field(const std::string& text, size_t size) {
+    const size_t n = std::min(text.size(), size - 1);
+    w_.text(std::string_view(text).substr(0, n));
+    w_.zeros(size - n);
+  }
+  void value(double v) {
+    if (l_.value_size == 8)
+      w_.f64(v);
+    else
+      w_.f32(static_cast<float>(v));
+  }
+  void count(int64_t v) {
+    if (l_.count_size == 4)
+      w_.i32(static_cast<int32_t>(v));
+    else
+      w_.i16(static_cast<int16_t>(v));
+  }
+  void tag(char t) {
+    w_.u8(static_cast<uint8_t>(t));
+    w_.zeros(l_.tag_size - 1);
+  }
+
+  Layout l_;
+  ByteWriter w_;
+};
+
+bool write_all(int fd, const uint8_t* p, size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
 }
 
-bool probe_write_file(const std::string& path, const std::vector<ProbeBlock>& blocks, const ProbeFileInfo& info) {
-  return write_file_atomic(path, probe_file_bytes(blocks, info));
+}  // namespace
+
+std::vector<uint8_t> probe_file_bytes(const std::vector<ProbeBlock>& blocks, const ProbeFileInfo& info) {
+  Encoder e(info);
+  e.header(info);
+  for (const auto& b : blocks) e.block(b, [] { return true; });
+  return e.writer().take();
+}
+
+bool probe_write_file(const std::string& path, const std::vector<ProbeBlock>& blocks,
+                      const ProbeFileInfo& info) {
+  ProbeFileWriter writer;
+  if (!writer.open(path, info)) return false;
+  for (const auto& b : blocks)
+    if (!writer.append(b)) break;
+  return writer.finish();
+}
+
+ProbeFileWriter::~ProbeFileWriter() {
+  abandon();
+}
+
+bool ProbeFileWriter::open(const std::string& path, const ProbeFileInfo& info) {
+  if (fd_ >= 0) return false;
+  // A temporary name beside the file, so that the rename stays on one disk.
+  const std::filesystem::path target(path);
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  fd_ = fd;
+  path_ = path;
+  temporary_ = name;
+  info_ = info;
+  blocks_ = 0;
+  failed_ = false;
+  Encoder e(info_);
+  e.header(info_);
+  if (put(e.writer().take())) return true;
+  abandon();
+  return false;
+}
+
+bool ProbeFileWriter::append(const ProbeBlock& block) {
+  if (fd_ < 0 || failed_) return false;
+  Encoder e(info_);
+  if (!e.block(block, [&] { return put(e.writer().take()); }) || !put(e.writer().take())) return false;
+  ++blocks_;
+  return true;
+}
+
+bool ProbeFileWriter::put(std::vector<uint8_t> bytes) {
+  if (!failed_ && !write_all(fd_, bytes.data(), bytes.size())) failed_ = true;
+  return !failed_;
+}
+
+bool ProbeFileWriter::finish() {
+  if (fd_ < 0) return false;
+  bool ok = !failed_ && ::fsync(fd_) == 0;
+  // The permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) == 0) {
+    ::fchmod(fd_, st.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd_, 0666 & ~mask);
+  }
+  ok = ::close(fd_) == 0 && ok;
+  fd_ = -1;
+  if (ok) ok = ::rename(temporary_.c_str(), path_.c_str()) == 0;
+  if (!ok) ::unlink(temporary_.c_str());
+  temporary_.clear();
+  return ok;
+}
+
+void ProbeFileWriter::abandon() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(temporary_.c_str());
+  temporary_.clear();
 }
 
 }  // namespace zephyrim

@@ -54,9 +54,43 @@ struct ProbeFileInfo {
   std::string title;
 };
 
+// The whole file in memory.
 std::vector<uint8_t> probe_file_bytes(const std::vector<ProbeBlock>& blocks, const ProbeFileInfo& info = {});
 // Writes the file in place of path; false (and path untouched) on failure.
 bool probe_write_file(const std::string& path, const std::vector<ProbeBlock>& blocks,
                       const ProbeFileInfo& info = {});
+
+// Writes a PROBE file one block at a time, so that an engine holds one block in
+// memory, not the whole run set. The bytes are those of probe_file_bytes. They
+// go to a temporary file beside path that takes path's place on finish(); until
+// then path is untouched, and a writer dropped unfinished leaves nothing behind.
+class ProbeFileWriter {
+ public:
+  ProbeFileWriter() = default;
+  ~ProbeFileWriter();
+  ProbeFileWriter(const ProbeFileWriter&) = delete;
+  ProbeFileWriter& operator=(const ProbeFileWriter&) = delete;
+
+  // Creates the temporary file and writes the header; false when it cannot.
+  bool open(const std::string& path, const ProbeFileInfo& info = {});
+  bool is_open() const { return fd_ >= 0; }
+  // Appends one block; false once anything failed to be written.
+  bool append(const ProbeBlock& block);
+  int blocks() const { return blocks_; }
+  // Syncs the file and renames it over path; false (path untouched, nothing
+  // left behind) when anything failed on the way.
+  bool finish();
+
+ private:
+  bool put(std::vector<uint8_t> bytes);
+  void abandon();
+
+  int fd_ = -1;
+  std::string path_;
+  std::string temporary_;
+  ProbeFileInfo info_;
+  int blocks_ = 0;
+  bool failed_ = false;
+};
 
 }  // namespace zephyrim

@@ -29,7 +29,9 @@ bool has_key(const std::string& line, std::string_view key) {
   return line.size() >= key.size() && iequals(std::string_view(line).substr(0, key.size()), key);
 }
 
-std::string part(const std::string& s, size_t from, size_t n) { return from < s.size() ? s.substr(from, n) : ""; }
+std::string part(const std::string& s, size_t from, size_t n) {
+  return from < s.size() ? s.substr(from, n) : "";
+}
 
 std::vector<std::string> fields(const std::string& line) {
   std::vector<std::string> out;
@@ -45,18 +47,26 @@ std::vector<std::string> fields(const std::string& line) {
 
 int plot_kind(const std::string& line) {
   const std::string u = ascii_upper(line);
-  static const std::pair<const char*, int> kTable[] = {
-      {"DC", 1},         {"TRANSIENT", 2},       {"AC", 3},
-      {"NOISE", 4},      {"DISTORTION", 5},      {"POLE-ZERO", 6},
-      {"OPERATING POINT", 8}, {"TRANSFER FUNCTION", 8}};
+  static const std::pair<const char*, AnalysisKind> kTable[] = {{"DC", ANALYSIS_DC},
+                                                                {"TRANSIENT", ANALYSIS_TRAN},
+                                                                {"AC", ANALYSIS_AC},
+                                                                {"NOISE", ANALYSIS_NOISE},
+                                                                {"DISTORTION", ANALYSIS_DISTO},
+                                                                {"POLE-ZERO", ANALYSIS_PZ},
+                                                                {"OPERATING POINT", ANALYSIS_OP},
+                                                                {"TRANSFER FUNCTION", ANALYSIS_OP}};
   for (const auto& [text, kind] : kTable)
     if (u.find(text) != std::string::npos) return kind;
-  return 0;
+  return ANALYSIS_OTHER;
 }
 
-bool contains(const std::string& s, const char* what) { return s.find(what) != std::string::npos; }
+bool contains(const std::string& s, const char* what) {
+  return s.find(what) != std::string::npos;
+}
 
-bool begins(const std::string& s, const char* what) { return s.rfind(what, 0) == 0; }
+bool begins(const std::string& s, const char* what) {
+  return s.rfind(what, 0) == 0;
+}
 
 // The viewer's vector name of a RAW variable.
 std::string raw_vector_name(const std::string& variable, const std::string& type_in, int kind) {
@@ -71,7 +81,7 @@ std::string raw_vector_name(const std::string& variable, const std::string& type
       out = name;
     } else {
       static const std::pair<const char*, const char*> kSuffixes[] = {
-          {"#COLLECTOR", "#C"}, {"#BASE", "#B"},   {"#EMITTER", "#E"},   {"#SOURCE", "#S"},
+          {"#COLLECTOR", "#C"}, {"#BASE", "#B"},    {"#EMITTER", "#E"},        {"#SOURCE", "#S"},
           {"#DRAIN", "#D"},     {"#CURRENT", "#I"}, {"#INTERNAL", "#internal"}};
       for (const auto& [from, to] : kSuffixes) {
         const size_t at = name.find(from);
@@ -90,8 +100,8 @@ std::string raw_vector_name(const std::string& variable, const std::string& type
       const size_t at = name.find("#BRANCH");
       if (at != std::string::npos) name.erase(at, 7);
       const std::string l = ascii_lower(name);
-      out = (begins(l, "i(") || begins(l, "id(") || begins(l, "is(") || begins(l, "ig(") || begins(l, "ib(") ||
-             begins(l, "ic(") || begins(l, "ie("))
+      out = (begins(l, "i(") || begins(l, "id(") || begins(l, "is(") || begins(l, "ig(") ||
+             begins(l, "ib(") || begins(l, "ic(") || begins(l, "ie("))
                 ? name
                 : "I(" + name + ")";
     }
@@ -135,8 +145,9 @@ struct Target {
 
 class RawReader {
  public:
-  RawReader(DataStore& store, const std::string& path, std::span<const uint8_t> bytes, bool header_wanted)
-      : store_(store), path_(path), bytes_(bytes), header_wanted_(header_wanted) {
+  RawReader(DataStore& store, const std::string& path, std::span<const uint8_t> bytes, bool header_wanted,
+            const RawPlotRead& plot_read)
+      : store_(store), path_(path), bytes_(bytes), header_wanted_(header_wanted), plot_read_(plot_read) {
     utf16_ = bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0;
   }
 
@@ -151,9 +162,9 @@ class RawReader {
   bool fill(std::vector<Target>& targets, int64_t first, int64_t count);
   void error() { store_.notify().error("Error reading SPICE3 RAW data file:\n" + path_); }
   void point_count_warning(int64_t there) {
-    store_.notify().warning(strprintf("SPICE3 RAW data file: %s\nholds %lld data points, its header says %lld",
-                                      path_.c_str(), static_cast<long long>(there),
-                                      static_cast<long long>(points_)));
+    store_.notify().warning(
+        strprintf("SPICE3 RAW data file: %s\nholds %lld data points, its header says %lld", path_.c_str(),
+                  static_cast<long long>(there), static_cast<long long>(points_)));
   }
   std::string status(const char* what) const {
     return strprintf("Reading SPICE3 RAW file%s\nVars=%d  Data points=%lu", what, vars_,
@@ -165,6 +176,7 @@ class RawReader {
   const std::string& path_;
   std::span<const uint8_t> bytes_;
   bool header_wanted_;
+  const RawPlotRead& plot_read_;
   bool utf16_ = false;
   size_t pos_ = 0;
   int registered_ = 0;
@@ -175,7 +187,7 @@ class RawReader {
   int temperature_changes_ = 0;
 
   // The plot being read.
-  int kind_ = 0;
+  int kind_ = ANALYSIS_OTHER;
   bool complex_ = false;
   std::string flags_;
   int vars_ = 0;
@@ -261,13 +273,14 @@ int RawReader::run() {
       flags_.clear();
       names_.clear();
       store_.delete_work_file(0);
+      if (plot_read_ && !plot_read_(store_)) break;
     }
   }
   store_.delete_work_file(0);
   store_.progress().done();
   if (invalid_ > 0)
-    store_.notify().warning(
-        strprintf("SPICE3 RAW data file: %s\ncontains %d invalid or out of range numbers", path_.c_str(), invalid_));
+    store_.notify().warning(strprintf("SPICE3 RAW data file: %s\ncontains %d invalid or out of range numbers",
+                                      path_.c_str(), invalid_));
   return registered_;
 }
 
@@ -313,7 +326,8 @@ bool RawReader::read_text_values() {
   std::string_view text;
   if (utf16_) {
     wide_copy.reserve((bytes_.size() - pos_) / 2);
-    for (size_t i = pos_; i + 1 < bytes_.size(); i += 2) wide_copy += bytes_[i + 1] ? '?' : static_cast<char>(bytes_[i]);
+    for (size_t i = pos_; i + 1 < bytes_.size(); i += 2)
+      wide_copy += bytes_[i + 1] ? '?' : static_cast<char>(bytes_[i]);
     text = wide_copy;
   } else {
     text = std::string_view(reinterpret_cast<const char*>(bytes_.data() + pos_), bytes_.size() - pos_);
@@ -348,7 +362,8 @@ bool RawReader::read_text_values() {
     }
     if (value != read) {
       if (read >= points_) break;
-      store_.notify().error(strprintf("RAW data index out of sync:\nType=%d  Index=%d", kind_, static_cast<int>(read)));
+      store_.notify().error(
+          strprintf("RAW data index out of sync:\nType=%d  Index=%d", kind_, static_cast<int>(read)));
       error();
       ok = false;
       break;
@@ -383,8 +398,8 @@ bool RawReader::read_text_values() {
     const int pct = points_ > 0 ? static_cast<int>(std::min<int64_t>(100, read * 100 / points_)) : 100;
     if (pct > shown) {
       shown = pct;
-      store_.progress().show(strprintf("Reading SPICE3 RAW file...\nVars=%d  Data points=%lu\nLoad data %d%%", vars_,
-                                       static_cast<unsigned long>(points_), pct));
+      store_.progress().show(strprintf("Reading SPICE3 RAW file...\nVars=%d  Data points=%lu\nLoad data %d%%",
+                                       vars_, static_cast<unsigned long>(points_), pct));
     }
   }
   if (!rows.empty() && work->append(rows) < 0) {
@@ -424,7 +439,8 @@ bool RawReader::read_binary_values() {
     const size_t remaining = bytes_.size() - pos_;
     const uint64_t doubles_size = static_cast<uint64_t>(points_) * n * 8;
     const uint64_t floats_size = static_cast<uint64_t>(points_) * (8 + (n - 1) * 4);
-    if (utf16_ ? !(remaining == doubles_size && remaining != floats_size) : remaining == floats_size) elem = 4;
+    if (utf16_ ? !(remaining == doubles_size && remaining != floats_size) : remaining == floats_size)
+      elem = 4;
   }
   const size_t x_size = complex_ ? 16 : 8;
   const size_t other = complex_ ? 16 : elem;
@@ -482,8 +498,12 @@ bool RawReader::register_plot(std::span<const Source> sources, int64_t first, in
     const std::string& name = names_[v];
     if (kind_ == ANALYSIS_PZ) {
       const int q = quantity_code(ANALYSIS_PZ, "OMEGA");
-      DataVector* re = store_.add_vector_reserved(count, "R[" + name + "]", DATA_CLASS_BINARY, kind_, q, 0, nullptr);
-      DataVector* im = re ? store_.add_vector_reserved(count, name, DATA_CLASS_BINARY, kind_, q, 0, re) : nullptr;
+      const std::string real_name = "R[" + name + "]";
+      DataVector* re =
+          store_.add_vector_reserved({.name = real_name, .kind = kind_, .quantity = q, .points = count});
+      DataVector* im = re ? store_.add_vector_reserved(
+                                {.name = name, .kind = kind_, .quantity = q, .x = re, .points = count})
+                          : nullptr;
       if (!im) {
         error();
         return false;
@@ -495,8 +515,12 @@ bool RawReader::register_plot(std::span<const Source> sources, int64_t first, in
     }
     const bool is_x = v == 0;
     const int complex = !is_x && complex_ ? 1 : 0;
-    DataVector* d = store_.add_vector_reserved(count, name, DATA_CLASS_BINARY, kind_, quantity_code(kind_, name),
-                                               complex, is_x ? nullptr : x);
+    DataVector* d = store_.add_vector_reserved({.name = name,
+                                                .kind = kind_,
+                                                .quantity = quantity_code(kind_, name),
+                                                .complex = complex,
+                                                .x = is_x ? nullptr : x,
+                                                .points = count});
     if (!d) {
       error();
       return false;
@@ -539,13 +563,15 @@ bool RawReader::fill(std::vector<Target>& targets, int64_t first, int64_t count)
   size_t row = 8;
   for (const auto& t : targets) row = std::max(row, t.source.stride);
   const int64_t group = std::clamp<int64_t>(static_cast<int64_t>((size_t{256} << 10) / row), 64, 1 << 16);
-  const int64_t flush_at = std::max<int64_t>(group, static_cast<int64_t>((size_t{16} << 20) / 8 / targets.size()));
+  const int64_t flush_at =
+      std::max<int64_t>(group, static_cast<int64_t>((size_t{16} << 20) / 8 / targets.size()));
   std::vector<std::vector<double>> buffers(targets.size());
   int64_t written = 0, pending = 0;
   for (int64_t done = 0; done < count; done += group) {
     const int64_t n = std::min(group, count - done);
     for (size_t k = 0; k < targets.size(); ++k)
-      gather(targets[k].source, first + done, n, targets[k].imaginary_only, targets[k].width == 2, buffers[k]);
+      gather(targets[k].source, first + done, n, targets[k].imaginary_only, targets[k].width == 2,
+             buffers[k]);
     pending += n;
     if (pending < flush_at && done + n < count) continue;
     for (size_t k = 0; k < targets.size(); ++k) {
@@ -561,12 +587,17 @@ bool RawReader::fill(std::vector<Target>& targets, int64_t first, int64_t count)
 }  // namespace
 
 int raw_read_file(DataStore& store, const std::string& path, bool header_wanted) {
+  return raw_read_file(store, path, header_wanted, {});
+}
+
+int raw_read_file(DataStore& store, const std::string& path, bool header_wanted,
+                  const RawPlotRead& plot_read) {
   MappedFile file;
   if (!file.open(path)) {
     store.notify().error("Cannot open SPICE3 RAW data file:\n" + path);
     return 0;
   }
-  RawReader reader(store, path, file.bytes(), header_wanted);
+  RawReader reader(store, path, file.bytes(), header_wanted, plot_read);
   return reader.run();
 }
 

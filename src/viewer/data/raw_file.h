@@ -3,6 +3,7 @@
 // number of plots one after the other. Also read: headers in UTF-16LE with
 // binary values of 4-byte floats beside a double x variable, stored point by
 // point or variable by variable ("fastaccess"), and stepped runs in one plot.
+#include <functional>
 #include <string>
 
 namespace zephyrim {
@@ -14,5 +15,12 @@ class DataStore;
 // the store's header information. Returns the number of vectors registered;
 // vectors registered before an error stay.
 int raw_read_file(DataStore& store, const std::string& path, bool header_wanted);
+
+// Called after each plot's vectors are registered. It may clear class 0 of the
+// store, so that a caller taking one plot at a time holds no more than the
+// largest; returning false ends the reading.
+using RawPlotRead = std::function<bool(DataStore& store)>;
+int raw_read_file(DataStore& store, const std::string& path, bool header_wanted,
+                  const RawPlotRead& plot_read);
 
 }  // namespace zephyrim

@@ -1,9 +1,12 @@
 #include "viewer/data/scratch_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <cerrno>
+
+#include "common/text_format.h"
 
 namespace zephyrim {
 
@@ -12,6 +15,9 @@ namespace {
 // Mappings reserve address space well beyond the file, so that a growing file
 // needs a new mapping only rarely; pages past the end are never touched.
 constexpr uint64_t kMinMapping = uint64_t{1} << 34;
+
+// Numbered names tried before giving up.
+constexpr int kNumberedTries = 1000;
 
 bool write_all(int fd, const uint8_t* p, uint64_t n, uint64_t at) {
   while (n > 0) {
@@ -37,20 +43,38 @@ bool ScratchFile::create_unique(const std::string& folder) {
   std::string name = folder;
   if (name.back() != '/') name += '/';
   name += "TRCXXXXXX";
-  const int fd = mkstemp(name.data());
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return false;
   fd_ = fd;
   path_ = name;
   return true;
 }
 
-bool ScratchFile::create_named(const std::string& path) {
-  if (fd_ >= 0) return false;
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+bool ScratchFile::create_unnamed(const std::string& folder) {
+  if (folder.empty() || fd_ >= 0) return false;
+  const int fd = open(folder.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   fd_ = fd;
-  path_ = path;
+  path_.clear();
   return true;
+}
+
+int ScratchFile::create_numbered(const std::string& folder, int number) {
+  if (folder.empty() || fd_ >= 0 || number < 0) return -1;
+  const std::string base = folder.back() == '/' ? folder : folder + "/";
+  // A shared folder may hold anybody's files and links under these names:
+  // only a file made here and now is used.
+  for (int n = number; n < number + kNumberedTries && n >= 0; ++n) {
+    const std::string path = base + strprintf("TRC$DATA#%4d.TMP", n);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      fd_ = fd;
+      path_ = path;
+      return n;
+    }
+    if (errno != EEXIST && errno != ELOOP) return -1;
+  }
+  return -1;
 }
 
 void ScratchFile::remove() {
@@ -94,7 +118,8 @@ bool ScratchFile::write_at(int64_t position, std::span<const double> values) {
   if (fd_ < 0 || position < 0) return false;
   const uint64_t bytes = values.size() * sizeof(double);
   if (static_cast<uint64_t>(position) + bytes > end_) return false;
-  return write_all(fd_, reinterpret_cast<const uint8_t*>(values.data()), bytes, static_cast<uint64_t>(position));
+  return write_all(fd_, reinterpret_cast<const uint8_t*>(values.data()), bytes,
+                   static_cast<uint64_t>(position));
 }
 
 std::span<const double> ScratchFile::view(int64_t position, uint64_t count) {

@@ -19,10 +19,15 @@ class ScratchFile {
 
   // A new unique file "TRCxxxxxx" in the folder; false when it cannot be made.
   bool create_unique(const std::string& folder);
-  // Creates (truncating) the named file.
-  bool create_named(const std::string& path);
+  // The last resorts when no unique name can be made in any folder. An unnamed
+  // file in the folder, where its file system has them; false otherwise.
+  bool create_unnamed(const std::string& folder);
+  // "TRC$DATA#%4d.TMP" in the folder, from the given number on: a name that
+  // exists already, even as a link, is never opened but passed over for the
+  // next number. Returns the number taken, or -1.
+  int create_numbered(const std::string& folder, int number);
   bool is_open() const { return fd_ >= 0; }
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return path_; }  // empty for an unnamed file
   // Closes the file and removes it from the disk.
   void remove();
 

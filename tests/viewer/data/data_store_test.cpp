@@ -17,10 +17,15 @@ struct Store : ::testing::Test {
   DataStore store{notify, progress};
   void SetUp() override { ASSERT_TRUE(store.start()); }
 
-  DataVector* add(std::string_view name, int kind, std::vector<double> v, int cls = 0, const DataVector* x = nullptr,
-                  int complex = 0) {
-    return store.add_vector(v.data(), static_cast<int64_t>(v.size()) / (complex ? 2 : 1), name, cls, kind, 0,
-                            complex, x);
+  DataVector* add(std::string_view name, int kind, std::vector<double> v, int cls = 0,
+                  const DataVector* x = nullptr, int complex = 0) {
+    return store.add_vector({.name = name,
+                             .cls = cls,
+                             .kind = kind,
+                             .complex = complex,
+                             .x = x,
+                             .points = static_cast<int64_t>(v.size()) / (complex ? 2 : 1),
+                             .values = v.data()});
   }
 };
 
@@ -139,7 +144,8 @@ TEST_F(Store, ComplexValuesSplit) {
   EXPECT_EQ(im, (std::vector<double>{2, 4}));
   // A catalogued vector is not loaded by the complex read.
   store.open_data_file("none.sav");
-  DataVector* waiting = store.add_vector(nullptr, 2, "V(B)", 0, 3, 2, 1, nullptr);
+  DataVector* waiting =
+      store.add_vector({.name = "V(B)", .kind = ANALYSIS_AC, .quantity = 2, .complex = 1, .points = 2});
   EXPECT_EQ(waiting->scratch_position, -1);
   EXPECT_EQ(store.read_complex(*waiting, re, im), 0);
 }

@@ -1,6 +1,7 @@
 #include "viewer/data/probe_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -194,6 +195,78 @@ TEST_F(Probe, FloatValuesInTheCurrentVersion) {
   EXPECT_EQ(read(write("f.SAV", probe_file_bytes({ac()}, info))), 1);
   EXPECT_EQ(values("V(OUT)", 3), (std::vector<double>{1, -1, 0.5, -0.5}));
   EXPECT_EQ(store.data_file(1)->value_size, 4);
+}
+
+// Two blocks of an engine's run: one bigger than the writer's pieces, so that
+// a block goes out in several of them.
+std::vector<ProbeBlock> run_set() {
+  ProbeBlock big = transient();
+  big.x.resize(100000);
+  for (auto& col : big.analog) col.resize(big.x.size());
+  for (size_t i = 0; i < big.x.size(); ++i) {
+    big.x[i] = static_cast<double>(i) * 1e-9;
+    big.analog[0][i] = static_cast<double>(i % 977) * 0.25;
+    big.analog[1][i] = -static_cast<double>(i % 13);
+  }
+  big.label = std::string(40, 'L');  // cut to the field
+  return {big, ac(), transient()};
+}
+
+TEST_F(Probe, StreamingGivesTheBytesOfTheWholeFileWriter) {
+  const auto blocks = run_set();
+  for (const auto& [version, value_size] : {std::pair{300, 8}, {300, 4}, {200, 4}, {100, 4}}) {
+    ProbeFileInfo info;
+    info.version = version;
+    info.value_size = value_size;
+    info.title = "streamed";
+    const std::string path =
+        (dir / ("s" + std::to_string(version) + std::to_string(value_size) + ".SAV")).string();
+    ProbeFileWriter writer;
+    ASSERT_TRUE(writer.open(path, info));
+    EXPECT_FALSE(std::filesystem::exists(path));  // not in place before it is whole
+    for (const auto& b : blocks) ASSERT_TRUE(writer.append(b));
+    EXPECT_EQ(writer.blocks(), 3);
+    ASSERT_TRUE(writer.finish());
+    EXPECT_FALSE(writer.is_open());
+    const auto streamed = read_file(path);
+    ASSERT_TRUE(streamed);
+    EXPECT_TRUE(*streamed == probe_file_bytes(blocks, info)) << version << " " << value_size;
+  }
+  // probe_write_file streams too.
+  const std::string whole = (dir / "whole.SAV").string();
+  ASSERT_TRUE(probe_write_file(whole, blocks));
+  EXPECT_TRUE(*read_file(whole) == probe_file_bytes(blocks));
+  EXPECT_EQ(read(whole), 5);
+  EXPECT_EQ(values("V(IN)", ANALYSIS_TRAN).at(99999), (99999 % 977) * 0.25);
+}
+
+TEST_F(Probe, AnUnfinishedWriterLeavesTheOldFileAlone) {
+  const std::string path = write("old.SAV", probe_file_bytes({ac()}));
+  chmod(path.c_str(), 0640);
+  {
+    ProbeFileWriter writer;
+    ASSERT_TRUE(writer.open(path));
+    ASSERT_TRUE(writer.append(transient()));
+  }
+  EXPECT_TRUE(*read_file(path) == probe_file_bytes({ac()}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
+      << "a temporary file was left behind";
+  // Finished, it replaces the file and keeps its permissions.
+  ProbeFileWriter writer;
+  ASSERT_TRUE(writer.open(path));
+  ASSERT_TRUE(writer.append(transient()));
+  ASSERT_TRUE(writer.finish());
+  EXPECT_TRUE(*read_file(path) == probe_file_bytes({transient()}));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_FALSE(writer.finish());  // once only
+  EXPECT_FALSE(writer.append(ac()));
+
+  ProbeFileWriter nowhere;
+  EXPECT_FALSE(nowhere.open((dir / "missing" / "x.SAV").string()));
+  EXPECT_FALSE(nowhere.append(ac()));
+  EXPECT_FALSE(nowhere.finish());
 }
 
 }  // namespace

@@ -75,7 +75,8 @@ constexpr const char* kOpAndTran =
 TEST_F(Raw, TextPlotsNamesAndHeader) {
   EXPECT_EQ(read(kOpAndTran, true), 7);
   EXPECT_TRUE(notify.entries().empty()) << notify.last();
-  EXPECT_EQ(names(), (std::vector<std::string>{"V(1)", "I(VIN)", "V(Q1#C)", "IC(Q1)", "I(V1)", "TIME", "V(OUT)"}));
+  EXPECT_EQ(names(),
+            (std::vector<std::string>{"V(1)", "I(VIN)", "V(Q1#C)", "IC(Q1)", "I(V1)", "TIME", "V(OUT)"}));
   const DataVector* op = store.find_vector("I(VIN)", 0, -1, -1, -1);
   EXPECT_EQ(op->kind, ANALYSIS_OP);
   EXPECT_EQ(op->x->name, "V(1)");
@@ -124,15 +125,17 @@ TEST_F(Raw, IndexOutOfSyncStopsTheRead) {
 }
 
 TEST_F(Raw, MissingVariableLineAndUnreadableFile) {
-  EXPECT_EQ(read("Plotname: Transient Analysis\nNo. Variables: 3\nNo. Points: 3\nVariables:\n\t0\ttime\n"), 0);
+  EXPECT_EQ(read("Plotname: Transient Analysis\nNo. Variables: 3\nNo. Points: 3\nVariables:\n\t0\ttime\n"),
+            0);
   EXPECT_EQ(notify.last(), "Error reading SPICE3 RAW data file:\n" + path_of("t.raw"));
   EXPECT_EQ(raw_read_file(store, path_of("none.raw"), false), 0);
   EXPECT_EQ(notify.last(), "Cannot open SPICE3 RAW data file:\n" + path_of("none.raw"));
 }
 
 std::string binary_header(int vars, int points, const char* flags, const char* plot = "Transient Analysis") {
-  std::string h = "Title: b\nPlotname: " + std::string(plot) + "\nFlags: " + flags + "\nNo. Variables: " +
-                  std::to_string(vars) + "\nNo. Points: " + std::to_string(points) + "\nVariables:\n\t0\ttime\ttime\n";
+  std::string h = "Title: b\nPlotname: " + std::string(plot) + "\nFlags: " + flags +
+                  "\nNo. Variables: " + std::to_string(vars) + "\nNo. Points: " + std::to_string(points) +
+                  "\nVariables:\n\t0\ttime\ttime\n";
   for (int v = 1; v < vars; ++v) h += "\t" + std::to_string(v) + "\tv(n" + std::to_string(v) + ")\tvoltage\n";
   return h + "Binary:\n";
 }
@@ -160,7 +163,8 @@ TEST_F(Raw, BinaryPlotsAndShortData) {
   const DataVector* second = store.find_vector("V(N1)@2", 0, -1, -1, -1);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second->points, 2);
-  EXPECT_EQ(notify.last(), "SPICE3 RAW data file: " + path_of("t.raw") + "\nholds 2 data points, its header says 4");
+  EXPECT_EQ(notify.last(),
+            "SPICE3 RAW data file: " + path_of("t.raw") + "\nholds 2 data points, its header says 4");
 }
 
 // A header in UTF-16LE, as one widely used simulator writes it.
@@ -202,8 +206,9 @@ TEST_F(Raw, WideHeaderWithFloatValuesSteppedAndTraceByTrace) {
 }
 
 TEST_F(Raw, PoleZeroVariablesGiveRealAndImaginaryVectors) {
-  std::string f = "Plotname: Pole-Zero Analysis\nFlags: complex\nNo. Variables: 1\nNo. Points: 2\nVariables:\n"
-                  "\t0\tpole(1)\tpole\nBinary:\n";
+  std::string f =
+      "Plotname: Pole-Zero Analysis\nFlags: complex\nNo. Variables: 1\nNo. Points: 2\nVariables:\n"
+      "\t0\tpole(1)\tpole\nBinary:\n";
   put(f, -1.0);
   put(f, 2.0);
   put(f, -3.0);
@@ -216,12 +221,43 @@ TEST_F(Raw, PoleZeroVariablesGiveRealAndImaginaryVectors) {
 }
 
 TEST_F(Raw, TemperatureRunInformation) {
-  const std::string plot = "Plotname: DC\nFlags: real\nNo. Variables: 1\nNo. Points: 1\nVariables:\n\t0\tv\tvoltage\nValues:\n0\t1\n";
+  const std::string plot =
+      "Plotname: DC\nFlags: real\nNo. Variables: 1\nNo. Points: "
+      "1\nVariables:\n\t0\tv\tvoltage\nValues:\n0\t1\n";
   read("Temperature: 50\n" + plot, true);
   EXPECT_EQ(store.header.run_info, "Temp=50 C");
   store.clear_for_new_data();
   read("Temperature: 50\n" + plot + "Temperature: 75\n" + plot, true);
   EXPECT_EQ(store.header.run_info, "");
+}
+
+TEST_F(Raw, OnePlotAtATime) {
+  const std::string path = path_of("plots.raw");
+  ASSERT_TRUE(write_file_atomic(path, std::string_view(kOpAndTran)));
+  // The caller takes each plot and clears the class before the next comes in.
+  std::vector<std::vector<std::string>> plots;
+  std::vector<int64_t> first_positions;
+  EXPECT_EQ(raw_read_file(store, path, false,
+                          [&](DataStore& s) {
+                            plots.push_back(names());
+                            first_positions.push_back(s.data_class(0)->vectors.front().scratch_position);
+                            s.clear_class(DATA_CLASS_BINARY);
+                            return true;
+                          }),
+            7);
+  ASSERT_EQ(plots.size(), 2u);
+  EXPECT_EQ(plots[0].size(), 5u);
+  EXPECT_EQ(plots[1], (std::vector<std::string>{"TIME", "V(OUT)"}));
+  // The second plot's values take the scratch room of the first.
+  EXPECT_EQ(first_positions, (std::vector<int64_t>{0, 0}));
+  EXPECT_EQ(store.total_vectors(), 0);
+  EXPECT_TRUE(notify.entries().empty()) << notify.last();
+
+  // Returning false ends the reading after that plot.
+  int calls = 0;
+  EXPECT_EQ(raw_read_file(store, path, false, [&](DataStore&) { return ++calls > 1; }), 5);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(values("V(OUT)"), std::vector<double>{});
 }
 
 }  // namespace
