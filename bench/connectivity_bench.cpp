@@ -38,9 +38,15 @@ void run(benchmark::State& state) {
   state.counters["pages"] = s->page_count();
 }
 
-void BM_Connectivity(benchmark::State& state) { run<build_connectivity>(state); }
-void BM_ConnectivityReference(benchmark::State& state) { run<build_connectivity_reference>(state); }
-void BM_ConnectivityLabelled(benchmark::State& state) { run<build_connectivity, true>(state); }
+void BM_Connectivity(benchmark::State& state) {
+  run<build_connectivity>(state);
+}
+void BM_ConnectivityReference(benchmark::State& state) {
+  run<build_connectivity_reference>(state);
+}
+void BM_ConnectivityLabelled(benchmark::State& state) {
+  run<build_connectivity, true>(state);
+}
 
 void BM_MapFile(benchmark::State& state) {
   auto s = ladder(static_cast<int>(state.range(0)));

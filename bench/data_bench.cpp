@@ -3,7 +3,6 @@
 // vector loaded and touched, against plain cat of the same file as the floor
 // the disk cache allows. Prints the ratios and the memory the loads took.
 #include <benchmark/benchmark.h>
-
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -132,8 +131,12 @@ void run_cat(benchmark::State& state, const std::string& path) {
   }
 }
 
-void cat_raw(benchmark::State& state) { run_cat(state, g_raw_path); }
-void cat_probe(benchmark::State& state) { run_cat(state, g_probe_path); }
+void cat_raw(benchmark::State& state) {
+  run_cat(state, g_raw_path);
+}
+void cat_probe(benchmark::State& state) {
+  run_cat(state, g_probe_path);
+}
 
 void catalogue_and_load(benchmark::State& state, const std::string& path, bool probe) {
   for (auto _ : state) {
@@ -168,8 +171,12 @@ void catalogue_and_load(benchmark::State& state, const std::string& path, bool p
   }
 }
 
-void raw_catalogue_and_load(benchmark::State& state) { catalogue_and_load(state, g_raw_path, false); }
-void probe_catalogue_and_load(benchmark::State& state) { catalogue_and_load(state, g_probe_path, true); }
+void raw_catalogue_and_load(benchmark::State& state) {
+  catalogue_and_load(state, g_raw_path, false);
+}
+void probe_catalogue_and_load(benchmark::State& state) {
+  catalogue_and_load(state, g_probe_path, true);
+}
 
 BENCHMARK(cat_raw)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(cat_probe)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -9,8 +9,8 @@
 
 #include "common/file_io.h"
 #include "render/page_painter.h"
-#include "symbols/symbol_library.h"
 #include "schematic/random_schematic.h"
+#include "symbols/symbol_library.h"
 
 namespace zephyrim {
 namespace {
@@ -72,10 +72,18 @@ void draw(benchmark::State& state, const Schematic& s, bool fit) {
 }
 
 // The argument turns antialiasing on (1) or off (0).
-void BM_DrawRandomPage100Percent(benchmark::State& state) { draw(state, big_page(), false); }
-void BM_DrawRandomPageFitToWindow(benchmark::State& state) { draw(state, big_page(), true); }
-void BM_DrawLibraryPage100Percent(benchmark::State& state) { draw(state, library_page(), false); }
-void BM_DrawLibraryPageFitToWindow(benchmark::State& state) { draw(state, library_page(), true); }
+void BM_DrawRandomPage100Percent(benchmark::State& state) {
+  draw(state, big_page(), false);
+}
+void BM_DrawRandomPageFitToWindow(benchmark::State& state) {
+  draw(state, big_page(), true);
+}
+void BM_DrawLibraryPage100Percent(benchmark::State& state) {
+  draw(state, library_page(), false);
+}
+void BM_DrawLibraryPageFitToWindow(benchmark::State& state) {
+  draw(state, library_page(), true);
+}
 BENCHMARK(BM_DrawRandomPage100Percent)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawRandomPageFitToWindow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawLibraryPage100Percent)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);

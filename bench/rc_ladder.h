@@ -13,7 +13,8 @@ namespace zephyrim::bench_support {
 
 constexpr int kStagesPerPage = 5000;
 
-inline const SymbolRecord* add_symbol(Schematic& s, const char* name, int kind, Region r, std::vector<SymbolPin> pins) {
+inline const SymbolRecord* add_symbol(Schematic& s, const char* name, int kind, Region r,
+                                      std::vector<SymbolPin> pins) {
   RecordingNotify n;
   auto d = std::make_unique<SymbolRecord>();
   d->name.assign(name);
@@ -27,11 +28,14 @@ inline const SymbolRecord* add_symbol(Schematic& s, const char* name, int kind, 
 inline std::unique_ptr<Schematic> ladder(int stages, bool labelled = false) {
   RecordingNotify n;
   auto s = schematic_new("ladder.sch", 1767603600);
-  const SymbolRecord* r = add_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8},
-                                     {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}});
-  const SymbolRecord* c = add_symbol(*s, "CV", kSymbolPart, {-8, -24, 8, 24},
-                                     {SymbolPin{1, 0, -24, -8, -1, {}, {}}, SymbolPin{3, 0, 24, 8, -1, {}, {}}});
-  const SymbolRecord* g = add_symbol(*s, "GND", kSymbolGround, {-8, 0, 8, 16}, {SymbolPin{1, 0, 0, 8, -1, {}, {}}});
+  const SymbolRecord* r =
+      add_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8},
+                 {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}});
+  const SymbolRecord* c =
+      add_symbol(*s, "CV", kSymbolPart, {-8, -24, 8, 24},
+                 {SymbolPin{1, 0, -24, -8, -1, {}, {}}, SymbolPin{3, 0, 24, 8, -1, {}, {}}});
+  const SymbolRecord* g =
+      add_symbol(*s, "GND", kSymbolGround, {-8, 0, 8, 16}, {SymbolPin{1, 0, 0, 8, -1, {}, {}}});
   for (int k = 0; k < stages; ++k) {
     const int on_page = k % kStagesPerPage;
     if (k > 0 && on_page == 0) page_add(*s, n, 1767603600);
@@ -50,7 +54,7 @@ inline std::unique_ptr<Schematic> ladder(int stages, bool labelled = false) {
       l->y = 120;
       l->width = static_cast<int>(l->name.str().size()) * 8;
     }
-    wire_add(*s, x + 80, 176, x + 80, 200);  // capacitor to the rail
+    wire_add(*s, x + 80, 176, x + 80, 200);                      // capacitor to the rail
     wire_add(*s, on_page == 0 ? 80 : x - 16, 200, x + 80, 200);  // the rail
   }
   return s;

@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::time_t kNow = 1767603600;
 
-
 struct BigFile {
   std::string path;
   std::vector<uint8_t> bytes;
@@ -41,7 +40,9 @@ const BigFile& big() {
   return f;
 }
 
-size_t heap_in_use() { return mallinfo2().uordblks; }
+size_t heap_in_use() {
+  return mallinfo2().uordblks;
+}
 
 void set_counters(benchmark::State& state, const BigFile& f) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.bytes.size()));

@@ -69,8 +69,9 @@ void BatchNotify::show_captioned(const std::string& caption, const std::string& 
 int BatchNotify::question(const std::string& text, QuestionKind kind) {
   int a = answer_;
   if (a == -1 && kind != QuestionKind::YesNoCancel) a = 0;
-  const char* word = a == 1 ? (kind == QuestionKind::OkCancel ? "OK" : "yes")
-                            : a == 0 ? (kind == QuestionKind::OkCancel ? "cancel" : "no") : "cancel";
+  const char* word = a == 1   ? (kind == QuestionKind::OkCancel ? "OK" : "yes")
+                     : a == 0 ? (kind == QuestionKind::OkCancel ? "cancel" : "no")
+                              : "cancel";
   std::fprintf(stderr, "%s: %s [%s]\n", caption(NoticeKind::Question).c_str(), text.c_str(), word);
   // OK/Cancel has no "no": its refusal is the cancel answer.
   if (kind == QuestionKind::OkCancel && a == 0) return -1;

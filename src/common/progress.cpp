@@ -1,8 +1,9 @@
 #include "common/progress.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 namespace zephyrim {
 

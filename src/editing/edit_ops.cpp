@@ -13,23 +13,43 @@ namespace zephyrim {
 
 namespace {
 
-uint64_t key(int x, int y) { return (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y); }
-uint64_t key(Point p) { return key(p.x, p.y); }
+uint64_t key(int x, int y) {
+  return (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y);
+}
+uint64_t key(Point p) {
+  return key(p.x, p.y);
+}
 
-Point wire_a(const WireRecord& w) { return {w.x1, w.y1}; }
-Point wire_b(const WireRecord& w) { return {w.x2, w.y2}; }
-bool horizontal(const WireRecord& w) { return w.y1 == w.y2; }
+Point wire_a(const WireRecord& w) {
+  return {w.x1, w.y1};
+}
+Point wire_b(const WireRecord& w) {
+  return {w.x2, w.y2};
+}
+bool horizontal(const WireRecord& w) {
+  return w.y1 == w.y2;
+}
 
-bool inside(const Region& r, int x, int y) { return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2; }
+bool inside(const Region& r, int x, int y) {
+  return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2;
+}
 
 // Boxes of the objects in page coordinates, for hit tests and area selection.
-Region part_box(const PartRecord& p) { return {p.x + p.region.x1, p.y + p.region.y1, p.x + p.region.x2, p.y + p.region.y2}; }
-Region label_box(const LabelRecord& l) { return {l.x, l.y - 10, l.x + std::max(l.width, 8), l.y + 2}; }
-Region text_box(const TextRecord& t) { return {t.x + t.box.x1, t.y + t.box.y1, t.x + t.box.x2, t.y + t.box.y2}; }
+Region part_box(const PartRecord& p) {
+  return {p.x + p.region.x1, p.y + p.region.y1, p.x + p.region.x2, p.y + p.region.y2};
+}
+Region label_box(const LabelRecord& l) {
+  return {l.x, l.y - 10, l.x + std::max(l.width, 8), l.y + 2};
+}
+Region text_box(const TextRecord& t) {
+  return {t.x + t.box.x1, t.y + t.box.y1, t.x + t.box.x2, t.y + t.box.y2};
+}
 Region junction_box(const JunctionRecord& j) {
   return {j.x - kJunctionRadius, j.y - kJunctionRadius, j.x + kJunctionRadius, j.y + kJunctionRadius};
 }
-Region wire_box(const WireRecord& w) { return {w.x1, w.y1, w.x2, w.y2}; }
+Region wire_box(const WireRecord& w) {
+  return {w.x1, w.y1, w.x2, w.y2};
+}
 
 bool within(const Region& outer, const Region& r) {
   return r.x1 >= outer.x1 && r.y1 >= outer.y1 && r.x2 <= outer.x2 && r.y2 <= outer.y2;
@@ -104,7 +124,8 @@ int auto_junctions(Schematic& s, BlockRecord* scope) {
   std::unordered_map<uint64_t, Ends> ends;
   for (const WireRecord* w : wires) {
     (horizontal(*w) ? rows[w->y1] : columns[w->x1]).push_back(w);
-    for (Point p : {wire_a(*w), wire_b(*w)}) (horizontal(*w) ? ends[key(p)].horizontal : ends[key(p)].vertical)++;
+    for (Point p : {wire_a(*w), wire_b(*w)})
+      (horizontal(*w) ? ends[key(p)].horizontal : ends[key(p)].vertical)++;
   }
   // Wires whose inside (ends excluded) holds p, of one direction or both.
   auto through = [&](Point p, bool want_horizontal, bool want_vertical) {
@@ -132,10 +153,13 @@ int auto_junctions(Schematic& s, BlockRecord* scope) {
   };
 
   for (const auto& [k, e] : ends) {
-    const Point p{static_cast<int>(static_cast<uint32_t>(k >> 32)), static_cast<int>(static_cast<uint32_t>(k))};
+    const Point p{static_cast<int>(static_cast<uint32_t>(k >> 32)),
+                  static_cast<int>(static_cast<uint32_t>(k))};
     // A T: a horizontal end inside a vertical wire, or the other way round.
-    if ((e.horizontal && through(p, false, true)) || (e.vertical && through(p, true, false))) add(p);
-    else if (e.horizontal + e.vertical > 2 && e.horizontal && e.vertical) add(p);
+    if ((e.horizontal && through(p, false, true)) || (e.vertical && through(p, true, false)))
+      add(p);
+    else if (e.horizontal + e.vertical > 2 && e.horizontal && e.vertical)
+      add(p);
   }
 
   std::unordered_map<uint64_t, int> pins;
@@ -143,10 +167,11 @@ int auto_junctions(Schematic& s, BlockRecord* scope) {
     if (part->owner == scope && part->symbol)
       for (int k = 0; k < part->symbol->pin_count(); ++k) ++pins[key(part_pin_point(s, *part, k))];
   for (const auto& [k, n] : pins) {
-    const Point p{static_cast<int>(static_cast<uint32_t>(k >> 32)), static_cast<int>(static_cast<uint32_t>(k))};
+    const Point p{static_cast<int>(static_cast<uint32_t>(k >> 32)),
+                  static_cast<int>(static_cast<uint32_t>(k))};
     auto e = ends.find(k);
-    const int touching = (n - 1) + (e == ends.end() ? 0 : e->second.horizontal + e->second.vertical) +
-                         through(p, true, true);
+    const int touching =
+        (n - 1) + (e == ends.end() ? 0 : e->second.horizontal + e->second.vertical) + through(p, true, true);
     if (touching > 1) add(p);
   }
   return added;
@@ -186,7 +211,9 @@ PartRecord* place_part(Schematic& s, const SymbolRecord* symbol, Point at, Refer
 // --- hit testing and selection ---
 
 Hit hit_test(const Page& page, Point p, int tol) {
-  auto near = [&](const Region& r) { return inside({r.x1 - tol, r.y1 - tol, r.x2 + tol, r.y2 + tol}, p.x, p.y); };
+  auto near = [&](const Region& r) {
+    return inside({r.x1 - tol, r.y1 - tol, r.x2 + tol, r.y2 + tol}, p.x, p.y);
+  };
   // Later objects are drawn over earlier ones, so they are found first.
   auto find = [&](const auto& list, auto box) {
     for (int i = static_cast<int>(list.size()) - 1; i >= 0; --i)
@@ -203,12 +230,18 @@ Hit hit_test(const Page& page, Point p, int tol) {
 
 int32_t* selected_flag(Page& page, const Hit& h) {
   switch (h.kind) {
-    case HitKind::junction: return &page.junctions.at(h.index)->selected;
-    case HitKind::wire: return &page.wires.at(h.index)->selected;
-    case HitKind::label: return &page.labels.at(h.index)->selected;
-    case HitKind::part: return &page.parts.at(h.index)->selected;
-    case HitKind::text: return &page.texts.at(h.index)->selected;
-    case HitKind::none: break;
+    case HitKind::junction:
+      return &page.junctions.at(h.index)->selected;
+    case HitKind::wire:
+      return &page.wires.at(h.index)->selected;
+    case HitKind::label:
+      return &page.labels.at(h.index)->selected;
+    case HitKind::part:
+      return &page.parts.at(h.index)->selected;
+    case HitKind::text:
+      return &page.texts.at(h.index)->selected;
+    case HitKind::none:
+      break;
   }
   return nullptr;
 }
@@ -246,7 +279,8 @@ int select_scope(Page& page, const BlockRecord* block) {
 
 int selection_count(const Page& page) {
   int n = 0;
-  for_each_object(const_cast<Page&>(page), [&](int32_t& sel, const Region&, const BlockRecord*) { n += sel != 0; });
+  for_each_object(const_cast<Page&>(page),
+                  [&](int32_t& sel, const Region&, const BlockRecord*) { n += sel != 0; });
   return n;
 }
 
@@ -381,8 +415,8 @@ int move_selected(Schematic& s, int dx, int dy, bool rubber_band, Notify& notify
   for (const Bent& b : bent) {
     const WireRecord old = *b.old;
     wire_delete(s, b.old);
-    for (const Segment& g : wire_segments(b.fixed, b.moved, b.horizontal ? WireForm::horizontal_first
-                                                                          : WireForm::vertical_first)) {
+    for (const Segment& g : wire_segments(
+             b.fixed, b.moved, b.horizontal ? WireForm::horizontal_first : WireForm::vertical_first)) {
       WireRecord* w = wire_add(s, g.a.x, g.a.y, g.b.x, g.b.y);
       if (!w) continue;
       w->owner = old.owner;
@@ -403,8 +437,10 @@ int orient_selected(Schematic& s, int step, Notify& notify) {
     if (p->selected) {
       ++seen;
       // Every part that may turn turns; the refusal is shown once.
-      if (part_orient(s, *p, step, refused ? static_cast<Notify&>(quiet) : notify)) ++n;
-      else ++refused;
+      if (part_orient(s, *p, step, refused ? static_cast<Notify&>(quiet) : notify))
+        ++n;
+      else
+        ++refused;
     }
   if (seen == 0) notify.error("Nothing selected");
   return n;

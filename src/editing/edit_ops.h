@@ -78,7 +78,13 @@ Hit hit_test(const Page& page, Point p, int tolerance);
 
 int32_t* selected_flag(Page& page, const Hit& h);
 
-enum SelectMode : int { kSelectObject = 0, kSelectGroup = 1, kSelectSubckt = 2, kSelectArea = 3, kSelectAll = 4 };
+enum SelectMode : int {
+  kSelectObject = 0,
+  kSelectGroup = 1,
+  kSelectSubckt = 2,
+  kSelectArea = 3,
+  kSelectAll = 4
+};
 
 void select_none(Page& page);
 void select_all(Page& page);

@@ -1,15 +1,17 @@
 #include "editing/edit_session.h"
 
-#include "netlist/connectivity.h"
-
 #include <algorithm>
 #include <sstream>
+
+#include "netlist/connectivity.h"
 
 namespace zephyrim {
 
 namespace {
 
-Point snap(Point p) { return {snap_to_grid(p.x), snap_to_grid(p.y)}; }
+Point snap(Point p) {
+  return {snap_to_grid(p.x), snap_to_grid(p.y)};
+}
 
 const char* mode_name(int mode) {
   static const char* const names[] = {"object", "group", "subckt", "area", "all"};
@@ -30,11 +32,15 @@ Region measure(const std::string& text) {
   return {0, -lines * kTextLineHeight, longest * kTextCharWidth, 0};
 }
 
-bool is_place_state(int s) { return s == kStatePlacePart || (s >= kStatePlaceGround && s <= kStatePlacePin); }
+bool is_place_state(int s) {
+  return s == kStatePlacePart || (s >= kStatePlaceGround && s <= kStatePlacePin);
+}
 
 }  // namespace
 
-EditSession::EditSession(Notify& notify) : notify_(notify), schematic_(schematic_new()) { page_changed(); }
+EditSession::EditSession(Notify& notify) : notify_(notify), schematic_(schematic_new()) {
+  page_changed();
+}
 
 void EditSession::set_schematic(std::unique_ptr<Schematic> s) {
   schematic_ = std::move(s);
@@ -87,7 +93,9 @@ void EditSession::cancel() {
   changed();
 }
 
-Hit EditSession::current_hit() const { return current_; }
+Hit EditSession::current_hit() const {
+  return current_;
+}
 
 void EditSession::press(Point raw, MouseButton button, KeyModifiers mods) {
   const Point p = snap(raw);
@@ -125,12 +133,16 @@ void EditSession::press(Point raw, MouseButton button, KeyModifiers mods) {
       changed();
       break;
     case kStateLabel:
-      if (button == MouseButton::right) cancel();
-      else label_at(p);
+      if (button == MouseButton::right)
+        cancel();
+      else
+        label_at(p);
       break;
     case kStateText:
-      if (button == MouseButton::right) cancel();
-      else text_at(p);
+      if (button == MouseButton::right)
+        cancel();
+      else
+        text_at(p);
       break;
     case kStateZoomDrag:  // a drag begins here, as a move does
     case kStateMovePart:
@@ -149,8 +161,10 @@ void EditSession::press(Point raw, MouseButton button, KeyModifiers mods) {
       break;
     default:
       if (is_place_state(state_)) {
-        if (button == MouseButton::right) cancel();
-        else place_at(p);
+        if (button == MouseButton::right)
+          cancel();
+        else
+          place_at(p);
       }
       break;
   }
@@ -190,12 +204,23 @@ void EditSession::idle_press(Point p, MouseButton button, KeyModifiers mods) {
   if (select_mode_ == kSelectSubckt) {
     const BlockRecord* owner = nullptr;
     switch (h.kind) {
-      case HitKind::part: owner = page.parts[h.index]->owner; break;
-      case HitKind::wire: owner = page.wires[h.index]->owner; break;
-      case HitKind::junction: owner = page.junctions[h.index]->owner; break;
-      case HitKind::label: owner = page.labels[h.index]->owner; break;
-      case HitKind::text: owner = page.texts[h.index]->owner; break;
-      case HitKind::none: break;
+      case HitKind::part:
+        owner = page.parts[h.index]->owner;
+        break;
+      case HitKind::wire:
+        owner = page.wires[h.index]->owner;
+        break;
+      case HitKind::junction:
+        owner = page.junctions[h.index]->owner;
+        break;
+      case HitKind::label:
+        owner = page.labels[h.index]->owner;
+        break;
+      case HitKind::text:
+        owner = page.texts[h.index]->owner;
+        break;
+      case HitKind::none:
+        break;
     }
     select_none(page);
     select_scope(page, owner);
@@ -320,8 +345,10 @@ void EditSession::after_save() {
       const std::string name = placing_copy_->name.str();
       i = symtab_add(*schematic_, name, std::move(placing_copy_), kOriginLibrary, notify_);
     }
-    if (i >= 0) placing_ = schematic_->symbols.entries[i].definition.get();
-    else cancel();
+    if (i >= 0)
+      placing_ = schematic_->symbols.entries[i].definition.get();
+    else
+      cancel();
   }
   placing_copy_.reset();
   undo_forget_missing_symbols(undo_, *schematic_);
@@ -406,11 +433,11 @@ bool EditSession::begin_move(bool rubber_band) {
     auto any = [](const auto& list) {
       return std::any_of(list.begin(), list.end(), [](const auto& r) { return r->selected != 0; });
     };
-    state_ = any(page.parts) ? kStateMovePart
-             : any(page.wires) ? kStateMoveWire
+    state_ = any(page.parts)       ? kStateMovePart
+             : any(page.wires)     ? kStateMoveWire
              : any(page.junctions) ? kStateMoveJunction
-             : any(page.labels) ? kStateMoveLabel
-                                : kStateMoveText;
+             : any(page.labels)    ? kStateMoveLabel
+                                   : kStateMoveText;
   }
   changed();
   return true;
@@ -423,8 +450,8 @@ std::vector<Segment> EditSession::wire_preview() const {
 
 std::optional<Region> EditSession::drag_rectangle() const {
   if ((state_ != kStateAreaDrag && state_ != kStateZoomDrag) || !anchored_) return std::nullopt;
-  return Region{std::min(anchor_.x, cursor_.x), std::min(anchor_.y, cursor_.y), std::max(anchor_.x, cursor_.x),
-                std::max(anchor_.y, cursor_.y)};
+  return Region{std::min(anchor_.x, cursor_.x), std::min(anchor_.y, cursor_.y),
+                std::max(anchor_.x, cursor_.x), std::max(anchor_.y, cursor_.y)};
 }
 
 std::optional<Region> EditSession::take_zoom_area() {
@@ -438,21 +465,31 @@ std::string EditSession::status_text() const {
   switch (state_) {
     case kStateWire:
       return wire_start_ ? " Move to and select end point" : " Draw wire: select start point";
-    case kStateJunction: return " Place junction";
-    case kStateLabel: return " Label node";
-    case kStateText: return " Place text";
-    case kStateMovePart: return " Move part";
-    case kStateMoveWire: return " Move wire";
-    case kStateMoveJunction: return " Move junction";
-    case kStateMoveLabel: return " Move label";
-    case kStateMoveText: return " Move text";
+    case kStateJunction:
+      return " Place junction";
+    case kStateLabel:
+      return " Label node";
+    case kStateText:
+      return " Place text";
+    case kStateMovePart:
+      return " Move part";
+    case kStateMoveWire:
+      return " Move wire";
+    case kStateMoveJunction:
+      return " Move junction";
+    case kStateMoveLabel:
+      return " Move label";
+    case kStateMoveText:
+      return " Move text";
     case kStateMoveGroup:
       return select_mode_ == kSelectArea     ? " Move area"
              : select_mode_ == kSelectSubckt ? " Move subckt"
              : select_mode_ == kSelectAll    ? " Move all"
                                              : " Move group";
-    case kStateZoomDrag: return " Zoom area";
-    default: break;
+    case kStateZoomDrag:
+      return " Zoom area";
+    default:
+      break;
   }
   if (is_place_state(state_) && placing_) return " Place " + placing_->name.str();
   if (page.edit_block && page.edit_block != page.top())

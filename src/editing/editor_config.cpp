@@ -280,7 +280,8 @@ const char* engine_display_name(int engine) {
 
 const char* run_item_label(int engine) {
   static const char* const kLabels[] = {"RUN &Simulation", "RUN &Simulation (XSPICE option)",
-                                        "RUN &Simulation (SPICE3 option)", "RUN &Simulation (other simulator)"};
+                                        "RUN &Simulation (SPICE3 option)",
+                                        "RUN &Simulation (other simulator)"};
   return engine >= 0 && engine <= kEngineOther ? kLabels[engine] : kLabels[0];
 }
 
@@ -296,7 +297,8 @@ std::vector<std::string> simulator_command(const EditorConfig& config, const std
   static const char* const kPrograms[] = {"zsim", "zsimx", "zsim3"};
   std::string program = kPrograms[engine];
   // The engine installed beside the editor comes first, then the one on PATH.
-  if (!program_folder.empty() && exists(program_folder + "/" + program)) program = program_folder + "/" + program;
+  if (!program_folder.empty() && exists(program_folder + "/" + program))
+    program = program_folder + "/" + program;
   return {program, netlist, "-ZSS"};
 }
 

@@ -74,9 +74,9 @@ struct EditorConfig {
   int auto_save_run = 0;
   int cursor_wire_option = 1;
   // Options > Netlist.
-  int netlist_on_exit = 0;   // NetlistOnExit: write the netlist when the editor closes
-  int netlist_backup = 1;    // NetlistBackup: keep the previous netlist as .BAK
-  std::string statistics_file;  // StatisticsFile: "<program dir>/STATSDEFAULT.TXT" unless set
+  int netlist_on_exit = 0;                // NetlistOnExit: write the netlist when the editor closes
+  int netlist_backup = 1;                 // NetlistBackup: keep the previous netlist as .BAK
+  std::string statistics_file;            // StatisticsFile: "<program dir>/STATSDEFAULT.TXT" unless set
   std::vector<std::string> recent_files;  // newest first, at most kMaxRecentFiles
 
   // Section JobStatus.

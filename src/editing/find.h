@@ -27,7 +27,8 @@
 //   "Label matching%s %s not found"      "Label%s %s found at %s"       "%d labels found matching%s %s"
 //   "Subcircuit matching%s %s not found" "Subcircuit%s %s found at %s"  "%d subcircuits found matching%s %s"
 //   "Node matching%s %s not found"       "Node%s %s found at %s"        "%d nodes found matching%s %s"
-//   "Text object matching '%s' not found" "Text object '%s' found at %s" "%d text objects found matching '%s'"
+//   "Text object matching '%s' not found" "Text object '%s' found at %s" "%d text objects found matching
+//   '%s'"
 // with the search text as typed (trimmed). A single hit gives its position:
 // "[%5.2f,%5.2f]" in hundredths of schematic units (a part at 120, 80 is at
 // [ 1.20, 0.80]); a search of all pages gives "[%5.2f:%s,%5.2f]", x, the page
@@ -64,7 +65,7 @@ struct FindHit {
   // Position in the page's list of that kind (parts, labels, texts, blocks);
   // for a node its first wire, or, with `pin` set, the part holding its pin.
   int index = -1;
-  int pin = -1;  // pin of the part at `index` when a node has no wire, else -1
+  int pin = -1;      // pin of the part at `index` when a node has no wire, else -1
   int x = 0, y = 0;  // schematic units
   bool operator==(const FindHit&) const = default;
 };

@@ -22,7 +22,8 @@ std::unordered_map<const T*, int> positions(const std::vector<std::unique_ptr<T>
 const SymbolRecord* symbol_for(Schematic& s, const SymbolRecord& copy, Notify& notify) {
   const int i = symtab_find(s, copy);
   if (i >= 0) return s.symbols.entries[i].definition.get();
-  const int at = symtab_add(s, copy.name.str(), std::make_unique<SymbolRecord>(copy), kOriginSchematic, notify);
+  const int at =
+      symtab_add(s, copy.name.str(), std::make_unique<SymbolRecord>(copy), kOriginSchematic, notify);
   return at < 0 ? nullptr : s.symbols.entries[at].definition.get();
 }
 
@@ -93,8 +94,8 @@ int paste_copy(const Schematic& s, PasteBuffer& b, Notify& notify) {
       out.text_owner.push_back(owner_of(t->owner));
       corner(t->x, t->y);
     }
-  const int n = static_cast<int>(out.parts.size() + out.wires.size() + out.junctions.size() + out.labels.size() +
-                                 out.texts.size());
+  const int n = static_cast<int>(out.parts.size() + out.wires.size() + out.junctions.size() +
+                                 out.labels.size() + out.texts.size());
   if (n == 0) {
     notify.error("Nothing selected");
     return 0;
@@ -131,8 +132,8 @@ int paste_place(Schematic& s, const PasteBuffer& b, Point at, ReferenceCounters&
   for (size_t i = 0; i < b.blocks.size(); ++i) {
     std::string name = b.blocks[i].name.str();
     while (subckt_find(s, name)) {
-      auto answer = notify.prompt(strprintf("PASTE SUBCIRCUIT: %s", name.c_str()), "Already exists! Enter new name:",
-                                  name, 31);
+      auto answer = notify.prompt(strprintf("PASTE SUBCIRCUIT: %s", name.c_str()),
+                                  "Already exists! Enter new name:", name, 31);
       if (!answer) return 0;  // nothing pasted yet but the symbols, which a purge drops
       name = *answer;
     }
@@ -148,7 +149,9 @@ int paste_place(Schematic& s, const PasteBuffer& b, Point at, ReferenceCounters&
     blocks.push_back(nb);
   }
   const int dx = at.x - b.origin.x, dy = at.y - b.origin.y;
-  auto owner = [&](int k) { return blocks[static_cast<size_t>(std::clamp<int>(k, 0, int(blocks.size()) - 1))]; };
+  auto owner = [&](int k) {
+    return blocks[static_cast<size_t>(std::clamp<int>(k, 0, int(blocks.size()) - 1))];
+  };
 
   std::vector<LabelRecord*> labels;
   for (size_t i = 0; i < b.labels.size(); ++i) {
@@ -202,7 +205,8 @@ int paste_place(Schematic& s, const PasteBuffer& b, Point at, ReferenceCounters&
   for (auto& p : page.parts)
     if (p->selected) reference_assign(s, *p, counters);
   for (BlockRecord* blk : blocks) mark_changed(s, blk);
-  return static_cast<int>(b.parts.size() + b.wires.size() + b.junctions.size() + b.labels.size() + b.texts.size());
+  return static_cast<int>(b.parts.size() + b.wires.size() + b.junctions.size() + b.labels.size() +
+                          b.texts.size());
 }
 
 }  // namespace zephyrim

@@ -13,8 +13,8 @@
 namespace zephyrim {
 
 struct PasteBuffer {
-  int scale = 1;     // symbol scale of the page copied from
-  Point origin;      // lowest corner of the copied objects
+  int scale = 1;  // symbol scale of the page copied from
+  Point origin;   // lowest corner of the copied objects
   // Copies; owner pointers are cleared, owners kept in the *_owner lists as a
   // block position in `blocks` plus one (0 = the scope pasted into).
   std::vector<BlockRecord> blocks;
@@ -24,8 +24,8 @@ struct PasteBuffer {
   std::vector<JunctionRecord> junctions;
   std::vector<TextRecord> texts;
   std::vector<int> label_owner, part_owner, wire_owner, junction_owner, text_owner;
-  std::vector<int> wire_label;                 // label position plus one, 0 = none
-  std::vector<std::vector<int>> pin_labels;    // per part, per pin
+  std::vector<int> wire_label;                         // label position plus one, 0 = none
+  std::vector<std::vector<int>> pin_labels;            // per part, per pin
   std::vector<std::unique_ptr<SymbolRecord>> symbols;  // one per part (null when it had none)
   std::vector<std::unique_ptr<SymbolRecord>> block_symbols;
 
@@ -42,6 +42,7 @@ int paste_copy(const Schematic& s, PasteBuffer& buffer, Notify& notify);
 // the current edit scope; copied subcircuit blocks come along under a free
 // name (asked for with "PASTE SUBCIRCUIT: %s" / "Already exists! Enter new
 // name:" when theirs is taken). Returns the number of objects placed.
-int paste_place(Schematic& s, const PasteBuffer& buffer, Point at, ReferenceCounters& counters, Notify& notify);
+int paste_place(Schematic& s, const PasteBuffer& buffer, Point at, ReferenceCounters& counters,
+                Notify& notify);
 
 }  // namespace zephyrim

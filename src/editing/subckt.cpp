@@ -1,8 +1,8 @@
 #include "editing/subckt.h"
 
 #include <algorithm>
-#include <cctype>
 #include <bit>
+#include <cctype>
 #include <climits>
 
 #include "common/text_format.h"
@@ -94,8 +94,10 @@ BlockRecord* subckt_selected(Schematic& s, Notify& notify) {
     any = true;
     if (!found && owner != page.top()) found = owner;
   });
-  if (!any) notify.error("No SUBCKT selected");
-  else if (!found) notify.error("SUBCKT not selected");
+  if (!any)
+    notify.error("No SUBCKT selected");
+  else if (!found)
+    notify.error("SUBCKT not selected");
   return found;
 }
 
@@ -115,7 +117,8 @@ bool subckt_close(Schematic& s, Notify& notify) {
   bool empty = true;
   for_each_owner(page, [&](BlockRecord*& owner, int32_t) { empty = empty && owner != b; });
   if (empty) {
-    if (notify.question(strprintf("SUBCKT %s is empty - delete?", b->name.str().c_str()), QuestionKind::YesNo) == 1)
+    if (notify.question(strprintf("SUBCKT %s is empty - delete?", b->name.str().c_str()),
+                        QuestionKind::YesNo) == 1)
       block_delete(s, b);
   } else {
     subckt_update_origin(s, b);
@@ -148,7 +151,8 @@ std::vector<SubcktParam> subckt_params(const BlockRecord& block) {
   return out;
 }
 
-bool subckt_set_params(Schematic& s, BlockRecord& block, const std::vector<SubcktParam>& params, Notify& notify) {
+bool subckt_set_params(Schematic& s, BlockRecord& block, const std::vector<SubcktParam>& params,
+                       Notify& notify) {
   if (params.size() > kMaxSubcktParams) {
     notify.error("Exceeds maximum number of allowed parameters");
     return false;
@@ -177,7 +181,8 @@ void subckt_order_pins(Schematic& s, const BlockRecord* block, const std::vector
   auto& parts = s.page().parts;
   std::vector<size_t> slots;  // the pins' places in the list stay; which pin stands in each changes
   for (size_t i = 0; i < parts.size(); ++i)
-    if (parts[i]->owner == block && parts[i]->symbol && parts[i]->symbol->kind == kSymbolIoPin) slots.push_back(i);
+    if (parts[i]->owner == block && parts[i]->symbol && parts[i]->symbol->kind == kSymbolIoPin)
+      slots.push_back(i);
   std::vector<PartRecord*> now, wanted = order;
   for (size_t i : slots) now.push_back(parts[i].get());
   std::sort(now.begin(), now.end());
@@ -186,7 +191,8 @@ void subckt_order_pins(Schematic& s, const BlockRecord* block, const std::vector
   std::vector<std::unique_ptr<PartRecord>> taken;
   for (size_t i : slots) taken.push_back(std::move(parts[i]));
   for (size_t k = 0; k < slots.size(); ++k)
-    parts[slots[k]] = std::move(*std::find_if(taken.begin(), taken.end(), [&](const auto& p) { return p.get() == order[k]; }));
+    parts[slots[k]] = std::move(
+        *std::find_if(taken.begin(), taken.end(), [&](const auto& p) { return p.get() == order[k]; }));
   mark_changed(s, const_cast<BlockRecord*>(block));
 }
 

@@ -42,7 +42,8 @@ struct SubcktParam {
 std::vector<SubcktParam> subckt_params(const BlockRecord& block);
 // Replaces the parameters; "Exceeds maximum number of allowed parameters" (and
 // nothing changed) beyond kMaxSubcktParams.
-bool subckt_set_params(Schematic& s, BlockRecord& block, const std::vector<SubcktParam>& params, Notify& notify);
+bool subckt_set_params(Schematic& s, BlockRecord& block, const std::vector<SubcktParam>& params,
+                       Notify& notify);
 
 // The block's I/O pin parts in their port order (the order of the part list).
 std::vector<PartRecord*> subckt_io_pins(Schematic& s, const BlockRecord* block);

@@ -246,7 +246,9 @@ int find_page(const UndoRecord& u, const Schematic& s) {
 
 }  // namespace
 
-void undo_clear(UndoRecord& u) { u = UndoRecord{}; }
+void undo_clear(UndoRecord& u) {
+  u = UndoRecord{};
+}
 
 void undo_mark_append(UndoRecord& u, const Schematic& s, int kind) {
   undo_clear(u);

@@ -65,8 +65,8 @@ struct UndoText {
 
 struct UndoRecord {
   int state = kUndoEmpty;
-  int page = 0;                    // page the record was taken on
-  const Page* page_at = nullptr;   // that page, to find it again after pages were deleted; only compared
+  int page = 0;                   // page the record was taken on
+  const Page* page_at = nullptr;  // that page, to find it again after pages were deleted; only compared
 
   // Append states: length of the list before the append; whatever follows it
   // was appended since.
@@ -81,7 +81,7 @@ struct UndoRecord {
   std::vector<UndoWire> wires;
   std::vector<UndoJunction> junctions;
   std::vector<UndoText> texts;
-  int edit_block = 0;                         // position of the edit block when taken
+  int edit_block = 0;                          // position of the edit block when taken
   const BlockRecord* edit_block_at = nullptr;  // only compared, never followed
 };
 

@@ -30,7 +30,8 @@ constexpr EditorCommand kCommands[] = {
 
     {kCmdSelectObject, "&Edit/Select &Mode", "&Object", "", "Select one object at a time", true},
     {kCmdSelectGroup, "&Edit/Select &Mode", "&Group", "F2", "Add clicked objects to the selection", true},
-    {kCmdSelectArea, "&Edit/Select &Mode", "&Area", "F3", "Select the objects inside a dragged rectangle", true},
+    {kCmdSelectArea, "&Edit/Select &Mode", "&Area", "F3", "Select the objects inside a dragged rectangle",
+     true},
     {kCmdSelectSubckt, "&Edit/Select &Mode", "&Subckt", "F4", "Select a whole subcircuit block", true},
     {kCmdSelectAll, "&Edit/Select &Mode", "A&ll", "", "Select everything on the page", true},
     {kCmdClearSelection, "&Edit", "&Clear Selection", "Esc", "Deselect all"},
@@ -140,7 +141,9 @@ constexpr EditorCommand kCommands[] = {
 
 }  // namespace
 
-std::span<const EditorCommand> editor_commands() { return kCommands; }
+std::span<const EditorCommand> editor_commands() {
+  return kCommands;
+}
 
 const EditorCommand* editor_command(int id) {
   for (const EditorCommand& c : kCommands)

@@ -75,7 +75,8 @@ class SubcktOptionsDialog : public QDialog {
   Q_OBJECT
  public:
   // creating: "New SUBCKT Options", else "SUBCKT Options" for an existing block.
-  SubcktOptionsDialog(const std::string& name, const std::string& text, bool creating, QWidget* parent = nullptr);
+  SubcktOptionsDialog(const std::string& name, const std::string& text, bool creating,
+                      QWidget* parent = nullptr);
   std::string name() const;
   std::string text() const;
   // Buttons that open the block's parameter and pin dialogs.

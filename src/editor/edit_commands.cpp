@@ -11,8 +11,10 @@ namespace zephyrim {
 
 void EditCommands::add_to(CommandHandlers& h) {
   EditSession& e = w_.session();
-  const std::pair<int, int> modes[] = {{kCmdSelectObject, kSelectObject}, {kCmdSelectGroup, kSelectGroup},
-                                       {kCmdSelectArea, kSelectArea},     {kCmdSelectSubckt, kSelectSubckt},
+  const std::pair<int, int> modes[] = {{kCmdSelectObject, kSelectObject},
+                                       {kCmdSelectGroup, kSelectGroup},
+                                       {kCmdSelectArea, kSelectArea},
+                                       {kCmdSelectSubckt, kSelectSubckt},
                                        {kCmdSelectAll, kSelectAll}};
   for (auto [id, mode] : modes) h[id] = [&e, mode] { e.set_select_mode(mode); };
   h[kCmdClearSelection] = [&e] {
@@ -130,7 +132,8 @@ void EditCommands::subckt_new() {
   SubcktOptionsDialog d("", "", true, &w_);
   if (d.exec() != QDialog::Accepted) return;
   undo_snapshot(w_.session().undo_record(), s);
-  if (BlockRecord* b = zephyrim::subckt_new(s, d.name(), w_.notify()); b && !d.text().empty()) b->text = d.text();
+  if (BlockRecord* b = zephyrim::subckt_new(s, d.name(), w_.notify()); b && !d.text().empty())
+    b->text = d.text();
   w_.session().page_changed();
 }
 

@@ -62,8 +62,8 @@ void FileCommands::add_to(CommandHandlers& h) {
 
 void FileCommands::new_schematic() {
   if (!offer_save()) return;
-  w_.session().set_schematic(schematic_new(
-      new_schematic_name([](const std::string& name) { return QFileInfo::exists(QString::fromStdString(name)); })));
+  w_.session().set_schematic(schematic_new(new_schematic_name(
+      [](const std::string& name) { return QFileInfo::exists(QString::fromStdString(name)); })));
   w_.schematic().colors = w_.colors();
   named_ = false;
   w_.simulation().reset_setup();
@@ -114,7 +114,9 @@ bool FileCommands::save_to(const QString& path) {
   return true;
 }
 
-bool FileCommands::save() { return named_ ? save_to(QString::fromStdString(w_.schematic().path)) : save_as(); }
+bool FileCommands::save() {
+  return named_ ? save_to(QString::fromStdString(w_.schematic().path)) : save_as();
+}
 
 bool FileCommands::save_as() {
   const QString path = w_.ask_file_name(true);
@@ -142,7 +144,9 @@ void FileCommands::set_auto_save_interval_ms(int ms) {
   if (auto_save_timer_->isActive()) auto_save_timer_->start(ms);
 }
 
-void FileCommands::stop_auto_save() { auto_save_timer_->stop(); }
+void FileCommands::stop_auto_save() {
+  auto_save_timer_->stop();
+}
 
 void FileCommands::auto_save() {
   Schematic& s = w_.schematic();

@@ -57,8 +57,8 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
     const QStringList filters = {"Circuit files(*.cir)", "Subcircuit model files(*.mod *.sub *.txt)",
                                  "Subcircuit library files(*.lib)"};
     QString chosen = filters[0];
-    const QString name = QFileDialog::getSaveFileName(this, "Netlist As", QString(), filters.join(";;"), &chosen,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString name = QFileDialog::getSaveFileName(this, "Netlist As", QString(), filters.join(";;"),
+                                                      &chosen, QFileDialog::DontConfirmOverwrite);
     filter = std::max<int>(0, static_cast<int>(filters.indexOf(chosen)));
     return name;
   };
@@ -86,7 +86,8 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   simulation_->add_to(handlers);
   clipboard_->add_to(handlers);
   build_menus(handlers);
-  connect(sheet_, &SheetView::part_double_clicked, this, [this](int index) { editing_->edit_attributes(index); });
+  connect(sheet_, &SheetView::part_double_clicked, this,
+          [this](int index) { editing_->edit_attributes(index); });
 
   resize(1000, 700);
   update_caption();
@@ -131,7 +132,8 @@ void EditorMainWindow::build_menus(const CommandHandlers& handlers) {
       connect(a, &QAction::triggered, this, [this, work = handler->second] { run_command(work); });
     actions_[c.id] = a;
   }
-  for (const auto& [path, m] : menus) connect(m, &QMenu::aboutToShow, this, &EditorMainWindow::refresh_checks);
+  for (const auto& [path, m] : menus)
+    connect(m, &QMenu::aboutToShow, this, &EditorMainWindow::refresh_checks);
   files_->show_recent_files();
   refresh_checks();
 }
@@ -142,7 +144,9 @@ void EditorMainWindow::run_command(const std::function<void()>& handler) {
   refresh_status();
 }
 
-void EditorMainWindow::refresh_sheet() { sheet_->refresh(); }
+void EditorMainWindow::refresh_sheet() {
+  sheet_->refresh();
+}
 
 void EditorMainWindow::refresh_checks() {
   const EditSession& e = *session_;
@@ -310,7 +314,8 @@ bool EditorMainWindow::launch_detached(const std::vector<std::string>& argv) {
   QString line = program;
   for (const QString& a : args) line += " \"" + a + "\"";
   // What the start failed on: a program that is not there, or one that would not run.
-  const int code = QStandardPaths::findExecutable(program).isEmpty() && !QFileInfo(program).isExecutable() ? 2 : 1;
+  const int code =
+      QStandardPaths::findExecutable(program).isEmpty() && !QFileInfo(program).isExecutable() ? 2 : 1;
   notify_->error(QString("Command: %1 failed.\nError code %2").arg(line).arg(code).toStdString());
   return false;
 }

@@ -49,8 +49,10 @@ void SheetView::update_scrollbars() {
   const QRectF extent = page_extent(session_.schematic().page());
   const double f = factor();
   const QSize v = viewport()->size();
-  horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(extent.width() * f)) - v.width()));
-  verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(extent.height() * f)) - v.height()));
+  horizontalScrollBar()->setRange(0,
+                                  std::max(0, static_cast<int>(std::ceil(extent.width() * f)) - v.width()));
+  verticalScrollBar()->setRange(0,
+                                std::max(0, static_cast<int>(std::ceil(extent.height() * f)) - v.height()));
   horizontalScrollBar()->setPageStep(v.width());
   verticalScrollBar()->setPageStep(v.height());
   horizontalScrollBar()->setSingleStep(std::max(1, static_cast<int>(kGridStep * 4 * f)));
@@ -117,11 +119,14 @@ void SheetView::zoom_out() {
     if (zoom_factor(*it) < f - 1e-9) return set_zoom(*it);
 }
 
-void SheetView::zoom_fit() { set_zoom(kZoomFit); }
+void SheetView::zoom_fit() {
+  set_zoom(kZoomFit);
+}
 
 void SheetView::zoom_to(const Region& r) {
   if (r.x2 <= r.x1 || r.y2 <= r.y1) return;
-  const double want = std::min(viewport()->width() / double(r.x2 - r.x1), viewport()->height() / double(r.y2 - r.y1));
+  const double want =
+      std::min(viewport()->width() / double(r.x2 - r.x1), viewport()->height() / double(r.y2 - r.y1));
   int code = kZoomSteps[0];
   for (int c : kZoomSteps)
     if (zoom_factor(c) <= want) code = c;
@@ -213,8 +218,10 @@ void SheetView::draw_feedback(QPainter& painter) {
   pen.setStyle(Qt::DashLine);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
-  for (const Segment& g : session_.wire_preview()) painter.drawLine(QPointF(g.a.x, g.a.y), QPointF(g.b.x, g.b.y));
-  if (auto r = session_.drag_rectangle()) painter.drawRect(QRectF(r->x1, r->y1, r->x2 - r->x1, r->y2 - r->y1));
+  for (const Segment& g : session_.wire_preview())
+    painter.drawLine(QPointF(g.a.x, g.a.y), QPointF(g.b.x, g.b.y));
+  if (auto r = session_.drag_rectangle())
+    painter.drawRect(QRectF(r->x1, r->y1, r->x2 - r->x1, r->y2 - r->y1));
   const Schematic& s = session_.schematic();
   if (const SymbolRecord* sym = session_.placing()) {
     Placement at{session_.cursor().x, session_.cursor().y, std::max(1, s.page().settings.scale), nullptr, 0};
@@ -234,7 +241,9 @@ void SheetView::draw_feedback(QPainter& painter) {
     for (const auto& t : page.texts)
       if (t->selected) box |= text_bounds(*t);
     for (const auto& j : page.junctions)
-      if (j->selected) box |= QRectF(j->x - kJunctionRadius, j->y - kJunctionRadius, 2 * kJunctionRadius, 2 * kJunctionRadius);
+      if (j->selected)
+        box |=
+            QRectF(j->x - kJunctionRadius, j->y - kJunctionRadius, 2 * kJunctionRadius, 2 * kJunctionRadius);
     if (!box.isNull()) painter.drawRect(box.translated(d.x, d.y));
   }
 }
@@ -247,10 +256,14 @@ Point SheetView::page_point(const QMouseEvent* e) const {
 void SheetView::update_cursor() {
   const int st = session_.state();
   Qt::CursorShape shape = Qt::ArrowCursor;
-  if (st == kStateWire) shape = Qt::CrossCursor;  // the pen of wire drawing
-  else if (st >= kStateMovePart && st <= kStateMoveGroup) shape = Qt::SizeAllCursor;
-  else if (st == kStateAreaDrag || st == kStateZoomDrag) shape = Qt::CrossCursor;
-  else if (st != kStateIdle) shape = Qt::PointingHandCursor;
+  if (st == kStateWire)
+    shape = Qt::CrossCursor;  // the pen of wire drawing
+  else if (st >= kStateMovePart && st <= kStateMoveGroup)
+    shape = Qt::SizeAllCursor;
+  else if (st == kStateAreaDrag || st == kStateZoomDrag)
+    shape = Qt::CrossCursor;
+  else if (st != kStateIdle)
+    shape = Qt::PointingHandCursor;
   if (viewport()->cursor().shape() != shape) viewport()->setCursor(shape);
 }
 
@@ -306,9 +319,11 @@ void SheetView::pan_at_edge(const QPoint& p) {
   constexpr int kEdge = 8;
   const int step = std::max(1, static_cast<int>(kGridStep * 4 * factor()));
   if (p.x() < kEdge) horizontalScrollBar()->setValue(horizontalScrollBar()->value() - step);
-  if (p.x() > viewport()->width() - kEdge) horizontalScrollBar()->setValue(horizontalScrollBar()->value() + step);
+  if (p.x() > viewport()->width() - kEdge)
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + step);
   if (p.y() < kEdge) verticalScrollBar()->setValue(verticalScrollBar()->value() - step);
-  if (p.y() > viewport()->height() - kEdge) verticalScrollBar()->setValue(verticalScrollBar()->value() + step);
+  if (p.y() > viewport()->height() - kEdge)
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + step);
 }
 
 }  // namespace zephyrim

@@ -108,8 +108,9 @@ void SimulationCommands::run_simulation() {
   // A viewer still showing the last results closes, so the engine can write them anew.
   broadcast_post({kZsmSimulation, 1, 0});
   w_.busy("Loading simulator module...", [&] {
-    start(simulator_command(w_.config(), files.netlist, program_folder(),
-                            [](const std::string& p) { return QFileInfo(QString::fromStdString(p)).isExecutable(); }));
+    start(simulator_command(w_.config(), files.netlist, program_folder(), [](const std::string& p) {
+      return QFileInfo(QString::fromStdString(p)).isExecutable();
+    }));
   });
   if (engine == kEngineOther && file_exists(files.map)) open_output(true);
 }
@@ -154,8 +155,8 @@ void SimulationCommands::save_as_model() {
   Schematic& s = w_.schematic();
   BlockRecord* block = subckt_selected(s, w_.notify());
   if (!block) return;
-  const std::string suggested = (QFileInfo(QString::fromStdString(s.path)).absolutePath().toStdString() + "/" +
-                                 block->name.str() + ".mod");
+  const std::string suggested = (QFileInfo(QString::fromStdString(s.path)).absolutePath().toStdString() +
+                                 "/" + block->name.str() + ".mod");
   SubcktModelDialog d(block->name.str(), QString::fromStdString(suggested), &w_);
   if (d.exec() != QDialog::Accepted || d.file().isEmpty()) return;
   NetlistFiles target = netlist_files(s.path);

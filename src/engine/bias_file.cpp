@@ -17,7 +17,8 @@ void text_field(ByteWriter& w, const std::string& text, size_t width) {
 }  // namespace
 
 std::vector<uint8_t> bias_file_bytes(const std::string& title, const std::string& date,
-                                     const std::vector<BiasEntry>& nodes, const std::vector<BiasEntry>& devices) {
+                                     const std::vector<BiasEntry>& nodes,
+                                     const std::vector<BiasEntry>& devices) {
   ByteWriter w;
   w.i32(1);
   text_field(w, "ZSIM ngspice", 24);

@@ -29,6 +29,7 @@ struct BiasEntry {
 //   132 i32   zero
 //   136       N node records, then D device records: 64-byte name, f32 value
 std::vector<uint8_t> bias_file_bytes(const std::string& title, const std::string& date,
-                                     const std::vector<BiasEntry>& nodes, const std::vector<BiasEntry>& devices);
+                                     const std::vector<BiasEntry>& nodes,
+                                     const std::vector<BiasEntry>& devices);
 
 }  // namespace zephyrim

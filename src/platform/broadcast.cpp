@@ -1,15 +1,16 @@
 #include "platform/broadcast.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace zephyrim {
 
@@ -93,7 +94,9 @@ int broadcast_post(const BroadcastMessage& message) {
   return reached;
 }
 
-BroadcastListener::~BroadcastListener() { close(); }
+BroadcastListener::~BroadcastListener() {
+  close();
+}
 
 bool BroadcastListener::open(const std::string& program) {
   close();

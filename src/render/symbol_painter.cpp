@@ -1,10 +1,9 @@
 #include "render/symbol_painter.h"
 
-#include <cmath>
-
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainterPath>
+#include <cmath>
 
 namespace zephyrim {
 

@@ -8,11 +8,14 @@ namespace zephyrim {
 
 namespace {
 
-bool on_grid(int v) { return snap_to_grid(v) == v; }
+bool on_grid(int v) {
+  return snap_to_grid(v) == v;
+}
 
 template <typename T>
 bool owned_by_page(const Page& page, const T& r) {
-  return std::any_of(page.blocks.begin(), page.blocks.end(), [&](const auto& b) { return b.get() == r.owner; });
+  return std::any_of(page.blocks.begin(), page.blocks.end(),
+                     [&](const auto& b) { return b.get() == r.owner; });
 }
 
 // Snaps the positions of a list after one question at the first misaligned
@@ -143,7 +146,8 @@ int page_check(Schematic& s, Notify& notify) {
 
   // 8. Text objects without text; texts without owner go to the top circuit.
   const size_t texts_before = page.texts.size();
-  std::erase_if(page.texts, [](const std::unique_ptr<TextRecord>& t) { return !t->text || t->text->empty(); });
+  std::erase_if(page.texts,
+                [](const std::unique_ptr<TextRecord>& t) { return !t->text || t->text->empty(); });
   if (const int n = static_cast<int>(texts_before - page.texts.size())) {
     notify.warning(strprintf("%d NULL text objects found and deleted", n));
     s.modified = true;

@@ -74,9 +74,9 @@ struct PartRecord {
   int32_t color = 0;
   int32_t selected = 0;
   int32_t disabled = 0;
-  uint32_t reserved164 = 0x3f800000;  // the float 1.0, bit for bit
-  std::vector<PinNode> pin_nodes;     // one per symbol pin
-  std::vector<SourceSpec> source_specs;  // empty, or at least 13 entries
+  uint32_t reserved164 = 0x3f800000;         // the float 1.0, bit for bit
+  std::vector<PinNode> pin_nodes;            // one per symbol pin
+  std::vector<SourceSpec> source_specs;      // empty, or at least 13 entries
   std::optional<std::string> template_text;  // netlist template; absent = the default one
   std::optional<std::string> text2;
   LibraryLink* model_link = nullptr;
@@ -87,7 +87,7 @@ struct WireRecord {
   int32_t orientation = 1;  // 1 horizontal, 2 vertical
   int32_t x1 = 0, y1 = 0;   // the lower coordinate first
   int32_t x2 = 0, y2 = 0;
-  int32_t dx = 0, dy = 0;   // x2 = x1 + dx, y2 = y1 + dy
+  int32_t dx = 0, dy = 0;  // x2 = x1 + dx, y2 = y1 + dy
   int32_t color = 0;
   int32_t selected = 0;
   int32_t disabled = 0;
@@ -137,7 +137,7 @@ struct BlockPin {
   int32_t word0 = 0;
   int32_t word4 = 0;
   FixedText<8> name;
-  uint32_t word16 = 0;  // a float, bit for bit
+  uint32_t word16 = 0;              // a float, bit for bit
   std::optional<std::string> text;  // at most 256 characters
   bool operator==(const BlockPin&) const = default;
 };
@@ -163,8 +163,8 @@ struct SymbolSpec {
 // The first block of a page is its top circuit; every further one a subcircuit block.
 struct BlockRecord {
   int32_t index = -1;
-  std::optional<std::string> text;  // at most 256 characters
-  FixedText<32> name;               // empty for the top circuit
+  std::optional<std::string> text;     // at most 256 characters
+  FixedText<32> name;                  // empty for the top circuit
   std::array<uint8_t, 8> derived40{};  // cleared on load
   std::vector<BlockPin> pins;
   std::array<int32_t, 26> words56{};

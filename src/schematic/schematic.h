@@ -28,7 +28,7 @@ struct SymbolTableEntry {
   FixedText<32> name;
   int32_t origin = kOriginSchematic;
   int32_t in_use = 0;
-  int32_t page = -1;  // page current when added; -1 in a free entry
+  int32_t page = -1;                         // page current when added; -1 in a free entry
   std::unique_ptr<SymbolRecord> definition;  // absent in a free entry
 };
 
@@ -169,8 +169,7 @@ void pages_update_first_nodes(Schematic& s);
 // --- title block ---
 
 // The initial texts of a page's title block.
-void titleblock_init(TitleBlock& t, const std::string& file_name, int page, int page_count,
-                     std::time_t now);
+void titleblock_init(TitleBlock& t, const std::string& file_name, int page, int page_count, std::time_t now);
 // The revision update of a save: "Rev: %d" raised by one (a negative number
 // counts as 0) when the field begins with "Rev: " in any case, and the revision
 // date set to now. The caller decides whether it is due.
@@ -183,8 +182,8 @@ void titleblock_revision_update(TitleBlock& t, std::time_t now);
 int symtab_create(Schematic& s, int n, Notify& notify);
 // Adds a definition; the table grows by 16 when full. Returns the new entry's
 // position, or -1 with "Cannot allocate symbol table".
-int symtab_add(Schematic& s, const std::string& name, std::unique_ptr<SymbolRecord> definition,
-               int origin, Notify& notify);
+int symtab_add(Schematic& s, const std::string& name, std::unique_ptr<SymbolRecord> definition, int origin,
+               Notify& notify);
 // Recomputes every in-use mark from the parts and blocks of all pages.
 void symtab_mark_in_use(Schematic& s);
 // Frees unused definitions that came with the schematic, merges identical

@@ -39,7 +39,8 @@ int symbols_reload(Schematic& s, const SymbolLibrary& lib, Notify& notify) {
     for (;;) {
       fresh = symbol_load_named(lib, name, notify);
       if (fresh) break;
-      if (notify.question(strprintf("Symbol %s not found - alternate name?", name.c_str()), QuestionKind::YesNo) != 1)
+      if (notify.question(strprintf("Symbol %s not found - alternate name?", name.c_str()),
+                          QuestionKind::YesNo) != 1)
         break;
       auto answer = notify.prompt("SYMBOL NAME", "Enter new name:", name, 31);
       if (!answer || answer->empty()) break;
@@ -57,7 +58,8 @@ int symbols_reload(Schematic& s, const SymbolLibrary& lib, Notify& notify) {
         // The library's symbol may have another pin count than the stored one.
         p->pin_nodes.resize(def->pins.size());
         const int scale = page->settings.scale;
-        p->region = oriented_region(def->region, scale, p->steps.data(), std::clamp<int>(p->step_count, 0, 8));
+        p->region =
+            oriented_region(def->region, scale, p->steps.data(), std::clamp<int>(p->step_count, 0, 8));
       }
     ++replaced;
   }

@@ -19,7 +19,9 @@ constexpr size_t kMaxItemLength = 15;
 constexpr int kMaxPolyValues = 15;
 constexpr const char* kLetters = "FVMCEARPZTLDSO";
 
-bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '(' || c == ')'; }
+bool is_separator(char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == '(' || c == ')';
+}
 
 std::vector<std::string> split_items(std::string_view piece) {
   std::vector<std::string> items;
@@ -47,9 +49,13 @@ int32_t arg(const std::vector<std::string>& items, size_t i, int32_t fallback = 
   return i < items.size() ? to_int(items[i]) : fallback;
 }
 
-int32_t offset(int32_t v, int d) { return static_cast<int32_t>(static_cast<int64_t>(v) + d); }
+int32_t offset(int32_t v, int d) {
+  return static_cast<int32_t>(static_cast<int64_t>(v) + d);
+}
 
-int32_t zero_or_one(int32_t v) { return v == 1 ? 1 : 0; }
+int32_t zero_or_one(int32_t v) {
+  return v == 1 ? 1 : 0;
+}
 
 }  // namespace
 

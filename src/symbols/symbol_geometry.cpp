@@ -107,7 +107,9 @@ std::string attribute_text(const AttributeTexts& t, int code) {
 }
 
 // One arrow head corner coordinate, rounded half away from zero.
-double head(double v) { return std::round(v); }
+double head(double v) {
+  return std::round(v);
+}
 
 }  // namespace
 
@@ -146,7 +148,8 @@ SymbolGeometry symbol_geometry(const SymbolRecord& sym, const Placement& at, con
         b.path(b.arc(a[0], a[1], a[2], a[3], 0, 360), true, take_fill());
         break;
       case 'R':
-        b.path({b.page(a[0], a[1]), b.page(a[2], a[1]), b.page(a[2], a[3]), b.page(a[0], a[3])}, true, take_fill());
+        b.path({b.page(a[0], a[1]), b.page(a[2], a[1]), b.page(a[2], a[3]), b.page(a[0], a[3])}, true,
+               take_fill());
         break;
       case 'D':
         b.path({b.page(a[0], a[1]), b.page(a[2], a[3]), b.page(a[4], a[5])}, true, take_fill());

@@ -38,9 +38,9 @@ struct GeoPath {
 struct GeoText {
   GeoPoint anchor;
   std::string text;
-  bool vertical = false;  // reads upward
-  int h_align = 0;        // 0 left, 1 centre, 2 right (along the reading direction)
-  int v_align = 0;        // 0 bottom, 1 base line, 2 top
+  bool vertical = false;              // reads upward
+  int h_align = 0;                    // 0 left, 1 centre, 2 right (along the reading direction)
+  int v_align = 0;                    // 0 bottom, 1 base line, 2 top
   double height = kSymbolCharHeight;  // in page units
 };
 

@@ -48,18 +48,18 @@ struct SymbolRecord {
   FixedText<64> description;
   FixedText<64> default_value;
   Region region;
-  std::vector<SymbolPin> pins;        // pin_count = pins.size()
-  std::vector<DrawCommand> draws;     // at most 255
-  int32_t rotatable = 0;              // 0 = "Rotation not allowed for this part"
-  std::vector<DrawCommand> rot_draws; // a separate rotated view, empty = none
+  std::vector<SymbolPin> pins;         // pin_count = pins.size()
+  std::vector<DrawCommand> draws;      // at most 255
+  int32_t rotatable = 0;               // 0 = "Rotation not allowed for this part"
+  std::vector<DrawCommand> rot_draws;  // a separate rotated view, empty = none
   Region rot_region;
   std::optional<std::vector<SymbolPin>> rot_pins;  // pins of the rotated view
   std::optional<std::string> text236;
   std::array<int32_t, 4> reserved240{};
   std::optional<std::string> template_text;  // netlist template (NT[ line)
   std::optional<std::string> text260;
-  int32_t model_link_kind = 0;              // 0 ".LIB", 1 ".INC", 2 "MDB"
-  std::optional<std::string> model_file;    // the symbol's model file name
+  int32_t model_link_kind = 0;            // 0 ".LIB", 1 ".INC", 2 "MDB"
+  std::optional<std::string> model_file;  // the symbol's model file name
   std::optional<std::string> text272;
 
   int pin_count() const { return static_cast<int>(pins.size()); }

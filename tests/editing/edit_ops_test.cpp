@@ -1,7 +1,8 @@
 #include "editing/edit_ops.h"
-#include "schematic/test_symbols.h"
 
 #include <gtest/gtest.h>
+
+#include "schematic/test_symbols.h"
 
 namespace zephyrim {
 namespace {
@@ -37,7 +38,8 @@ TEST(WireDrawing, TheFirstMoveDecidesTheForm) {
             (std::vector<Segment>{{{0, 0}, {5, 0}}, {{5, 0}, {5, 7}}}));
   EXPECT_EQ(wire_segments({0, 0}, {5, 7}, WireForm::vertical_first),
             (std::vector<Segment>{{{0, 0}, {0, 7}}, {{0, 7}, {5, 7}}}));
-  EXPECT_EQ(wire_segments({0, 0}, {0, 7}, WireForm::horizontal_first), (std::vector<Segment>{{{0, 0}, {0, 7}}}));
+  EXPECT_EQ(wire_segments({0, 0}, {0, 7}, WireForm::horizontal_first),
+            (std::vector<Segment>{{{0, 0}, {0, 7}}}));
   EXPECT_TRUE(wire_segments({0, 0}, {1, 1}, WireForm::horizontal_first).empty());
 }
 
@@ -152,9 +154,9 @@ TEST(Editing, DeletingALabelUnhooksItsWiresAndPins) {
 TEST(Editing, RubberBandWiresFollowAMovedPart) {
   Sheet t;
   PartRecord* r = place_part(*t.s, t.res, {64, 64}, t.counters, false);
-  t.wire({0, 64}, {32, 64});     // to the left pin
-  t.wire({96, 64}, {160, 64});   // from the right pin
-  t.wire({0, 200}, {80, 200});   // not attached
+  t.wire({0, 64}, {32, 64});    // to the left pin
+  t.wire({96, 64}, {160, 64});  // from the right pin
+  t.wire({0, 200}, {80, 200});  // not attached
   r->selected = 1;
 
   ASSERT_EQ(move_selected(*t.s, 16, 0, true, t.notify), 1);  // along the wires: they stretch
@@ -174,7 +176,7 @@ TEST(Editing, RubberBandWiresFollowAMovedPart) {
   EXPECT_TRUE(has(112, 64, 160, 64) && has(112, 64, 112, 96));
 
   const size_t wires = t.page().wires.size();
-  ASSERT_EQ(move_selected(*t.s, 0, 32, false, t.notify), 1);  // Move Only leaves them
+  ASSERT_EQ(move_selected(*t.s, 0, 32, false, t.notify), 1);         // Move Only leaves them
   EXPECT_EQ(move_selected(*t.s, -1000, -1000, false, t.notify), 1);  // stops at the page's corner
   EXPECT_EQ(r->x, 8);
   EXPECT_EQ(r->y, 8);
@@ -197,7 +199,7 @@ TEST(Editing, OrientDisableAndEnable) {
 
   g->step_count = 0;
   PartRecord* r2 = place_part(*t.s, t.res, {64, 200}, t.counters, false);
-  r->selected = 0, g->selected = 1, r2->selected = 1;  // the ground comes first in the list
+  r->selected = 0, g->selected = 1, r2->selected = 1;          // the ground comes first in the list
   EXPECT_EQ(orient_selected(*t.s, kStepRotate, t.notify), 1);  // the resistor after it still turns
   EXPECT_EQ(r2->step_count, 1);
   r2->selected = 0, r->selected = 1;

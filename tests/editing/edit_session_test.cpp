@@ -1,8 +1,9 @@
 #include "editing/edit_session.h"
-#include "schematic/schematic_file.h"
-#include "schematic/test_symbols.h"
 
 #include <gtest/gtest.h>
+
+#include "schematic/schematic_file.h"
+#include "schematic/test_symbols.h"
 
 namespace zephyrim {
 namespace {
@@ -107,7 +108,7 @@ TEST(EditSession, LabelsAndTextsAskForTheirText) {
   ASSERT_EQ(t.page().labels.size(), 1u);
   EXPECT_EQ(t.page().labels[0]->width, 24);
   EXPECT_EQ(w->label, t.page().labels[0].get());  // attached as it lands
-  t.notify.reply(std::nullopt);  // cancelled: nothing
+  t.notify.reply(std::nullopt);                   // cancelled: nothing
   t.click({80, 40});
   EXPECT_EQ(t.page().labels.size(), 1u);
   t.notify.reply("in");  // a second label on the same wire is refused there
@@ -135,8 +136,9 @@ namespace {
 TEST(EditSession, PlacementAndUndoSurviveASaveThatPurgesSymbols) {
   Session t;
   // A symbol that came with the file and that no part uses is purged by a save.
-  const SymbolRecord* gnd = testing_support::add_test_symbol(t.e.schematic(), "GND", kSymbolGround, {-8, 0, 8, 16},
-                                                              testing_support::one_pin(1, 8), 0, kOriginSchematic);
+  const SymbolRecord* gnd =
+      testing_support::add_test_symbol(t.e.schematic(), "GND", kSymbolGround, {-8, 0, 8, 16},
+                                       testing_support::one_pin(1, 8), 0, kOriginSchematic);
   t.e.begin_place(gnd, kStatePlaceGround);
   t.e.before_save();
   schematic_encode(t.e.schematic(), t.notify, 0);

@@ -18,7 +18,9 @@ IniFile from_text(std::string_view text) {
   return ini;
 }
 
-EditorConfig read_text(std::string_view text) { return config_read(from_text(text), "/opt/zephyrim/"); }
+EditorConfig read_text(std::string_view text) {
+  return config_read(from_text(text), "/opt/zephyrim/");
+}
 
 // ---- Reading ----
 
@@ -403,13 +405,13 @@ TEST(EditorConfigTools, ConfiguredCommandOrTheUsersEditor) {
             (std::vector<std::string>{"/opt/my tools/edit", "-a=b", ""}));
 }
 
-
 TEST(EngineChoice, FallsBackToTheDefaultEngine) {
   EditorConfig c;
   auto never = [](const std::string&) { return false; };
   c.simulator_option = kEngineXSpice;
   EXPECT_EQ(effective_engine(c), kEngineDefault);
-  EXPECT_EQ(simulator_command(c, "/a b/x.CIR", "", never), (std::vector<std::string>{"zsim", "/a b/x.CIR", "-ZSS"}));
+  EXPECT_EQ(simulator_command(c, "/a b/x.CIR", "", never),
+            (std::vector<std::string>{"zsim", "/a b/x.CIR", "-ZSS"}));
   c.xspice_option = 1;
   EXPECT_EQ(simulator_command(c, "x.CIR", "/bin", [](const std::string& p) { return p == "/bin/zsimx"; }),
             (std::vector<std::string>{"/bin/zsimx", "x.CIR", "-ZSS"}));
@@ -422,8 +424,9 @@ TEST(EngineChoice, FallsBackToTheDefaultEngine) {
 }
 
 TEST(NewSchematicName, FirstFreeNumber) {
-  EXPECT_EQ(new_schematic_name([](const std::string& n) { return n == "Circuit1.sch" || n == "Circuit2.sch"; }),
-            "Circuit3.sch");
+  EXPECT_EQ(
+      new_schematic_name([](const std::string& n) { return n == "Circuit1.sch" || n == "Circuit2.sch"; }),
+      "Circuit3.sch");
   EXPECT_EQ(new_schematic_name([](const std::string&) { return true; }), "untitled.sch");
 }
 

@@ -14,7 +14,8 @@ struct Sheet {
   const SymbolRecord* res = nullptr;  // pins at (-32, 0) and (32, 0)
 
   Sheet() {
-    res = testing_support::add_test_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8}, testing_support::two_pins_across());
+    res = testing_support::add_test_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8},
+                                           testing_support::two_pins_across());
   }
   Page& page() { return s->page(); }
   PartRecord* part(const char* ref, int x, int y, const char* value = "") {
@@ -98,8 +99,9 @@ TEST(FindParts, OneSeveralOrNone) {
   EXPECT_EQ(t.last_kind(), NoticeKind::Information);
   ASSERT_EQ(r.count, 1);
   EXPECT_EQ(r.hits[0], (FindHit{0, FindKind::part, 0, -1, 120, 80}));
-  EXPECT_EQ((std::array{t.page().parts[0]->selected, t.page().parts[1]->selected, t.page().parts[2]->selected}),
-            (std::array{1, 0, 0}));
+  EXPECT_EQ(
+      (std::array{t.page().parts[0]->selected, t.page().parts[1]->selected, t.page().parts[2]->selected}),
+      (std::array{1, 0, 0}));
 
   r = t.find(FindKind::part, "R1", false);
   EXPECT_EQ(r.message, "2 parts found matching (partial) R1");
@@ -191,8 +193,9 @@ TEST(FindNodes, OneHitPerScopeAtItsFirstWire) {
   FindResult r = t.find(FindKind::node, "2");
   EXPECT_EQ(r.message, "Node 2 found at [ 0.80, 0.40]");
   EXPECT_EQ(r.hits[0], (FindHit{0, FindKind::node, 0, -1, 80, 40}));
-  EXPECT_EQ((std::array{t.page().wires[0]->selected, t.page().wires[1]->selected, t.page().wires[2]->selected}),
-            (std::array{1, 0, 1}));
+  EXPECT_EQ(
+      (std::array{t.page().wires[0]->selected, t.page().wires[1]->selected, t.page().wires[2]->selected}),
+      (std::array{1, 0, 1}));
 
   // A block numbers its nodes by itself: its node 2 is another node.
   BlockRecord* b = block_new(*t.s);

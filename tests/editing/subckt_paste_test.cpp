@@ -14,7 +14,8 @@ struct Sheet {
   const SymbolRecord* res = nullptr;
 
   Sheet() {
-    res = testing_support::add_test_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8}, testing_support::two_pins_across(), 0);
+    res = testing_support::add_test_symbol(*s, "R", kSymbolPart, {-32, -8, 32, 8},
+                                           testing_support::two_pins_across(), 0);
     references_recount(*s, counters);
   }
   Page& page() { return s->page(); }
@@ -34,7 +35,7 @@ TEST(Subcircuits, MadeFromTheSelectionOpenedAndClosed) {
   ASSERT_NE(amp, nullptr);
   EXPECT_EQ(a->owner, amp);
   EXPECT_EQ(b->owner, t.page().top());
-  EXPECT_EQ(amp->origin_x, 104 - 32 - 8);  // placed at the grid point 104
+  EXPECT_EQ(amp->origin_x, 104 - 32 - 8);                 // placed at the grid point 104
   EXPECT_EQ(subckt_new(*t.s, "AMP", t.notify), nullptr);  // the name is taken
 
   select_none(t.page());
@@ -93,7 +94,7 @@ TEST(Subcircuits, ParametersAndPinOrder) {
   subckt_order_pins(*t.s, b, {z, a});
   EXPECT_EQ(subckt_io_pins(*t.s, b), (std::vector<PartRecord*>{z, a}));
   EXPECT_EQ(t.page().parts[1].get(), r);  // other parts keep their places
-  subckt_order_pins(*t.s, b, {z, r});  // not the block's pins: refused
+  subckt_order_pins(*t.s, b, {z, r});     // not the block's pins: refused
   EXPECT_EQ(subckt_io_pins(*t.s, b), (std::vector<PartRecord*>{z, a}));
 }
 

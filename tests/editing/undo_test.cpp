@@ -34,7 +34,8 @@ struct Editor {
     auto r = std::make_unique<SymbolRecord>();
     r->name.assign(name);
     r->region = {-16, -8, 16, 8};
-    r->pins = {SymbolPin{2, -16, 0, -8, 1, FixedText<8>("A"), {}}, SymbolPin{4, 16, 0, 8, 2, FixedText<8>("B"), {}}};
+    r->pins = {SymbolPin{2, -16, 0, -8, 1, FixedText<8>("A"), {}},
+               SymbolPin{4, 16, 0, 8, 2, FixedText<8>("B"), {}}};
     return s->symbols.entries[symtab_add(*s, name, std::move(r), kOriginSchematic, notify)].definition.get();
   }
 
@@ -242,8 +243,9 @@ TEST(UndoFailure, RecordsOfDeletedOrFailedSnapshotsAreRefused) {
   e.undo.state = kUndoSnapshotFailed;
   EXPECT_EQ(e.apply(), 0);
   EXPECT_EQ(e.apply(), 0);
-  EXPECT_EQ(e.notify.texts(), (std::vector<std::string>{"Cannot complete undo", "There was an error saving Undo data",
-                                                        "Undo buffer empty"}));
+  EXPECT_EQ(e.notify.texts(),
+            (std::vector<std::string>{"Cannot complete undo", "There was an error saving Undo data",
+                                      "Undo buffer empty"}));
 }
 
 }  // namespace

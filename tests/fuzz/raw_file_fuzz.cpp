@@ -1,9 +1,10 @@
 // RAW files of any bytes: reading every plot, then every vector, ends without a
 // crash, and every vector read gives as many values as it says.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "common/file_io.h"
 #include "common/notify.h"
@@ -26,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   raw_read_file(store, path, true);
   for (const auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
     const auto values = store.values(v);
-    if (!values.empty() && values.size() != static_cast<size_t>(v.points) * (v.complex ? 2 : 1)) __builtin_trap();
+    if (!values.empty() && values.size() != static_cast<size_t>(v.points) * (v.complex ? 2 : 1))
+      __builtin_trap();
   }
   unlink(path.c_str());
   return 0;

@@ -4,10 +4,10 @@
 // the sheet never changes the document.
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QClipboard>
 #include <QDialog>
 #include <QDirIterator>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollBar>
@@ -72,9 +72,10 @@ class EditorMenuTest : public QObject {
     const QString sch = copy_example(folder);
     const std::string program = (fs::path(sch.toStdString()).parent_path() / "program").string();
     fs::create_directories(program);
-    write_file_atomic(program + "/ZEPHYRIM.INI",
-                      "[Zephyrim]\nXSpiceOption=1\nSpice3Option=1\nSimulationCommand=othersim\nSimulatorOption=3\n"
-                      "EditFileCommand=edit\nBrowseFileCommand=browse\n");
+    write_file_atomic(
+        program + "/ZEPHYRIM.INI",
+        "[Zephyrim]\nXSpiceOption=1\nSpice3Option=1\nSimulationCommand=othersim\nSimulatorOption=3\n"
+        "EditFileCommand=edit\nBrowseFileCommand=browse\n");
     auto w = std::make_unique<EditorMainWindow>(&notify);
     w->load_config(program, [](const char*) { return std::nullopt; });
     w->ask_file_name = [this](bool) {
@@ -128,9 +129,10 @@ class EditorMenuTest : public QObject {
     std::string t = schematic_dump(w.schematic());
     t += "\nmodified " + std::to_string(w.schematic().modified) + " page " +
          std::to_string(w.schematic().current_page()) + " state " + std::to_string(w.session().state()) +
-         " mode " + std::to_string(w.session().select_mode()) + " revision " + std::to_string(w.session().revision()) +
-         " zoom " + std::to_string(sheet->factor()) + " scroll " + std::to_string(sheet->horizontalScrollBar()->value()) +
-         "," + std::to_string(sheet->verticalScrollBar()->value()) + " font " +
+         " mode " + std::to_string(w.session().select_mode()) + " revision " +
+         std::to_string(w.session().revision()) + " zoom " + std::to_string(sheet->factor()) + " scroll " +
+         std::to_string(sheet->horizontalScrollBar()->value()) + "," +
+         std::to_string(sheet->verticalScrollBar()->value()) + " font " +
          (sheet->text_font ? sheet->text_font->toString().toStdString() : "built-in") + " engine " +
          std::to_string(c.simulator_option) + " netlist " + std::to_string(c.netlist_on_exit) +
          std::to_string(c.netlist_backup) + c.statistics_file + " checks " + checks(w) + " title " +
@@ -149,8 +151,10 @@ class EditorMenuTest : public QObject {
     QObject::connect(&timer, &QTimer::timeout, [this] {
       if (QWidget* modal = QApplication::activeModalWidget()) {
         ++dialogs_;
-        if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
-        else modal->close();
+        if (auto* d = qobject_cast<QDialog*>(modal))
+          d->reject();
+        else
+          modal->close();
       }
     });
     timer.start();
@@ -192,7 +196,8 @@ class EditorMenuTest : public QObject {
       reject_dialogs_while([&] { a->trigger(); });
       w->sheet()->viewport()->removeEventFilter(&paints);
       const bool something = notify.entries().size() != notices || dialogs_ != dialogs || seams_ != seams ||
-                             started_.size() != started || paints.paints > 0 || !(observe(*w, folder) == before);
+                             started_.size() != started || paints.paints > 0 ||
+                             !(observe(*w, folder) == before);
       if (!something) dead << QString("%1 %2").arg(id).arg(a->text());
       ++checked;
       w->setWindowModified(false);

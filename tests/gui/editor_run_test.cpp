@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "common/file_io.h"
-#include "editor/main_window.h"
 #include "editor/file_commands.h"
+#include "editor/main_window.h"
 #include "editor/simulation_commands.h"
 
 using namespace zephyrim;

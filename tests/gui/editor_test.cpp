@@ -1,28 +1,28 @@
 // The schematic editor driven through its real window with mouse and keys.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QLineEdit>
-#include <QTimer>
-#include <QClipboard>
-#include <QMimeData>
 #include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <deque>
 
 #include "editing/edit_ops.h"
-#include "editor/command_table.h"
 #include "editing/subckt.h"
+#include "editor/command_table.h"
 #include "editor/dialogs.h"
+#include "editor/file_commands.h"
+#include "editor/main_window.h"
+#include "editor/sheet_view.h"
+#include "editor/simulation_commands.h"
 #include "editor/source_dialog.h"
 #include "netlist/source_statement.h"
-#include "editor/main_window.h"
-#include "editor/file_commands.h"
-#include "editor/simulation_commands.h"
-#include "editor/sheet_view.h"
 #include "schematic/schematic_file.h"
 
 using namespace zephyrim;
@@ -79,7 +79,6 @@ class EditorTest : public QObject {
     QVERIFY(e);
     e->setText(text);
   }
-
 
  private slots:
   void init() {
@@ -404,8 +403,9 @@ class EditorTest : public QObject {
     const QString ini = dir_.filePath("ZEPHYRIM.INI");
     QFile f(ini);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[Tracery]\nRecentFile1=/data/run.raw\n\n[Schematic]\nAutoJunctionMode=0\nWireColor=12\n"
-            "RecentFile1=/work/old.sch\n");
+    f.write(
+        "[Tracery]\nRecentFile1=/data/run.raw\n\n[Schematic]\nAutoJunctionMode=0\nWireColor=12\n"
+        "RecentFile1=/work/old.sch\n");
     f.close();
     w_->load_config(dir_.path().toStdString(), [](const char*) { return std::optional<std::string>(); });
     QVERIFY(!w_->session().auto_junction);

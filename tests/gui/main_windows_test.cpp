@@ -2,8 +2,8 @@
 #include <QApplication>
 #include <QtTest>
 
-#include "editor/main_window.h"
 #include "editor/file_commands.h"
+#include "editor/main_window.h"
 #include "editor/simulation_commands.h"
 #include "viewer/app/main_window.h"
 

@@ -1,12 +1,14 @@
 // draw_symbol paints every default library symbol, in every orientation and at
 // both page scales, within the symbol's region (texts aside).
+#include "render/symbol_painter.h"
+
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QtTest>
 #include <filesystem>
-#include <unistd.h>
 
-#include "render/symbol_painter.h"
 #include "symbols/symbol_library.h"
 
 class SymbolPainterTest : public QObject {

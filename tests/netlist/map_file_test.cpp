@@ -6,8 +6,8 @@
 
 #include "common/file_io.h"
 #include "schematic/schematic_file.h"
-#include "symbols/symbol_record.h"
 #include "schematic/test_symbols.h"
+#include "symbols/symbol_record.h"
 
 namespace zephyrim {
 namespace {
@@ -39,7 +39,8 @@ struct Drawing {
     return testing_support::add_test_symbol(*s, name, kind, {-32, -8, 32, 16}, std::move(pins));
   }
   Drawing() {
-    res = add_symbol("R", kSymbolPart, {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}});
+    res = add_symbol("R", kSymbolPart,
+                     {SymbolPin{2, -32, 0, -16, -1, {}, {}}, SymbolPin{4, 32, 0, 16, -1, {}, {}}});
     gnd = add_symbol("GND", kSymbolGround, {SymbolPin{1, 0, 0, 8, -1, {}, {}}});
     rail = add_symbol("VCC", kSymbolPowerRail, {SymbolPin{3, 0, 0, -8, -1, {}, {}}});
     io = add_symbol("IO", kSymbolIoPin, {SymbolPin{2, 0, 0, 8, -1, {}, {}}});
@@ -89,7 +90,7 @@ TEST(MapNodeTable, NodeLineGivesNameWiresAndPinsInPartOrder) {
   const std::string text = d.map(&result);
   EXPECT_EQ(result, 2);
   ASSERT_EQ(part_pin_node(*r1, 1), part_pin_node(*c1, 0));
-  EXPECT_EQ(text, kHeader + kHeading +                     //
+  EXPECT_EQ(text, kHeader + kHeading +                              //
                       node_prefix(0, "0", 0) + "R1(1),C1(2)\n\n" +  //
                       node_prefix(1, "OUT", 3) + "R1(2),C1(1)\n\n" + "\n");
   // The one line of the OUT node, spelled out.
@@ -104,9 +105,9 @@ TEST(MapNodeTable, LongPinListsContinueUnderThePinColumn) {
   const std::string text = map_node_table(d.s->page(), *d.s->page().top(), t);
   // A line is cut only once it holds more than 45 characters, so it keeps its
   // trailing comma; the continuation's 28 blanks count towards its length.
-  EXPECT_EQ(text, kHeading + node_prefix(0, "0", 0) + "\n" +                            //
+  EXPECT_EQ(text, kHeading + node_prefix(0, "0", 0) + "\n" +                                             //
                       node_prefix(1, "BUS", 0) + "R1(1),R2(1),R3(1),R4(1),R5(1),R6(1),R7(1),R8(1),\n" +  //
-                      blanks + "R9(1),R10(1),R11(1),\n" +                                 //
+                      blanks + "R9(1),R10(1),R11(1),\n" +                                                //
                       blanks + "R12(1)\n" + "\n" + "\n");
   EXPECT_EQ(node_prefix(1, "BUS", 0).size(), blanks.size());
 }
@@ -225,9 +226,10 @@ TEST(MapFileText, OpenPinWarningsAndLaterSheetNotices) {
   const std::string text = d.map(&result);
   EXPECT_EQ(result, -1);
   EXPECT_TRUE(d.notify.saw("Sheet 2: 2 open pins - see MAP file"));
-  const size_t sheet = text.find("SHEET 2:\n\nWARNING: pin R2(1) node name 10 open\n\n"
-                                 "WARNING: pin R2(2) node name 11 open\n\n" +
-                                 kHeading);
+  const size_t sheet = text.find(
+      "SHEET 2:\n\nWARNING: pin R2(1) node name 10 open\n\n"
+      "WARNING: pin R2(2) node name 11 open\n\n" +
+      kHeading);
   ASSERT_NE(sheet, std::string::npos);
   EXPECT_NE(text.find(node_prefix(1, "10", 0) + "R2(1)\n\n", sheet), std::string::npos);
 }
@@ -291,9 +293,9 @@ TEST(MapFileText, LowPassExample) {
   Connectivity c;
   int result = 0;
   EXPECT_EQ(map_file_text(*load.schematic, c, notify, &result),
-            kHeader + kHeading +                                   //
-                "    0  0                2   V1(2),C1(2)\n\n" +   //
-                "    1  in               2   V1(1),R1(1)\n\n" +   //
+            kHeader + kHeading +                                 //
+                "    0  0                2   V1(2),C1(2)\n\n" +  //
+                "    1  in               2   V1(1),R1(1)\n\n" +  //
                 "    2  out              2   R1(2),C1(1)\n\n" + "\n");
   EXPECT_EQ(result, 2);
   EXPECT_TRUE(notify.entries().empty());

@@ -22,7 +22,9 @@ Bytes encode(Schematic& s) {
   return schematic_encode(s, n, kNow);
 }
 
-SchematicLoad decode(const Bytes& b, RecordingNotify& n) { return schematic_decode(b, "t.sch", n); }
+SchematicLoad decode(const Bytes& b, RecordingNotify& n) {
+  return schematic_decode(b, "t.sch", n);
+}
 
 size_t find(const Bytes& b, const std::string& text, size_t from = 0) {
   auto it = std::search(b.begin() + static_cast<long>(from), b.end(), text.begin(), text.end());
@@ -47,7 +49,8 @@ struct Sample {
     r->rotatable = 1;
     r->draws.resize(2);
     r->draws[0].op = 'M';
-    r->pins = {SymbolPin{2, -16, 0, -8, 1, FixedText<8>("A"), {}}, SymbolPin{4, 16, 0, 8, 2, FixedText<8>("B"), {}}};
+    r->pins = {SymbolPin{2, -16, 0, -8, 1, FixedText<8>("A"), {}},
+               SymbolPin{4, 16, 0, 8, 2, FixedText<8>("B"), {}}};
     r->template_text = "R%r %n %v";
     res = s->symbols.entries[symtab_add(*s, "R", std::move(r), kOriginSchematic, notify)].definition.get();
     auto v = std::make_unique<SymbolRecord>();
@@ -196,7 +199,8 @@ TEST(SchematicFile, RandomSchematicsSurviveLoadAndSave) {
     const Bytes second = encode(*l.schematic);
     ASSERT_EQ(second.size(), first.size()) << "seed " << seed;
     ASSERT_TRUE(second == first) << "seed " << seed << " differs at byte "
-                                 << std::mismatch(first.begin(), first.end(), second.begin()).first - first.begin();
+                                 << std::mismatch(first.begin(), first.end(), second.begin()).first -
+                                        first.begin();
   }
   EXPECT_GT(parts, 10000u);  // the schematics are not trivially empty
 }

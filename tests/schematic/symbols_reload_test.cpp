@@ -21,10 +21,11 @@ TEST(SymbolsReload, ReplacesStoredSymbolsByTheLibrarysAndAsksForMissingOnes) {
   const auto dir = std::filesystem::temp_directory_path() / ("zephyrim_reload_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "lib.sym").string();
-  ASSERT_TRUE(write_file_atomic(path, std::string_view("[RV ;Resistor, vertical]\nR[-8,-24,8,24]\nD[\nM(0,-24)\n"
-                                                       "V(0,24)\n]\nROT[1]\nNP[3]\nP[1,0,-24,-16]\nP[3,0,24,16]\n"
-                                                       "P[3,0,32,16]\n.END\n[Q]\nR[-16,-16,16,16]\nD[\nM(0,0)\n]\n"
-                                                       "NP[3]\nP[1,16,-16,-8]\nP[2,-16,0,-8]\nP[3,16,16,8]\n.END\n")));
+  ASSERT_TRUE(write_file_atomic(
+      path, std::string_view("[RV ;Resistor, vertical]\nR[-8,-24,8,24]\nD[\nM(0,-24)\n"
+                             "V(0,24)\n]\nROT[1]\nNP[3]\nP[1,0,-24,-16]\nP[3,0,24,16]\n"
+                             "P[3,0,32,16]\n.END\n[Q]\nR[-16,-16,16,16]\nD[\nM(0,0)\n]\n"
+                             "NP[3]\nP[1,16,-16,-8]\nP[2,-16,0,-8]\nP[3,16,16,8]\n.END\n")));
   RecordingNotify notify;
   SymbolLibrary lib;
   ASSERT_EQ(library_open(lib, path, notify), 1);

@@ -29,6 +29,8 @@ inline std::vector<SymbolPin> two_pins_across() {
 }
 
 // One pin at (0, 0) on the given side, its line to `lead_end`.
-inline std::vector<SymbolPin> one_pin(int side, int lead_end) { return {SymbolPin{side, 0, 0, lead_end, -1, {}, {}}}; }
+inline std::vector<SymbolPin> one_pin(int side, int lead_end) {
+  return {SymbolPin{side, 0, 0, lead_end, -1, {}, {}}};
+}
 
 }  // namespace zephyrim::testing_support

@@ -132,10 +132,13 @@ TEST(AnalysisCommands, StepSweepsTakeIncrementOrPoints) {
   s.step_kind.assign("PARAM");
   s.step_name.assign("R");
   s.step_start = 1, s.step_stop = 10, s.step_increment = 0.5, s.step_points = 7;
-  const std::pair<int, const char*> cases[] = {
-      {1, ".STEP LIN PARAM R 1 10 0.5\n"}, {2, ".STEP DEC PARAM R 1 10 7\n"}, {3, ".STEP OCT PARAM R 1 10 7\n"},
-      {11, ".STEP LIN% PARAM R 1 10 0.5\n"}, {12, ".STEP DEC% PARAM R 1 10 7\n"}, {13, ".STEP OCT% PARAM R 1 10 7\n"},
-      {7, ""}};
+  const std::pair<int, const char*> cases[] = {{1, ".STEP LIN PARAM R 1 10 0.5\n"},
+                                               {2, ".STEP DEC PARAM R 1 10 7\n"},
+                                               {3, ".STEP OCT PARAM R 1 10 7\n"},
+                                               {11, ".STEP LIN% PARAM R 1 10 0.5\n"},
+                                               {12, ".STEP DEC% PARAM R 1 10 7\n"},
+                                               {13, ".STEP OCT% PARAM R 1 10 7\n"},
+                                               {7, ""}};
   for (const auto& [type, text] : cases) {
     s.step_type = static_cast<int16_t>(type);
     EXPECT_EQ(body(s), text) << type;

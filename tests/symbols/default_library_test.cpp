@@ -32,12 +32,12 @@ class DefaultLibrary : public ::testing::Test {
 };
 
 TEST_F(DefaultLibrary, HoldsEveryNameTheRulesReferTo) {
-  for (const char* name : {"R",      "RV",     "C",     "CV",     "L",      "LV",     "D",     "DZ",    "Q",
-                           "QP",     "M",      "MP",    "M3",     "M3P",    "J",      "JP",    "V",     "I",
-                           "E",      "F",      "G",     "H",      "FLINEAR", "HLINEAR", "EPOWER", "GPOWER", "EB",
-                           "GB",     "K",      "S",     "W",      "T",      "OPAMP",  "GND",   "POWER+", "V+",
-                           "V-",     "POWER-", "PIN",   "PINOUT", "OATOD",  "ODTOA",  "UCLOCK", "UDATA", "UDFF",
-                           "UDLATCH", "UJKFF", "UPULSE", "URSFF", "UDIVN"})
+  for (const char* name :
+       {"R",     "RV",    "C",       "CV",      "L",      "LV",      "D",     "DZ",     "Q",     "QP",
+        "M",     "MP",    "M3",      "M3P",     "J",      "JP",      "V",     "I",      "E",     "F",
+        "G",     "H",     "FLINEAR", "HLINEAR", "EPOWER", "GPOWER",  "EB",    "GB",     "K",     "S",
+        "W",     "T",     "OPAMP",   "GND",     "POWER+", "V+",      "V-",    "POWER-", "PIN",   "PINOUT",
+        "OATOD", "ODTOA", "UCLOCK",  "UDATA",   "UDFF",   "UDLATCH", "UJKFF", "UPULSE", "URSFF", "UDIVN"})
     EXPECT_GE(symbol_find(lib_, name), 0) << name;
 }
 

@@ -8,7 +8,9 @@ namespace {
 struct DrawParse : ::testing::Test {
   RecordingNotify notify;
   std::vector<DrawCommand> cmds;
-  int parse(const std::string& text, int dx = 0, int dy = 0) { return draw_parse(text, dx, dy, cmds, "R", notify); }
+  int parse(const std::string& text, int dx = 0, int dy = 0) {
+    return draw_parse(text, dx, dy, cmds, "R", notify);
+  }
 };
 
 TEST_F(DrawParse, EveryLetterStoresItsArgumentsAndUnknownPiecesAreSkipped) {
@@ -56,7 +58,8 @@ TEST_F(DrawParse, PolygonOfNinePointsIsReportedAndKeptAtFifteenValues) {
   EXPECT_EQ(cmds[0].args[16], 0);  // the ninth pair is still there
   EXPECT_EQ(cmds[0].args[17], 16);
   ASSERT_EQ(notify.entries().size(), 1u);
-  EXPECT_EQ(notify.last().rfind("Error: number of parameters exceed limit in symbol plot command:\nP(9", 0), 0u);
+  EXPECT_EQ(notify.last().rfind("Error: number of parameters exceed limit in symbol plot command:\nP(9", 0),
+            0u);
   parse("Z(5,0,0,8,8)");  // fewer values than points claim
   EXPECT_EQ(cmds[0].arg_count, 4);
 }
@@ -83,7 +86,8 @@ TEST_F(DrawParse, MoreThan255CommandsLeaveNone) {
 TEST_F(DrawParse, FormattingReproducesTheCommandsAfterTheOffset) {
   const std::string text =
       "M(0,-8);V(8,-8);A(0,0,8,4,0,180);C(4,4,2);E(1,2,3,4);R(-8,-4,8,4);D(0,0,8,0,4,8);F;"
-      "T(+,1,2.5);T(q,0,1,2,0);L(R,0,16,-8);L(3,1,4,4,1,0);L(P,0,0,0);S(A,2,0,0,16,0);P(3,0,0,8,0,4,8);Z(2,0,0,8,8)";
+      "T(+,1,2.5);T(q,0,1,2,0);L(R,0,16,-8);L(3,1,4,4,1,0);L(P,0,0,0);S(A,2,0,0,16,0);P(3,0,0,8,0,4,8);Z(2,0,"
+      "0,8,8)";
   parse(text, 8, 16);
   const std::vector<DrawCommand> first = cmds;
   std::string again;

@@ -6,7 +6,8 @@ BroadcastNotifier::BroadcastNotifier(const std::string& program, QObject* parent
   if (!listener_.open(program)) return;
   notifier_ = std::make_unique<QSocketNotifier>(listener_.fd(), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-    for (const auto& m : listener_.receive()) emit received(QString::fromStdString(m.name), m.first, m.second);
+    for (const auto& m : listener_.receive())
+      emit received(QString::fromStdString(m.name), m.first, m.second);
   });
 }
 

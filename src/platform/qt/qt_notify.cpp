@@ -9,7 +9,9 @@
 namespace zephyrim {
 
 namespace {
-QString q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString q(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 }  // namespace
 
 void QtNotify::show(NoticeKind kind, const std::string& text) {

@@ -1,7 +1,7 @@
 #pragma once
 // Message boxes of the desktop programs.
-#include <QWidget>
 #include <QPointer>
+#include <QWidget>
 
 #include "common/notify.h"
 
@@ -9,7 +9,8 @@ namespace zephyrim {
 
 class QtNotify : public Notify {
  public:
-  explicit QtNotify(std::string title, QWidget* parent = nullptr) : Notify(std::move(title)), parent_(parent) {}
+  explicit QtNotify(std::string title, QWidget* parent = nullptr)
+      : Notify(std::move(title)), parent_(parent) {}
   void set_parent(QWidget* parent) { parent_ = parent; }
 
   int question(const std::string& text, QuestionKind kind) override;

@@ -1,12 +1,12 @@
 // RAW files written by ngspice itself, in both forms, against the values that
 // ngspice prints for the same circuit; and the same data through a PROBE file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <unistd.h>
 
 #include "common/file_io.h"
 #include "common/notify.h"
@@ -63,7 +63,9 @@ Printed parse_prints(const std::string& out) {
   return p;
 }
 
-bool close(double a, double b) { return std::fabs(a - b) <= 1e-12 * std::max(std::fabs(a), std::fabs(b)) + 1e-300; }
+bool close(double a, double b) {
+  return std::fabs(a - b) <= 1e-12 * std::max(std::fabs(a), std::fabs(b)) + 1e-300;
+}
 
 struct NgspiceData : ::testing::Test {
   std::filesystem::path dir;
@@ -88,7 +90,8 @@ TEST_F(NgspiceData, RawFilesAgreeWithPrintedValuesAndProbeCopies) {
   ASSERT_TRUE(write_file_atomic(printing, std::string(kCircuit) + kPrints + ".end\n"));
   const std::string binary = (dir / "binary.raw").string(), ascii = (dir / "ascii.raw").string();
   ASSERT_EQ(process_run({"ngspice", "-b", "-r", binary, deck}, dir.string()).exit_code, 0);
-  ASSERT_EQ(process_run({"env", "SPICE_ASCIIRAWFILE=1", "ngspice", "-b", "-r", ascii, deck}, dir.string()).exit_code,
+  ASSERT_EQ(process_run({"env", "SPICE_ASCIIRAWFILE=1", "ngspice", "-b", "-r", ascii, deck}, dir.string())
+                .exit_code,
             0);
   const ProcessResult printed_run = process_run({"ngspice", "-b", printing}, dir.string());
   const Printed printed = parse_prints(printed_run.output);
@@ -123,7 +126,8 @@ TEST_F(NgspiceData, RawFilesAgreeWithPrintedValuesAndProbeCopies) {
       ASSERT_EQ(y.size(), table.size() * width) << file << " " << c.name;
       for (size_t i = 0; i < table.size(); ++i) {
         EXPECT_TRUE(close(x[i], table[i][0])) << c.x << " " << i;
-        for (size_t k = 0; k < width; ++k) EXPECT_TRUE(close(y[i * width + k], table[i][1 + k])) << c.name << " " << i;
+        for (size_t k = 0; k < width; ++k)
+          EXPECT_TRUE(close(y[i * width + k], table[i][1 + k])) << c.name << " " << i;
       }
     }
     const DataVector* op = store.find_vector("V(OUT)", 0, ANALYSIS_OP, -1, -1);
