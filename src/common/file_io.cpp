@@ -55,28 +55,59 @@ std::optional<std::string> read_text_file(const std::string& path, uint64_t max_
   return std::string(bytes->begin(), bytes->end());
 }
 
-WriteStatus write_file_replacing(const std::string& path, std::string_view bytes) {
-  std::filesystem::path target(path);
-  std::string tmpl = (target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path()) /
-                     ("." + target.filename().string() + ".XXXXXX");
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) return WriteStatus::cannot_create;
-  bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
+bool AtomicFileWriter::open(const std::string& path) {
+  if (fd_ >= 0) return false;
+  // A temporary name beside the file, so that the rename stays on one disk.
+  const std::filesystem::path target(path);
+  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+  std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  fd_ = fd;
+  failed_ = false;
+  path_ = path;
+  temporary_ = std::move(name);
+  return true;
+}
+
+bool AtomicFileWriter::write(const void* data, size_t size) {
+  if (fd_ < 0) return false;
+  if (!failed_ && !write_all(fd_, static_cast<const char*>(data), size)) failed_ = true;
+  return !failed_;
+}
+
+bool AtomicFileWriter::commit() {
+  if (fd_ < 0) return false;
+  bool ok = !failed_ && ::fsync(fd_) == 0;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    ::fchmod(fd, st.st_mode & 07777);
+  if (::stat(path_.c_str(), &st) == 0) {
+    ::fchmod(fd_, st.st_mode & 07777);
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd_, 0666 & ~mask);
   }
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(name.data(), path.c_str()) == 0;
-  if (!ok) ::unlink(name.data());
-  return ok ? WriteStatus::ok : WriteStatus::failed;
+  ok = ::close(fd_) == 0 && ok;
+  fd_ = -1;
+  if (ok) ok = ::rename(temporary_.c_str(), path_.c_str()) == 0;
+  if (!ok) ::unlink(temporary_.c_str());
+  temporary_.clear();
+  return ok;
+}
+
+void AtomicFileWriter::abandon() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+WriteStatus write_file_replacing(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter w;
+  if (!w.open(path)) return WriteStatus::cannot_create;
+  w.write(bytes.data(), bytes.size());
+  return w.commit() ? WriteStatus::ok : WriteStatus::failed;
 }
 
 WriteStatus write_file_replacing(const std::string& path, const std::vector<uint8_t>& bytes) {

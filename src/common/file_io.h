@@ -23,6 +23,34 @@ WriteStatus write_file_replacing(const std::string& path, std::string_view bytes
 WriteStatus write_file_replacing(const std::string& path, const std::vector<uint8_t>& bytes);
 bool write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// The crash-safe writer for files written piece by piece: the pieces go to a
+// temporary file in the target's folder (not inherited by started programs),
+// and only commit() puts it in place of the target. Dropped uncommitted, or on
+// any failure, it leaves the target untouched and nothing behind.
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter() { abandon(); }
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // False when the temporary file cannot be created.
+  bool open(const std::string& path);
+  bool is_open() const { return fd_ >= 0; }
+  // False once anything failed to be written; later pieces are dropped.
+  bool write(const void* data, size_t size);
+  // Syncs, keeps the permissions of the file replaced (a new file gets
+  // 0666 & ~umask) and renames over the target. False, target untouched, on failure.
+  bool commit();
+  void abandon();
+
+ private:
+  int fd_ = -1;
+  bool failed_ = false;
+  std::string path_;
+  std::string temporary_;
+};
+
 // Copies a file (backups); false when the source is missing or the copy fails.
 bool copy_file(const std::string& from, const std::string& to);
 

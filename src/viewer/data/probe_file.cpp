@@ -588,17 +588,6 @@ class Encoder {
   ByteWriter w_;
 };
 
-bool write_all(int fd, const uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::vector<uint8_t> probe_file_bytes(const std::vector<ProbeBlock>& blocks, const ProbeFileInfo& info) {
@@ -617,33 +606,19 @@ bool probe_write_file(const std::string& path, const std::vector<ProbeBlock>& bl
   return writer.finish();
 }
 
-ProbeFileWriter::~ProbeFileWriter() {
-  abandon();
-}
-
 bool ProbeFileWriter::open(const std::string& path, const ProbeFileInfo& info) {
-  if (fd_ >= 0) return false;
-  // A temporary name beside the file, so that the rename stays on one disk.
-  const std::filesystem::path target(path);
-  const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
-  std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  fd_ = fd;
-  path_ = path;
-  temporary_ = name;
+  if (!file_.open(path)) return false;
   info_ = info;
   blocks_ = 0;
-  failed_ = false;
   Encoder e(info_);
   e.header(info_);
   if (put(e.writer().take())) return true;
-  abandon();
+  file_.abandon();
   return false;
 }
 
 bool ProbeFileWriter::append(const ProbeBlock& block) {
-  if (fd_ < 0 || failed_) return false;
+  if (!file_.is_open()) return false;
   Encoder e(info_);
   if (!e.block(block, [&] { return put(e.writer().take()); }) || !put(e.writer().take())) return false;
   ++blocks_;
@@ -651,36 +626,11 @@ bool ProbeFileWriter::append(const ProbeBlock& block) {
 }
 
 bool ProbeFileWriter::put(std::vector<uint8_t> bytes) {
-  if (!failed_ && !write_all(fd_, bytes.data(), bytes.size())) failed_ = true;
-  return !failed_;
+  return file_.write(bytes.data(), bytes.size());
 }
 
 bool ProbeFileWriter::finish() {
-  if (fd_ < 0) return false;
-  bool ok = !failed_ && ::fsync(fd_) == 0;
-  // The permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
-  struct stat st {};
-  if (::stat(path_.c_str(), &st) == 0) {
-    ::fchmod(fd_, st.st_mode & 07777);
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-  }
-  ok = ::close(fd_) == 0 && ok;
-  fd_ = -1;
-  if (ok) ok = ::rename(temporary_.c_str(), path_.c_str()) == 0;
-  if (!ok) ::unlink(temporary_.c_str());
-  temporary_.clear();
-  return ok;
-}
-
-void ProbeFileWriter::abandon() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
-  ::unlink(temporary_.c_str());
-  temporary_.clear();
+  return file_.commit();
 }
 
 }  // namespace zephyrim

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
+
 namespace zephyrim {
 
 class DataStore;
@@ -66,14 +68,9 @@ bool probe_write_file(const std::string& path, const std::vector<ProbeBlock>& bl
 // then path is untouched, and a writer dropped unfinished leaves nothing behind.
 class ProbeFileWriter {
  public:
-  ProbeFileWriter() = default;
-  ~ProbeFileWriter();
-  ProbeFileWriter(const ProbeFileWriter&) = delete;
-  ProbeFileWriter& operator=(const ProbeFileWriter&) = delete;
-
   // Creates the temporary file and writes the header; false when it cannot.
   bool open(const std::string& path, const ProbeFileInfo& info = {});
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_.is_open(); }
   // Appends one block; false once anything failed to be written.
   bool append(const ProbeBlock& block);
   int blocks() const { return blocks_; }
@@ -83,14 +80,10 @@ class ProbeFileWriter {
 
  private:
   bool put(std::vector<uint8_t> bytes);
-  void abandon();
 
-  int fd_ = -1;
-  std::string path_;
-  std::string temporary_;
+  AtomicFileWriter file_;
   ProbeFileInfo info_;
   int blocks_ = 0;
-  bool failed_ = false;
 };
 
 }  // namespace zephyrim
