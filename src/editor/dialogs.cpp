@@ -483,6 +483,7 @@ NetlistOptionsDialog::NetlistOptionsDialog(const EditorConfig& config, QWidget* 
   backup_->setObjectName("backup");
   backup_->setChecked(config.netlist_backup != 0);
   statistics_ = line(this, "statistics", config.statistics_file, 255);
+  statistics_->setMinimumWidth(360);  // a whole path, not its last few letters
   auto* form = new QFormLayout;
   form->addRow(on_exit_);
   form->addRow(backup_);
