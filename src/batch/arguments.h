@@ -41,6 +41,9 @@ struct Verb {
   std::vector<std::string_view> positionals = {};
   std::vector<OptionSpec> options = {};
   int (*run)(const Arguments&) = nullptr;
+  // Drawing needs Qt, which costs every other verb its start-up time: a drawing
+  // verb is parsed here but its work lives in the drawing program.
+  bool draws = false;
 };
 
 // Questions take "yes"/"OK" unless the command line says otherwise: that lets the work go on.

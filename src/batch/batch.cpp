@@ -1,15 +1,12 @@
 #include "batch/batch.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
+#include <cerrno>
+#include <clocale>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <string>
-
-#include "platform/broadcast.h"
-#include "platform/qt/qt_notify.h"
 
 namespace zephyrim {
 
@@ -30,19 +27,30 @@ void usage(FILE* out, const std::vector<Verb>& verbs) {
       out);
 }
 
-// Pictures need fonts but never a display; the messages keep the folder that the
-// other programs use, whatever Qt is given.
-void prepare_environment() {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (!std::getenv("ZEPHYRIM_RUNTIME_DIR")) {
-    const std::string messages = broadcast_folder();
-    if (!messages.empty()) setenv("ZEPHYRIM_RUNTIME_DIR", messages.c_str(), 1);
+// The drawing program beside this one, or empty. /proc/self/exe names the file
+// itself, wherever it was started from and through whatever link; never a
+// program of the current folder, which a bare name would run.
+std::string drawing_program_path() {
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof self) return {};
+  const std::string path(self, static_cast<size_t>(n));
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1) + kDrawingProgram;
+}
+
+// The drawing program takes over this process with the same words, so its exit
+// status, stdout and stderr are the verb's own. Returns only when it cannot start.
+int run_drawing_program(char** argv) {
+  const std::string path = drawing_program_path();
+  if (path.empty()) {
+    std::fprintf(stderr, "zephyrim: cannot find %s: /proc/self/exe is unreadable\n", kDrawingProgram);
+    return 2;
   }
-  if (!std::getenv("XDG_RUNTIME_DIR")) {
-    const std::string dir = "/tmp/zephyrim-runtime-" + std::to_string(::getuid());
-    ::mkdir(dir.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-  }
+  std::fflush(nullptr);
+  ::execv(path.c_str(), argv);
+  std::fprintf(stderr, "zephyrim: cannot start %s: %s\n", path.c_str(), std::strerror(errno));
+  return 2;
 }
 
 }  // namespace
@@ -55,8 +63,7 @@ std::vector<Verb> batch_verbs() {
   return all;
 }
 
-int batch_main(int argc, char** argv) {
-  const std::vector<Verb> verbs = batch_verbs();
+std::optional<int> batch_parse(int argc, char** argv, const std::vector<Verb>& verbs, Arguments& arguments) {
   const CommandLine line = parse_command_line(verbs, std::vector<std::string>(argv + 1, argv + argc));
   const Verb* verb = line.arguments.verb;
   if (line.status == ParseStatus::help) {
@@ -71,12 +78,24 @@ int batch_main(int argc, char** argv) {
     if (!verb) usage(stderr, verbs);
     return 2;
   }
-  prepare_environment();
-  // Qt sees only the program name: the words of the command line are ours.
-  int qt_argc = 1;
-  QGuiApplication app(qt_argc, argv);
-  use_c_locale_for_numbers();
-  return verb->run(line.arguments);
+  arguments = line.arguments;
+  return std::nullopt;
+}
+
+void batch_locale() {
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
+  std::setlocale(LC_TIME, "C");
+}
+
+int batch_main(int argc, char** argv) {
+  const std::vector<Verb> verbs = batch_verbs();
+  Arguments arguments;
+  if (const auto status = batch_parse(argc, argv, verbs, arguments)) return *status;
+  // Parsed here too, so that help and usage errors never wait for Qt to load.
+  if (arguments.verb->draws) return run_drawing_program(argv);
+  batch_locale();
+  return arguments.verb->run(arguments);
 }
 
 }  // namespace zephyrim

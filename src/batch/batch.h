@@ -2,25 +2,42 @@
 // The zephyrim batch tool: what the programs do to files, from the command line.
 // Each verb prints the system's messages on stderr and returns the exit status:
 // 0 done, 1 done with a failed check or partly, 2 failed or a usage error.
+// `zephyrim` links no Qt, so that the verbs that draw nothing start at once; the
+// verbs that draw run in the drawing program beside it (batch/draw/).
+#include <optional>
 #include <vector>
 
 #include "batch/arguments.h"
 
 namespace zephyrim {
 
+// The drawing program's file name; it lives in the folder of `zephyrim`.
+inline constexpr const char* kDrawingProgram = "zephyrim-draw";
+
+// zephyrim: runs a verb that draws nothing itself, and replaces itself with the
+// drawing program, the command line unchanged, for one that draws.
 int batch_main(int argc, char** argv);
 
-// Every verb of the tool in the order its help lists them.
+// Every verb of the tool in the order its help lists them. The drawing verbs
+// (Verb::draws) come without their work, which only the drawing program has.
 std::vector<Verb> batch_verbs();
+
+// Parses argv (program name first) against verbs. Prints the help or the usage
+// error and returns its exit status; otherwise fills arguments and returns nothing.
+std::optional<int> batch_parse(int argc, char** argv, const std::vector<Verb>& verbs, Arguments& arguments);
+
+// The locale a verb runs in: the user's, except that numbers and dates follow
+// the C library's, as the number parser and the file writers expect.
+void batch_locale();
 
 // --simulator 0|1|2|3: the engine a run uses; 0, the default one, saves with .PROBE.
 inline constexpr OptionSpec kSimulatorOption{
     .name = "--simulator", .kind = ValueKind::integer, .min = 0, .max = 3};
 
 // The verbs of each file of this folder.
-std::vector<Verb> symbol_verbs();     // symbols, symbol
+std::vector<Verb> symbol_verbs();     // symbols, symbol (drawing_verbs.cpp)
 std::vector<Verb> schematic_verbs();  // check, dump
-std::vector<Verb> render_verbs();     // render
+std::vector<Verb> render_verbs();     // render (drawing_verbs.cpp)
 std::vector<Verb> map_verbs();        // map
 std::vector<Verb> setup_verbs();      // setup, commands
 std::vector<Verb> netlist_verbs();    // netlist

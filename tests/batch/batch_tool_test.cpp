@@ -1,16 +1,24 @@
 // The built tool as scripts run it: help and usage errors, the global --answer
-// taking a question's other branch, and pictures that never replace a good file
-// with a half-written one.
+// taking a question's other branch, pictures that never replace a good file
+// with a half-written one, and a tool without Qt that hands drawing over.
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "common/file_io.h"
 #include "platform/process.h"
+
+extern char** environ;
 
 namespace zephyrim {
 namespace {
@@ -122,6 +130,80 @@ TEST(BatchTool, PictureIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
   ::chmod(out.c_str(), 0755);
+}
+
+// `zephyrim listen` started with its messages in runtime, its stderr on a pipe;
+// returns its pid once it said "listening", or -1.
+pid_t start_listener(const fs::path& runtime) {
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  std::vector<std::string> env{"ZEPHYRIM_RUNTIME_DIR=" + runtime.string()};
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "ZEPHYRIM_RUNTIME_DIR=", 21) != 0) env.emplace_back(*e);
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string program = ZEPHYRIM_BATCH_TOOL, verb = "listen", count = "--count", one = "1";
+  char* argv[] = {program.data(), verb.data(), count.data(), one.data(), nullptr};
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  std::string said;
+  char buf[256];
+  pollfd p{pipe_fds[0], POLLIN, 0};
+  while (pid > 0 && said.find("listening") == std::string::npos && ::poll(&p, 1, 20000) > 0) {
+    const ssize_t n = ::read(pipe_fds[0], buf, sizeof buf);
+    if (n <= 0) break;
+    said.append(buf, static_cast<size_t>(n));
+  }
+  ::close(pipe_fds[0]);
+  return said.find("listening") == std::string::npos ? -1 : pid;
+}
+
+// Scripts and the programs' tests start zephyrim often: it must not load Qt,
+// while the verbs that draw still work through the same command.
+TEST(BatchTool, StartsWithoutQtAndHandsDrawingToItsProgram) {
+  const fs::path dir = folder_with_example("no_qt");
+  const pid_t pid = start_listener(dir);
+  ASSERT_GT(pid, 0);
+  // Files of /proc tell no size: read to the end.
+  std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+  const std::string maps((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ::kill(pid, SIGTERM);
+  ::waitpid(pid, nullptr, 0);
+  EXPECT_NE(maps.find("libc"), std::string::npos) << maps;
+  EXPECT_EQ(maps.find("libQt"), std::string::npos) << maps;
+
+  // Help of a drawing verb comes from zephyrim itself.
+  const ProcessResult help = tool({"render", "--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_EQ(help.output.rfind("usage: zephyrim render FILE.sch [--page N]", 0), 0u) << help.output;
+  // The drawing program's stdout and exit status are the verb's.
+  fs::copy_file(fs::path(ZEPHYRIM_SOURCE_DIR) / "data" / "symbols" / "default.sym", dir / "default.sym");
+  const ProcessResult list = tool({"--answer", "yes", "symbols", (dir / "default.sym").string()});
+  EXPECT_EQ(list.exit_code, 0) << list.output;
+  EXPECT_NE(list.output.find("\nR "), std::string::npos) << list.output;
+  const ProcessResult missing = tool({"symbols", (dir / "none.sym").string()});
+  EXPECT_EQ(missing.exit_code, 1) << missing.output;
+  EXPECT_NE(missing.output.find("none.sym"), std::string::npos) << missing.output;
+}
+
+// A copy of zephyrim alone in a folder: a drawing verb fails with a reason and
+// the status of a failure, and the verbs that draw nothing still work.
+TEST(BatchTool, DrawingVerbWithoutTheDrawingProgramFails) {
+  const fs::path dir = folder_with_example("alone");
+  fs::copy_file(ZEPHYRIM_BATCH_TOOL, dir / "zephyrim");
+  const std::string tool_copy = (dir / "zephyrim").string(), sch = (dir / "rc_lowpass.sch").string();
+  const ProcessResult r = process_run({tool_copy, "render", sch, "-o", (dir / "a.png").string()});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.output.find("zephyrim: cannot start " + (dir / "zephyrim-draw").string()), std::string::npos)
+      << r.output;
+  EXPECT_EQ(process_run({tool_copy, "check", sch}).exit_code, 0);
 }
 
 }  // namespace

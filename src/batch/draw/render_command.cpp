@@ -4,11 +4,10 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <string>
 
-#include "batch/batch.h"
-#include "batch/picture.h"
+#include "batch/draw/draw_program.h"
+#include "batch/draw/picture.h"
 #include "common/notify.h"
 #include "render/page_painter.h"
 #include "schematic/page_size.h"
@@ -17,12 +16,6 @@
 namespace zephyrim {
 
 namespace {
-
-constexpr const char* kRenderUsage =
-    "usage: zephyrim render FILE.sch [--page N] [--scale F] -o OUT.png|OUT.svg|OUT.pdf|OUT.bmp\n"
-    "Draws page N (from 1, default 1) of a schematic with its grid, border and title block\n"
-    "as the page settings say. --scale gives pixels per schematic unit for PNG and SVG\n"
-    "(default 1). Exit status: 0 drawn, 1 drawn from a partly loaded schematic, 2 failed.\n";
 
 // Size A, 1600 units wide, prints as an 11-inch sheet; the larger sizes keep
 // that measure, so their PDF pages come out near their paper sizes.
@@ -56,8 +49,9 @@ bool write_pdf(const std::string& path, const Schematic& s, const Page& page) {
   });
 }
 
-constexpr const char* kRenderSummary = "draw one page of a schematic to PNG, SVG or PDF";
-int render(const Arguments& a) {
+}  // namespace
+
+int render_command(const Arguments& a) {
   const std::string out = a.text("--output");
   const std::string ext = lower_extension(out);
   if (ext != ".png" && ext != ".svg" && ext != ".pdf" && ext != ".bmp")
@@ -86,20 +80,6 @@ int render(const Arguments& a) {
   }
   // A partly read schematic still draws, but scripts must be able to tell.
   return r.code == 0 ? 0 : 1;
-}
-
-}  // namespace
-
-std::vector<Verb> render_verbs() {
-  // Pictures beyond this scale are a mistyped scale rather than a wish.
-  const OptionSpec scale{.name = "--scale",
-                         .kind = ValueKind::number,
-                         .min = std::numeric_limits<double>::denorm_min(),
-                         .max = 16,
-                         .needs = "a number above 0, at most 16"};
-  const std::vector<OptionSpec> options{
-      kRequiredOutputOption, {.name = "--page", .kind = ValueKind::integer}, scale};
-  return {{"render", kRenderSummary, kRenderUsage, {"FILE.sch"}, options, render}};
 }
 
 }  // namespace zephyrim

@@ -2,8 +2,8 @@
 #include <QFont>
 #include <cstdio>
 
-#include "batch/batch.h"
-#include "batch/picture.h"
+#include "batch/draw/draw_program.h"
+#include "batch/draw/picture.h"
 #include "common/notify.h"
 #include "render/symbol_painter.h"
 #include "symbols/symbol_library.h"
@@ -11,15 +11,6 @@
 namespace zephyrim {
 
 namespace {
-
-constexpr const char* kSymbolsUsage =
-    "usage: zephyrim symbols LIB.sym [--sheet FILE.png|FILE.svg]\n"
-    "Lists the symbols of a library (name, default value, description), building its\n"
-    "index when needed; with --sheet draws every symbol on one labelled sheet.\n";
-
-constexpr const char* kSymbolUsage =
-    "usage: zephyrim symbol LIB.sym NAME -o FILE.png|FILE.svg [--scale 1|2] [--steps rmf]\n"
-    "Draws one symbol; --steps applies orientation steps (r rotate, m mirror, f flip).\n";
 
 constexpr double kSheetCellWidth = 176;
 constexpr double kSheetCellHeight = 160;
@@ -91,8 +82,9 @@ int sheet(const SymbolLibrary& lib, const std::string& out, Notify& notify) {
   return 0;
 }
 
-constexpr const char* kSymbolsSummary = "list a symbol library, or draw all its symbols on a sheet";
-int symbols(const Arguments& a) {
+}  // namespace
+
+int symbols_command(const Arguments& a) {
   const std::string& lib_path = a.positionals[0];
   const std::string sheet_path = a.text("--sheet");
   BatchNotify notify(kSchematicTitle, a.answer);
@@ -105,8 +97,7 @@ int symbols(const Arguments& a) {
   return 0;
 }
 
-constexpr const char* kSymbolSummary = "draw one symbol of a library to PNG or SVG";
-int symbol(const Arguments& a) {
+int symbol_command(const Arguments& a) {
   const std::string &lib_path = a.positionals[0], &name = a.positionals[1];
   const std::string out = a.text("--output");
   BatchNotify notify(kSchematicTitle, a.answer);
@@ -140,15 +131,6 @@ int symbol(const Arguments& a) {
     return 1;
   }
   return 0;
-}
-
-}  // namespace
-
-std::vector<Verb> symbol_verbs() {
-  const OptionSpec sheet{.name = "--sheet", .needs = "a file name"};
-  const std::vector<OptionSpec> options{kRequiredOutputOption, {.name = "--scale"}, {.name = "--steps"}};
-  return {{"symbols", kSymbolsSummary, kSymbolsUsage, {"LIB.sym"}, {sheet}, symbols},
-          {"symbol", kSymbolSummary, kSymbolUsage, {"LIB.sym", "NAME"}, options, symbol}};
 }
 
 }  // namespace zephyrim

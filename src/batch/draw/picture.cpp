@@ -1,4 +1,4 @@
-#include "batch/picture.h"
+#include "batch/draw/picture.h"
 
 #include <QBuffer>
 #include <QImage>
