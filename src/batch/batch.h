@@ -41,7 +41,7 @@ std::vector<Verb> render_verbs();     // render (drawing_verbs.cpp)
 std::vector<Verb> map_verbs();        // map
 std::vector<Verb> setup_verbs();      // setup, commands
 std::vector<Verb> netlist_verbs();    // netlist
-std::vector<Verb> data_verbs();       // data, values
+std::vector<Verb> data_verbs();       // data, values, calc
 std::vector<Verb> message_verbs();    // listen, post
 
 }  // namespace zephyrim

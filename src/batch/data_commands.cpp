@@ -1,5 +1,5 @@
-// zephyrim data and zephyrim values: the vectors of a simulation data file, and
-// the values of one of them.
+// zephyrim data, values and calc: the vectors of a simulation data file, the
+// values of one of them, and an expression evaluated over them.
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +8,8 @@
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
+#include "viewer/calc/complex_data.h"
+#include "viewer/calc/expression.h"
 #include "viewer/data/data_store.h"
 #include "viewer/data/probe_file.h"
 #include "viewer/data/raw_file.h"
@@ -23,12 +25,46 @@ constexpr const char* kDataUsage =
     "Exit status: 0 listed, 2 not read.\n";
 
 constexpr const char* kValuesUsage =
-    "usage: zephyrim values FILE.SAV|FILE.RAW VECTOR [--run N] [--kind K]\n"
+    "usage: zephyrim values FILE.SAV|FILE.RAW VECTOR [--run N] [--kind KIND]\n"
     "Prints the x value and the value of each point of a vector (real and imaginary\n"
     "part of a complex one), tab-separated. VECTOR may end in @RUN; --run N picks\n"
-    "the Nth vector of that name; --kind K one of analysis kind K (1 DC, 2 transient,\n"
-    "3 AC, 4 noise, 8 operating point; 0 and AC's relatives count as the data file lists).\n"
+    "the Nth vector of that name; --kind one of an analysis kind: tran, ac, dc, noise,\n"
+    "op, four, pz, other (any case) or its number (1 DC, 2 transient, 3 AC, 4 noise,\n"
+    "6 pole-zero, 7 Fourier, 8 operating point; 0 other, which matches any kind).\n"
     "Exit status: 0 printed, 2 file not read or no such vector.\n";
+
+constexpr const char* kCalcUsage =
+    "usage: zephyrim calc FILE.SAV|FILE.RAW EXPRESSION [--kind KIND] [--run N] [--form FORM]\n"
+    "Evaluates the expression over the vectors of the data file and prints x and the\n"
+    "result, one point a line, tab-separated, at full precision. A complex result\n"
+    "prints its real and imaginary parts unless --form picks one real form: dB,\n"
+    "phase, mag, angle, real, imag, gd, gv, dbm, dbmv, or the form's number.\n"
+    "--kind as for values (default tran); --run N uses the Nth vector of each name.\n"
+    "Exit status: 0 printed, 1 the expression stopped at an error (the points before\n"
+    "it are printed), 2 file not read or a bad form.\n";
+
+// An analysis kind as a user types it, by name (any case) or number; -1 for neither.
+int analysis_kind(const std::string& text) {
+  static constexpr std::pair<const char*, int> kNames[] = {
+      {"tran", ANALYSIS_TRAN}, {"ac", ANALYSIS_AC},     {"dc", ANALYSIS_DC}, {"noise", ANALYSIS_NOISE},
+      {"op", ANALYSIS_OP},     {"four", ANALYSIS_FOUR}, {"pz", ANALYSIS_PZ}, {"other", ANALYSIS_OTHER}};
+  for (const auto& [name, kind] : kNames)
+    if (iequals(text, name)) return kind;
+  if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') return text[0] - '0';
+  return -1;
+}
+
+// The --kind of a command line, or fallback; false after the usage error.
+bool kind_option(const Arguments& a, int fallback, int& kind) {
+  if (!a.has("--kind")) {
+    kind = fallback;
+    return true;
+  }
+  kind = analysis_kind(a.text("--kind"));
+  if (kind >= 0) return true;
+  usage_error(a, "--kind needs tran, ac, dc, noise, op, four, pz, other or a number from 0 to 9");
+  return false;
+}
 
 bool ends_with_ci(const std::string& s, const char* ext) {
   const size_t n = std::strlen(ext);
@@ -82,12 +118,14 @@ int data(const Arguments& a) {
 constexpr const char* kValuesSummary = "print the values of one vector of a simulation data file";
 int values(const Arguments& a) {
   const std::string &path = a.positionals[0], &name = a.positionals[1];
+  int kind = -1;
+  if (!kind_option(a, -1, kind)) return 2;
   BatchNotify notify(kTraceryTitle, a.answer);
   StderrProgress progress;
   DataStore store(notify, progress);
   if (!load(store, path)) return 2;
-  const DataVector* v = store.find_vector(name, DATA_CLASS_BINARY, static_cast<int>(a.integer("--kind", -1)),
-                                          -1, -1, static_cast<int>(a.integer("--run", 0)));
+  const DataVector* v =
+      store.find_vector(name, DATA_CLASS_BINARY, kind, -1, -1, static_cast<int>(a.integer("--run", 0)));
   if (!v) {
     notify.error("Vector " + name + " not found in " + path);
     return 2;
@@ -110,14 +148,55 @@ int values(const Arguments& a) {
   return 0;
 }
 
+constexpr const char* kCalcSummary = "evaluate an expression over the vectors of a simulation data file";
+int calc(const Arguments& a) {
+  int kind = ANALYSIS_TRAN;
+  if (!kind_option(a, ANALYSIS_TRAN, kind)) return 2;
+  const int form = a.has("--form") ? complex_form_from_name(a.text("--form")) : -1;
+  if (a.has("--form") && form < 0) {
+    usage_error(a,
+                "--form needs dB, phase, mag, angle, real, imag, gd, gv, dbm, dbmv or a number from 0 to 9");
+    return 2;
+  }
+  BatchNotify notify(kTraceryTitle, a.answer);
+  StderrProgress progress;
+  DataStore store(notify, progress);
+  if (!load(store, a.positionals[0])) return 2;
+  ExprResult r;
+  ExprSelection selection;
+  selection.kind = kind;
+  selection.run = static_cast<int>(a.integer("--run", 0));
+  const int status = expr_calculate(store, a.positionals[1], selection, r);
+  const size_t n = r.re.size();
+  std::vector<double> shown;
+  if (r.complex && form >= 0) {
+    // The group delay and velocity need the frequency of every point.
+    std::vector<double> x(n);
+    for (size_t i = 0; i < n; ++i)
+      x[i] = r.x_values.empty() ? 0.0 : r.x_values[std::min(i, r.x_values.size() - 1)];
+    shown = complex_form_values(r.re, r.im, x, form);
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (!r.x_values.empty()) std::printf("%.17g\t", r.x_values[std::min(i, r.x_values.size() - 1)]);
+    if (!shown.empty())
+      std::printf("%.17g\n", shown[i]);
+    else if (r.complex)
+      std::printf("%.17g\t%.17g\n", r.re[i], i < r.im.size() ? r.im[i] : 0.0);
+    else
+      std::printf("%.17g\n", r.re[i]);
+  }
+  return status == 1 ? 0 : 1;
+}
+
 }  // namespace
 
 std::vector<Verb> data_verbs() {
-  const std::vector<OptionSpec> options{
-      {.name = "--run", .kind = ValueKind::integer, .min = 1, .max = 2147483647},
-      {.name = "--kind", .kind = ValueKind::integer, .min = 0, .max = 9}};
+  const OptionSpec run{.name = "--run", .kind = ValueKind::integer, .min = 1, .max = 2147483647};
+  const OptionSpec kind{.name = "--kind", .needs = "an analysis kind"};
+  const OptionSpec form{.name = "--form", .needs = "a complex form"};
   return {{"data", kDataSummary, kDataUsage, {"FILE"}, {}, data},
-          {"values", kValuesSummary, kValuesUsage, {"FILE", "VECTOR"}, options, values}};
+          {"values", kValuesSummary, kValuesUsage, {"FILE", "VECTOR"}, {run, kind}, values},
+          {"calc", kCalcSummary, kCalcUsage, {"FILE", "EXPRESSION"}, {run, kind, form}, calc}};
 }
 
 }  // namespace zephyrim

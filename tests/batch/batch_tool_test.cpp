@@ -10,10 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "common/file_io.h"
 #include "platform/process.h"
@@ -204,6 +206,32 @@ TEST(BatchTool, DrawingVerbWithoutTheDrawingProgramFails) {
   EXPECT_NE(r.output.find("zephyrim: cannot start " + (dir / "zephyrim-draw").string()), std::string::npos)
       << r.output;
   EXPECT_EQ(process_run({tool_copy, "check", sch}).exit_code, 0);
+}
+
+// calc over ngspice's AC data: a form of a complex result equals the same form
+// worked out from the printed values, kinds go by name, and errors have statuses.
+TEST(BatchTool, CalcPrintsFormsOfAnExpressionOverTheData) {
+  const std::string raw =
+      (fs::path(ZEPHYRIM_SOURCE_DIR) / "tests/fuzz/corpus/raw_file/ngspice_ascii.raw").string();
+  const ProcessResult values = tool({"values", raw, "V(OUT)", "--kind", "3"});
+  const ProcessResult db = tool({"calc", raw, "V(OUT)*2", "--kind", "AC", "--form", "dB"});
+  ASSERT_EQ(values.exit_code, 0) << values.output;
+  ASSERT_EQ(db.exit_code, 0) << db.output;
+  std::istringstream v(values.output), d(db.output);
+  int points = 0;
+  for (double f, re, im, f2, level; v >> f >> re >> im && d >> f2 >> level; ++points) {
+    EXPECT_EQ(f, f2);
+    EXPECT_NEAR(level, 20 * std::log10(2 * std::hypot(re, im)), 1e-9) << "at " << f;
+  }
+  EXPECT_EQ(points, 26);
+  // Without a form, both parts; the same numbers as values prints.
+  EXPECT_EQ(tool({"calc", raw, "V(OUT)", "--kind", "ac"}).output, values.output);
+
+  EXPECT_EQ(tool({"calc", raw, "V(OUT)", "--kind", "bogus"}).exit_code, 2);
+  EXPECT_EQ(tool({"calc", raw, "V(OUT)", "--kind", "ac", "--form", "loud"}).exit_code, 2);
+  const ProcessResult bad = tool({"calc", raw, "V(OUT", "--kind", "ac"});
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_NE(bad.output.find("Mismatched parenthesis"), std::string::npos) << bad.output;
 }
 
 }  // namespace
