@@ -2,12 +2,23 @@
 // The benchmarks' RC ladders: a resistor and a capacitor a stage, joined by
 // wires, the capacitors on one long ground rail of wires, 5,000 stages to a
 // page (a page's lists hold at most 32,767 records). A label on every node
-// when asked for.
+// when asked for. Below them, what the file benchmarks set their figures
+// against: the same file read by cat, and the peak memory of one run.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "schematic/schematic.h"
+#include "schematic/schematic_file.h"
+
+extern char** environ;
 
 namespace zephyrim::bench_support {
 
@@ -58,6 +69,60 @@ inline std::unique_ptr<Schematic> ladder(int stages, bool labelled = false) {
     wire_add(*s, on_page == 0 ? 80 : x - 16, 200, x + 80, 200);  // the rail
   }
   return s;
+}
+
+// Runs work in a child process and waits for it; true when it succeeded. The
+// child's peak resident memory in MB goes to *peak_mb when asked for: the
+// parent stays small, so the figure is that of the work.
+inline bool in_child(const std::function<bool()>& work, double* peak_mb = nullptr) {
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) _exit(work() ? 0 : 1);
+  int status = 0;
+  rusage ru{};
+  if (wait4(pid, &status, 0, &ru) != pid) return false;
+  if (peak_mb) *peak_mb = static_cast<double>(ru.ru_maxrss) / 1024.0;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Saves the ladder of `stages` stages to path. Built in a child, so that the
+// memory it takes stays out of the measurements that follow.
+inline bool write_ladder_file(int stages, const std::string& path) {
+  return in_child([&] {
+    RecordingNotify n;
+    return schematic_save(*ladder(stages), path, n, 1767603600) == 0;
+  });
+}
+
+// Reads the file through once, so that the loads and cat alike start from the page cache.
+inline void warm(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  std::vector<char> buf(1 << 20);
+  while (read(fd, buf.data(), buf.size()) > 0) {
+  }
+  close(fd);
+}
+
+// The floor a reader of the file is held against: /bin/cat FILE >/dev/null.
+inline bool spawn_cat(const std::string& path) {
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  char* argv[] = {const_cast<char*>("cat"), const_cast<char*>(path.c_str()), nullptr};
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, "/bin/cat", &fa, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&fa);
+  int status = 0;
+  return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// What `zephyrim check` does with a file: the load, with the check of every page.
+inline bool load_and_check(const std::string& path) {
+  RecordingNotify n;
+  n.set_default_answer(1);
+  const SchematicLoad l = schematic_load(path, n, true);
+  return l.schematic && l.code == 0;
 }
 
 }  // namespace zephyrim::bench_support

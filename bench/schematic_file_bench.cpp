@@ -1,13 +1,18 @@
-// Load and save of a large schematic: 100 pages of 1000 parts each, with their
-// wires, junctions, labels, texts and subcircuit blocks. The load is also set
-// against reading the same bytes from the file, measured in the same run.
+// Load and save of schematics. The RC ladders of 10,000 and 100,000 stages are
+// loaded and checked as `zephyrim check` does, next to cat of the same file in
+// the same run; the summary gives the ratios, the growth from the small ladder
+// to the big one, and the peak memory of one load. A random schematic of 100
+// pages of 1000 parts each, with wires, junctions, labels, texts and subcircuit
+// blocks, is loaded, decoded, saved and encoded.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "common/file_io.h"
+#include "rc_ladder.h"
 #include "schematic/random_schematic.h"
 #include "schematic/schematic_file.h"
 
@@ -15,6 +20,48 @@ namespace zephyrim {
 namespace {
 
 constexpr std::time_t kNow = 1767603600;
+constexpr int kLadders[] = {10000, 100000};
+
+std::filesystem::path g_dir;
+
+std::string ladder_path(int stages) {
+  return (g_dir / ("ladder" + std::to_string(stages) + ".sch")).string();
+}
+
+void cat_ladder(benchmark::State& state) {
+  const std::string path = ladder_path(static_cast<int>(state.range(0)));
+  for (auto _ : state)
+    if (!bench_support::spawn_cat(path)) {
+      state.SkipWithError("cat failed");
+      break;
+    }
+}
+
+// The load with the check of every page; the schematic's teardown is not timed.
+void load_check_ladder(benchmark::State& state) {
+  const std::string path = ladder_path(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    RecordingNotify n;
+    n.set_default_answer(1);
+    SchematicLoad l = schematic_load(path, n, true);
+    state.PauseTiming();
+    const bool ok = l.schematic && l.code == 0;
+    l.schematic.reset();
+    state.ResumeTiming();
+    if (!ok) {
+      state.SkipWithError("load failed");
+      break;
+    }
+  }
+}
+
+BENCHMARK(cat_ladder)->Arg(10000)->Arg(100000)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(load_check_ladder)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 struct BigFile {
   std::string path;
@@ -24,24 +71,16 @@ struct BigFile {
   BigFile() {
     auto s = testing_support::random_schematic(7, testing_support::benchmark_sizes(100));
     for (const auto& p : s->pages) parts += p->parts.size();
-    path = (std::filesystem::temp_directory_path() / "zephyrim_bench_big.sch").string();
+    path = (g_dir / "big.sch").string();
     RecordingNotify n;
     schematic_save(*s, path, n, kNow);
     bytes = *read_file(path);
-  }
-  ~BigFile() {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
   }
 };
 
 const BigFile& big() {
   static const BigFile f;
   return f;
-}
-
-size_t heap_in_use() {
-  return mallinfo2().uordblks;
 }
 
 void set_counters(benchmark::State& state, const BigFile& f) {
@@ -53,7 +92,7 @@ void set_counters(benchmark::State& state, const BigFile& f) {
 // From the file on disk to a schematic, as the editor opens one.
 void BM_LoadSchematic(benchmark::State& state) {
   const BigFile& f = big();
-  double read_s = 0, load_s = 0, heap_mb = 0;
+  double read_s = 0, load_s = 0;
   for (auto _ : state) {
     using clock = std::chrono::steady_clock;
     const auto t0 = clock::now();
@@ -61,16 +100,13 @@ void BM_LoadSchematic(benchmark::State& state) {
     benchmark::DoNotOptimize(bytes);
     const auto t1 = clock::now();
     RecordingNotify n;
-    const size_t before = heap_in_use();
     SchematicLoad l = schematic_load(f.path, n, true);
-    heap_mb = static_cast<double>(heap_in_use() - before) / 1e6;
     const auto t2 = clock::now();
     if (!l.schematic || l.code != 0) state.SkipWithError("load failed");
     read_s += std::chrono::duration<double>(t1 - t0).count();
     load_s += std::chrono::duration<double>(t2 - t1).count();
   }
   set_counters(state, f);
-  state.counters["heap_MB"] = heap_mb;
   state.counters["x_read"] = read_s > 0 ? load_s / read_s : 0;  // load time over plain read time
 }
 BENCHMARK(BM_LoadSchematic)->Unit(benchmark::kMillisecond);
@@ -98,8 +134,6 @@ void BM_SaveSchematic(benchmark::State& state) {
     if (schematic_save(*l.schematic, out, n, kNow) != 0) state.SkipWithError("save failed");
   }
   set_counters(state, f);
-  std::error_code ec;
-  std::filesystem::remove(out, ec);
 }
 BENCHMARK(BM_SaveSchematic)->Unit(benchmark::kMillisecond);
 
@@ -113,5 +147,76 @@ void BM_EncodeSchematic(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeSchematic)->Unit(benchmark::kMillisecond);
 
+// Keeps each run's wall time per iteration (ms) for the summary.
+class Capture : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> ms;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs)
+      if (!r.error_occurred) ms[r.run_name.function_name + "/" + r.run_name.args] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  double get(const std::string& name) const {
+    const auto it = ms.find(name);
+    return it == ms.end() ? -1 : it->second;
+  }
+};
+
+// Peak memory of one load of each ladder, measured in a child before anything
+// else has grown the process.
+std::map<int, double> g_peak_mb;
+
+void measure_peaks() {
+  for (int stages : kLadders) {
+    const std::string path = ladder_path(stages);
+    double peak = -1;
+    if (bench_support::in_child([&] { return bench_support::load_and_check(path); }, &peak))
+      g_peak_mb[stages] = peak;
+  }
+}
+
+void summary(const Capture& c) {
+  std::printf("\n");
+  double previous = -1;
+  for (int stages : kLadders) {
+    const std::string arg = "/" + std::to_string(stages);
+    const double load = c.get("load_check_ladder" + arg);
+    const double cat = c.get("cat_ladder" + arg);
+    const double peak = g_peak_mb.contains(stages) ? g_peak_mb[stages] : -1;
+    const std::string path = ladder_path(stages);
+    std::printf(
+        "ladder %d stages (%.1f MB): load+check %.1f ms, cat %.1f ms, ratio %.1f; peak RSS of a load %.0f "
+        "MB\n",
+        stages, std::filesystem::file_size(path) / 1e6, load, cat, cat > 0 ? load / cat : 0, peak);
+    if (previous > 0 && load > 0)
+      std::printf("  load+check grows x%.1f from the smaller ladder\n", load / previous);
+    previous = load;
+  }
+}
+
 }  // namespace
 }  // namespace zephyrim
+
+int main(int argc, char** argv) {
+  using namespace zephyrim;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  namespace fs = std::filesystem;
+  g_dir = fs::temp_directory_path() / ("zephyrim_schematic_bench_" + std::to_string(getpid()));
+  fs::create_directories(g_dir);
+  for (int stages : kLadders) {
+    if (!bench_support::write_ladder_file(stages, ladder_path(stages))) {
+      std::fprintf(stderr, "cannot write the ladders in %s\n", g_dir.c_str());
+      fs::remove_all(g_dir);
+      return 1;
+    }
+    bench_support::warm(ladder_path(stages));
+  }
+  measure_peaks();
+  Capture capture;
+  benchmark::RunSpecifiedBenchmarks(&capture);
+  benchmark::Shutdown();
+  summary(capture);
+  fs::remove_all(g_dir);
+  return 0;
+}

@@ -21,10 +21,12 @@ struct FixedText {
   static constexpr size_t capacity() { return N - 1; }
 
   // The characters up to the first NUL (never beyond the field).
-  std::string str() const {
+  std::string str() const { return std::string(view()); }
+  // The same without a copy, for writers that only append it somewhere.
+  std::string_view view() const {
     const void* nul = std::memchr(bytes.data(), 0, N);
     const size_t n = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes.data()) : N;
-    return std::string(reinterpret_cast<const char*>(bytes.data()), n);
+    return {reinterpret_cast<const char*>(bytes.data()), n};
   }
   size_t length() const { return str().size(); }
   bool empty() const { return bytes[0] == 0; }

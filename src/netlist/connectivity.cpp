@@ -1,12 +1,15 @@
 #include "netlist/connectivity.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <set>
 #include <span>
 #include <unordered_map>
 
+#include "netlist/connectivity_scope.h"
+#include "netlist/label_search.h"
 #include "symbols/draw_command.h"
 
 namespace zephyrim {
@@ -42,27 +45,7 @@ PinLine part_pin_line(const Page& page, const PartRecord& p, int k) {
 
 namespace {
 
-bool in_scope(const BlockRecord* owner, const BlockRecord* scope, const Page& page) {
-  // Records made before any block existed belong to the top circuit.
-  return owner == scope || (owner == nullptr && scope == page.top());
-}
-
-struct Seg {
-  int x1, y1, x2, y2;  // lower coordinates first
-  bool horizontal() const { return y1 == y2; }
-};
-
-Seg seg_of(const WireRecord& w) {
-  return {std::min(w.x1, w.x2), std::min(w.y1, w.y2), std::max(w.x1, w.x2), std::max(w.y1, w.y2)};
-}
-
-bool on_box(int x, int y, int x1, int y1, int x2, int y2) {
-  return std::min(x1, x2) <= x && x <= std::max(x1, x2) && std::min(y1, y2) <= y && y <= std::max(y1, y2);
-}
-
-bool on_seg(int x, int y, const Seg& s) {
-  return on_box(x, y, s.x1, s.y1, s.x2, s.y2);
-}
+using namespace connectivity_detail;
 
 // Kind of an end point of `a` lying on `b`: 4 inside, 5 on an end, 0 off it.
 int end_on(const Seg& a, const Seg& b) {
@@ -86,96 +69,99 @@ int leading_int(const std::string& text) {
   return static_cast<int>(std::clamp<long>(v, -1, 100000));
 }
 
-long long box_dist2(long long ax1, long long ay1, long long ax2, long long ay2, long long bx1, long long by1,
-                    long long bx2, long long by2) {
-  const long long dx = std::max({0LL, bx1 - ax2, ax1 - bx2});
-  const long long dy = std::max({0LL, by1 - ay2, ay1 - by2});
-  return dx * dx + dy * dy;
-}
-
 // Axis-aligned segments (and points) grouped by the line they lie on, each line
 // sorted by its lower end, so a point query looks at only the few segments
-// that can reach it.
+// that can reach it. All lines of a direction share one array, so that a page
+// of ten thousand short wires does not make ten thousand little vectors.
 class SegmentIndex {
  public:
   void add(int x1, int y1, int x2, int y2, int id) {
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
     if (y1 == y2)
-      rows_[y1].items.push_back({x1, x2, id});
+      rows_.items.push_back({y1, x1, x2, id});
     else if (x1 == x2)
-      cols_[x1].items.push_back({y1, y2, id});
+      cols_.items.push_back({x1, y1, y2, id});
     else
       boxes_.push_back({x1, y1, x2, y2, id});
   }
   void finish() {
-    for (auto* lines : {&rows_, &cols_})
-      for (auto& [key, line] : *lines) {
-        std::stable_sort(line.items.begin(), line.items.end(),
-                         [](const Item& a, const Item& b) { return a.lo < b.lo; });
-        line.reach.resize(line.items.size());
-        int reach = INT32_MIN;
-        for (size_t i = 0; i < line.items.size(); ++i)
-          line.reach[i] = reach = std::max(reach, line.items[i].hi);
-      }
+    rows_.finish();
+    cols_.finish();
   }
   // Ids of every segment through (x, y), in no particular order.
   void query(int x, int y, std::vector<int>& out) const {
     out.clear();
-    scan(rows_, y, x, out);
-    scan(cols_, x, y, out);
+    rows_.scan(y, x, out);
+    cols_.scan(x, y, out);
     for (const Box& b : boxes_)
       if (on_box(x, y, b.x1, b.y1, b.x2, b.y2)) out.push_back(b.id);
   }
 
  private:
   struct Item {
-    int lo, hi, id;
+    int key, lo, hi, id;  // key: the line's y for a row, its x for a column
   };
-  struct Line {
-    std::vector<Item> items;
-    std::vector<int> reach;  // highest end among items[0..i]
+  // Where a line's items are, found by the line's key in an open-addressed
+  // table: a page has thousands of lines, and a query asks for two of them.
+  struct Run {
+    int key = 0;
+    int begin = -1, end = -1;  // the line's items; begin -1 in an empty slot
+  };
+  struct Lines {
+    std::vector<Item> items;  // by line, then by lower end, else in the order added
+    std::vector<int> reach;   // highest end among the line's items up to this one
+    std::vector<Run> runs;    // a power of two of slots, at most half of them used
+    int shift = 64;
+
+    size_t slot(int key) const {
+      return static_cast<size_t>(
+          (static_cast<uint64_t>(static_cast<uint32_t>(key)) * 0x9E3779B97F4A7C15ULL) >> shift);
+    }
+    void finish() {
+      std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+        return a.key != b.key ? a.key < b.key : a.lo < b.lo;
+      });
+      reach.resize(items.size());
+      size_t lines = 0;
+      for (size_t i = 0; i < items.size(); ++i) lines += i == 0 || items[i].key != items[i - 1].key;
+      int bits = 3;
+      while ((size_t{1} << bits) < 2 * lines) ++bits;
+      shift = 64 - bits;
+      runs.assign(size_t{1} << bits, Run{});
+      const size_t mask = runs.size() - 1;
+      Run* run = nullptr;
+      for (size_t i = 0; i < items.size(); ++i) {
+        const bool first = i == 0 || items[i].key != items[i - 1].key;
+        if (first) {
+          size_t k = slot(items[i].key);
+          while (runs[k].begin >= 0) k = (k + 1) & mask;
+          run = &runs[k];
+          *run = {items[i].key, static_cast<int>(i), static_cast<int>(i)};
+        }
+        reach[i] = first ? items[i].hi : std::max(reach[i - 1], items[i].hi);
+        run->end = static_cast<int>(i) + 1;
+      }
+    }
+    void scan(int key, int c, std::vector<int>& out) const {
+      if (items.empty()) return;
+      const size_t mask = runs.size() - 1;
+      size_t k = slot(key);
+      while (runs[k].begin >= 0 && runs[k].key != key) k = (k + 1) & mask;
+      const Run& run = runs[k];
+      if (run.begin < 0) return;
+      const auto begin = items.begin() + run.begin, end = items.begin() + run.end;
+      auto up = std::upper_bound(begin, end, c, [](int v, const Item& item) { return v < item.lo; });
+      for (auto i = up - items.begin() - 1; i >= run.begin && reach[i] >= c; --i)
+        if (items[i].hi >= c) out.push_back(items[i].id);
+    }
   };
   struct Box {
     int x1, y1, x2, y2, id;
   };
-  static void scan(const std::unordered_map<int, Line>& lines, int key, int c, std::vector<int>& out) {
-    auto it = lines.find(key);
-    if (it == lines.end()) return;
-    const Line& line = it->second;
-    auto up = std::upper_bound(line.items.begin(), line.items.end(), c,
-                               [](int v, const Item& item) { return v < item.lo; });
-    for (auto k = up - line.items.begin() - 1; k >= 0 && line.reach[k] >= c; --k)
-      if (line.items[k].hi >= c) out.push_back(line.items[k].id);
-  }
-  std::unordered_map<int, Line> rows_, cols_;
+  Lines rows_, cols_;
   std::vector<Box> boxes_;
 };
-
-struct PinRef {
-  PartRecord* part;
-  int part_index;
-  int k;
-  PinLine line;
-};
-
-// The records of one scope, in list order.
-struct ScopeView {
-  Page& page;
-  BlockRecord* scope;
-  std::vector<WireRecord*> wires;
-  std::vector<Seg> segs;
-  std::vector<PartRecord*> parts;
-  std::vector<LabelRecord*> labels;
-  std::vector<PinRef> pins;          // of parts, rails and I/O pins
-  std::vector<PinLine> ground_pins;  // of ground symbols
-  std::vector<std::pair<int, int>> dots;
-};
-
-bool takes_part(const PartRecord& p) {
-  return p.symbol && (p.symbol->kind == kSymbolPart || p.symbol->kind == kSymbolPowerRail ||
-                      p.symbol->kind == kSymbolIoPin);
-}
 
 // The geometric questions of the pass.
 class Geometry {
@@ -448,169 +434,6 @@ class Membership {
   std::vector<int> group_node_;
   std::unordered_map<int, int> node_group_;
 };
-
-ScopeView collect(Page& page, BlockRecord* scope) {
-  ScopeView v{page, scope, {}, {}, {}, {}, {}, {}, {}};
-  for (const auto& w : page.wires)
-    if (in_scope(w->owner, scope, page)) {
-      v.wires.push_back(w.get());
-      v.segs.push_back(seg_of(*w));
-    }
-  for (const auto& l : page.labels)
-    if (in_scope(l->owner, scope, page)) v.labels.push_back(l.get());
-  for (const auto& j : page.junctions)
-    if (in_scope(j->owner, scope, page)) v.dots.emplace_back(j->x, j->y);
-  for (const auto& p : page.parts) {
-    if (!in_scope(p->owner, scope, page) || !p->symbol) continue;
-    PartRecord* part = p.get();
-    const int index = static_cast<int>(v.parts.size());
-    v.parts.push_back(part);
-    if (part->pin_nodes.size() < static_cast<size_t>(part->symbol->pin_count()))
-      part->pin_nodes.resize(part->symbol->pin_count());
-    for (int k = 0; k < part->symbol->pin_count(); ++k) {
-      if (part->symbol->kind == kSymbolGround)
-        v.ground_pins.push_back(part_pin_line(page, *part, k));
-      else if (takes_part(*part))
-        v.pins.push_back({part, index, k, part_pin_line(page, *part, k)});
-    }
-  }
-  return v;
-}
-
-// The boxes of a label's search. A wire is found when the label's anchor (its
-// left end) lies in the wire's box: the label's width further left, four grid
-// steps beside a horizontal wire and three beside a vertical one, four above
-// and below. A pin is found when its tip lies in the label's box: three grid
-// steps around the label's text. The index and the test share them, so the two
-// cannot disagree about what a label reaches.
-struct SearchBox {
-  long long x1, y1, x2, y2;
-  bool holds(long long x, long long y) const { return x1 <= x && x <= x2 && y1 <= y && y <= y2; }
-};
-
-SearchBox wire_search_box(const Seg& sg, long long label_width, long long gs) {
-  const long long k = sg.horizontal() ? 4 : 3;
-  return {sg.x1 - label_width - gs * k, sg.y1 - 4 * gs, sg.x2 + gs * k, sg.y2 + 4 * gs};
-}
-
-SearchBox pin_search_box(const LabelRecord& l, long long gs) {
-  const long long x = l.x, y = l.y;
-  return {x - 3 * gs, y - 3 * gs, x + l.width + 3 * gs, y + 3 * gs};
-}
-
-// Which wires and pins a label's search can reach. The indexed form buckets
-// wires by the cells their candidate boxes cover and pins by the cell of their
-// tip, so a label looks at a handful of records instead of all of them; the
-// plain form offers every record, as the rule reads. Both hand out candidates
-// in list order, so ties fall the same way.
-class LabelSearch {
- public:
-  LabelSearch(const ScopeView& v, bool indexed) : v_(v), indexed_(indexed) {
-    gs_ = kGridStep * std::max(1, v.page.settings.scale);
-    if (!indexed_) return;
-    cell_ = 16LL * gs_;
-    for (const LabelRecord* l : v.labels)
-      if (l->width >= 0 && l->width <= kMaxIndexedWidth) widest_ = std::max<long long>(widest_, l->width);
-    for (size_t i = 0; i < v.segs.size(); ++i)
-      if (!bucket(wire_search_box(v.segs[i], widest_, gs_), static_cast<int>(i), wire_cells_))
-        wide_wires_.push_back(static_cast<int>(i));
-    for (size_t i = 0; i < v.pins.size(); ++i)
-      pin_cells_[key(cell(v.pins[i].line.tip_x), cell(v.pins[i].line.tip_y))].push_back(static_cast<int>(i));
-  }
-
-  // Wires whose candidate box may hold the label's anchor, ascending.
-  const std::vector<int>& wires(const LabelRecord& l) {
-    out_.clear();
-    if (!indexed_ || l.width > widest_) return all(v_.segs.size());
-    auto it = wire_cells_.find(key(cell(l.x), cell(l.y)));
-    if (it != wire_cells_.end()) out_ = it->second;
-    if (!wide_wires_.empty()) {
-      out_.insert(out_.end(), wide_wires_.begin(), wide_wires_.end());
-      std::sort(out_.begin(), out_.end());
-    }
-    return out_;
-  }
-
-  // Pins whose tip may lie in the label's pin box, ascending.
-  const std::vector<int>& pins(const LabelRecord& l) {
-    out_.clear();
-    const SearchBox box = pin_search_box(l, gs_);
-    const long long x1 = cell(box.x1), x2 = cell(box.x2), y1 = cell(box.y1), y2 = cell(box.y2);
-    if (!indexed_ || (x2 - x1 + 1) * (y2 - y1 + 1) > kMaxCells) return all(v_.pins.size());
-    for (long long cx = x1; cx <= x2; ++cx)
-      for (long long cy = y1; cy <= y2; ++cy) {
-        auto it = pin_cells_.find(key(cx, cy));
-        if (it != pin_cells_.end()) out_.insert(out_.end(), it->second.begin(), it->second.end());
-      }
-    std::sort(out_.begin(), out_.end());
-    return out_;
-  }
-
-  int grid() const { return gs_; }
-
- private:
-  static constexpr int kMaxIndexedWidth = 1 << 16;  // wider labels search everything
-  static constexpr long long kMaxCells = 4096;      // a wire spanning more goes on the wide list
-
-  long long cell(long long c) const { return c >= 0 ? c / cell_ : -((-c + cell_ - 1) / cell_); }
-  static unsigned long long key(long long cx, long long cy) {
-    return (static_cast<unsigned long long>(cx) << 32) ^ static_cast<unsigned long long>(cy & 0xffffffffLL);
-  }
-  bool bucket(const SearchBox& box, int id, std::unordered_map<unsigned long long, std::vector<int>>& cells) {
-    const long long cx1 = cell(box.x1), cx2 = cell(box.x2), cy1 = cell(box.y1), cy2 = cell(box.y2);
-    if ((cx2 - cx1 + 1) * (cy2 - cy1 + 1) > kMaxCells) return false;
-    for (long long cx = cx1; cx <= cx2; ++cx)
-      for (long long cy = cy1; cy <= cy2; ++cy) cells[key(cx, cy)].push_back(id);
-    return true;
-  }
-  const std::vector<int>& all(size_t n) {
-    out_.resize(n);
-    for (size_t i = 0; i < n; ++i) out_[i] = static_cast<int>(i);
-    return out_;
-  }
-
-  const ScopeView& v_;
-  bool indexed_;
-  int gs_ = kGridStep;
-  long long cell_ = 1;
-  long long widest_ = 0;
-  std::unordered_map<unsigned long long, std::vector<int>> wire_cells_, pin_cells_;
-  std::vector<int> wide_wires_;
-  std::vector<int> out_;
-};
-
-// The wire (first) or pin (second) a label goes to; -1 for none. Candidates
-// without a label are preferred; between a wire and a pin the wire wins ties.
-std::pair<int, int> label_target(const ScopeView& v, LabelSearch& search, const LabelRecord& label) {
-  const long long gs = search.grid();
-  const long long x = label.x, y = label.y, width = label.width;
-  int wire = -1, free_wire = -1;
-  long long wd = 0, fwd = 0;
-  for (int i : search.wires(label)) {
-    const Seg& sg = v.segs[i];
-    if (!wire_search_box(sg, width, gs).holds(x, y)) continue;
-    const long long d = box_dist2(x, y, x + width, y, sg.x1, sg.y1, sg.x2, sg.y2);
-    if (wire < 0 || d < wd) wire = i, wd = d;
-    if (!v.wires[i]->label && (free_wire < 0 || d < fwd)) free_wire = i, fwd = d;
-  }
-  if (free_wire >= 0) wire = free_wire, wd = fwd;
-  int pin = -1, free_pin = -1;
-  long long pd = 0, fpd = 0;
-  const SearchBox pin_box = pin_search_box(label, gs);
-  for (int i : search.pins(label)) {
-    const PinRef& r = v.pins[i];
-    if (r.part->symbol->kind != kSymbolPart) continue;
-    const long long tx = r.line.tip_x, ty = r.line.tip_y;
-    if (!pin_box.holds(tx, ty)) continue;
-    const long long d = box_dist2(x, y, x + width, y, tx, ty, tx, ty);
-    if (pin < 0 || d < pd) pin = i, pd = d;
-    if (!r.part->pin_nodes[r.k].label && (free_pin < 0 || d < fpd)) free_pin = i, fpd = d;
-  }
-  if (free_pin >= 0) pin = free_pin, pd = fpd;
-
-  if (wire >= 0 && (pin < 0 || pd >= wd)) return {wire, -1};
-  return {-1, pin};
-}
 
 struct Pass {
   Schematic& s;
@@ -940,6 +763,38 @@ struct Pass {
 
 }  // namespace
 
+namespace connectivity_detail {
+
+ScopeView collect(Page& page, BlockRecord* scope) {
+  ScopeView v{page, scope, {}, {}, {}, {}, {}, {}, {}};
+  for (const auto& w : page.wires)
+    if (in_scope(w->owner, scope, page)) {
+      v.wires.push_back(w.get());
+      v.segs.push_back(seg_of(*w));
+    }
+  for (const auto& l : page.labels)
+    if (in_scope(l->owner, scope, page)) v.labels.push_back(l.get());
+  for (const auto& j : page.junctions)
+    if (in_scope(j->owner, scope, page)) v.dots.emplace_back(j->x, j->y);
+  for (const auto& p : page.parts) {
+    if (!in_scope(p->owner, scope, page) || !p->symbol) continue;
+    PartRecord* part = p.get();
+    const int index = static_cast<int>(v.parts.size());
+    v.parts.push_back(part);
+    if (part->pin_nodes.size() < static_cast<size_t>(part->symbol->pin_count()))
+      part->pin_nodes.resize(part->symbol->pin_count());
+    for (int k = 0; k < part->symbol->pin_count(); ++k) {
+      if (part->symbol->kind == kSymbolGround)
+        v.ground_pins.push_back(part_pin_line(page, *part, k));
+      else if (takes_part(*part))
+        v.pins.push_back({part, index, k, part_pin_line(page, *part, k)});
+    }
+  }
+  return v;
+}
+
+}  // namespace connectivity_detail
+
 int wires_connected(const WireRecord& wa, const WireRecord& wb, const Page& page, const BlockRecord* scope) {
   const Seg a = seg_of(wa), b = seg_of(wb);
   if ((a.x1 == b.x1 && a.y1 == b.y1) || (a.x1 == b.x2 && a.y1 == b.y2) || (a.x2 == b.x1 && a.y2 == b.y1) ||
@@ -959,40 +814,6 @@ int wires_connected(const WireRecord& wa, const WireRecord& wb, const Page& page
   if (end_on(b, a)) return kConnectOtherEnd;
   if (wa.label && wa.label == wb.label) return kConnectSameLabel;
   return kNotConnected;
-}
-
-int label_attach(Schematic& s, LabelRecord& label, Notify& notify) {
-  Page& page = s.page();
-  BlockRecord* scope = label.owner ? label.owner : page.top();
-  ScopeView v = collect(page, scope);
-  // A label moved by the user leaves whatever it was attached to before.
-  for (WireRecord* w : v.wires)
-    if (w->label == &label) w->label = nullptr;
-  for (const PinRef& r : v.pins)
-    if (r.part->pin_nodes[r.k].label == &label) r.part->pin_nodes[r.k].label = nullptr;
-  LabelSearch search(v, false);
-  const auto [wire, pin] = label_target(v, search, label);
-  const std::string name = label.name.str();
-  if (wire >= 0) {
-    WireRecord& w = *v.wires[wire];
-    if (w.label && w.label != &label) {
-      notify.warning("Label " + w.label->name.str() + " already assigned to this wire");
-      return 0;
-    }
-    w.label = &label;
-  } else if (pin >= 0) {
-    PinNode& pn = v.pins[pin].part->pin_nodes[v.pins[pin].k];
-    if (pn.label && pn.label != &label &&
-        notify.question("Label " + pn.label->name.str() + " already assigned to this pin.\nReplace label?",
-                        QuestionKind::YesNo) != 1)
-      return 0;
-    pn.label = &label;
-  } else {
-    notify.information("Label " + name + " is not assigned");
-    return 0;
-  }
-  mark_changed(s, scope);
-  return 1;
 }
 
 int build_connectivity(Schematic& s, Connectivity& c, int mode, Notify& notify) {

@@ -23,6 +23,9 @@ std::string map_file_header();
 // counted are those of `scope` on `page`; node indices are read from them, so
 // the pass must just have numbered that scope.
 std::string map_node_table(const Page& page, const BlockRecord& scope, const NodeTable& table);
+// The same appended to out.
+void map_node_table_append(std::string& out, const Page& page, const BlockRecord& scope,
+                           const NodeTable& table);
 
 // While it lives, every connectivity pass run on `c` adds its map text to `out`:
 // the error and warning lines, and in map mode each numbered scope's node

@@ -122,7 +122,8 @@ class Writer {
       if (t->disabled || !t->text || t->text->empty() || !owned_by(t->owner, scope, page)) continue;
       const char c = (*t->text)[0];
       if (c != '.' && c != '#' && c != '*') continue;
-      out += *t->text + "\n";
+      out += *t->text;
+      out += '\n';
       if (c == '.') analysis_seen = true;
     }
   }
@@ -189,7 +190,8 @@ class Writer {
         if (write_source_statement(out, *p, *table)) {
           ++statements;
         } else if (expand_template(*p, *table, statement, notify_)) {
-          out += statement + "\n";
+          out += statement;
+          out += '\n';
           ++statements;
         } else {
           notify_.warning("Cannot create SPICE statement for object: " + p->symbol->name.str());
@@ -247,24 +249,44 @@ bool is_model(int mode) {
   return mode == kNetlistModelNew || mode == kNetlistModelAppend;
 }
 
-// Writes text to path, after what the file holds when appending.
-bool write_netlist_file(const std::string& path, std::string text, bool append) {
-  if (append) {
-    auto old = read_text_file(path);
-    if (old) text = *old + text;
+// The netlist (or model) and its map, written as they are made: the text of
+// each sheet goes to the temporary files when the sheet is done, so that the
+// memory taken does not grow with the schematic. The old files are replaced
+// only when the new ones are complete; a model appended to a library starts
+// with what the library holds.
+class OutputFiles {
+ public:
+  explicit OutputFiles(const NetlistOptions& o) : map_path_(o.files.map) {
+    netlist_.open(o.files.netlist);
+    map_.open(o.files.map);
+    if (o.mode == kNetlistModelAppend)
+      if (auto old = read_text_file(o.files.netlist)) netlist_.write(old->data(), old->size());
   }
-  return write_file_atomic(path, text);
-}
 
-// Writes the netlist (or model) and its map; false when the netlist could not be written.
-bool write_outputs(const NetlistOptions& o, const Writer& w, Notify& notify) {
-  if (!write_netlist_file(o.files.netlist, w.out, o.mode == kNetlistModelAppend)) {
-    notify.error("Cannot write to SPICE file");
-    return false;
+  // Moves the text the writer holds into the files.
+  void flush(Writer& w) {
+    netlist_.write(w.out.data(), w.out.size());
+    w.out.clear();
+    map_.write(w.map.data(), w.map.size());
+    w.map.clear();
   }
-  if (!write_file_atomic(o.files.map, w.map)) notify.error("Cannot open netlist map file " + o.files.map);
-  return true;
-}
+
+  // Puts both files in place. False, with the notice, when the netlist could
+  // not be written: the map is then dropped too.
+  bool commit(Writer& w, Notify& notify) {
+    flush(w);
+    if (!netlist_.commit()) {
+      notify.error("Cannot write to SPICE file");
+      return false;
+    }
+    if (!map_.commit()) notify.error("Cannot open netlist map file " + map_path_);
+    return true;
+  }
+
+ private:
+  std::string map_path_;
+  AtomicFileWriter netlist_, map_;
+};
 
 // Whether the file can be written at all, before any work is done for it.
 bool can_write(const std::string& path) {
@@ -272,6 +294,25 @@ bool can_write(const std::string& path) {
   std::filesystem::path folder = std::filesystem::path(path).parent_path();
   if (folder.empty()) folder = ".";
   return access(folder.c_str(), W_OK) == 0;
+}
+
+// The previous netlist becomes the backup. A new netlist never writes into the
+// old file but is renamed over it, so the backup can keep the old file itself
+// instead of a copy: a link under a name of its own, renamed over the backup.
+// Where a link cannot be made, the file is copied.
+void keep_backup(const std::string& from, const std::string& to) {
+  const std::filesystem::path target(to);
+  const std::string temporary =
+      (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(::getpid()))).string();
+  ::unlink(temporary.c_str());  // left by a process of the same number that died
+  if (::link(from.c_str(), temporary.c_str()) == 0) {
+    const bool renamed = ::rename(temporary.c_str(), to.c_str()) == 0;
+    // A backup that already is the netlist's file (a run whose netlist could not
+    // be written) leaves the new name where it was: rename does nothing then.
+    ::unlink(temporary.c_str());
+    if (renamed) return;
+  }
+  copy_file(from, to);
 }
 
 }  // namespace
@@ -291,7 +332,7 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
   if (!rails_agree(s, notify)) return -1;
   const bool model = is_model(o.mode);
   if (!model && !o.files.backup.empty() && file_exists(o.files.netlist))
-    copy_file(o.files.netlist, o.files.backup);
+    keep_backup(o.files.netlist, o.files.backup);
   if (!can_write(o.files.netlist)) {
     notify.error("Cannot open spice netlist file " + o.files.netlist);
     return 0;
@@ -303,6 +344,7 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
   Connectivity& c = o.connectivity ? *o.connectivity : own;
   Writer w(notify, c);
   const MapCapture capture(s, c, w.map);
+  OutputFiles files(o);
   if (mis_present) w.analysis_seen = true;
 
   const int current = s.current_page();
@@ -343,6 +385,11 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
     } else {
       w.text_lines(page, page.top());
     }
+    // A pass of our own keeps no sheet's tables once the sheet is written, so
+    // that a schematic of many sheets does not hold the node tables of all.
+    if (&c == &own)
+      for (const auto& b : page.blocks) own.tables.erase(b.get());
+    files.flush(w);
   }
   page_select(s, current, notify);
 
@@ -360,7 +407,7 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
   }
   w.out += model ? ".ENDS " + o.model_name + "\n" : "\n.END\n";
 
-  if (!write_outputs(o, w, notify)) return 0;
+  if (!files.commit(w, notify)) return 0;
   if (w.statements == 0 && any_circuit) notify.information("Circuit has no parts - netlist empty");
   if (failed) return -1;
   if (o.mode == kNetlistRun && !w.analysis_seen) {
@@ -381,6 +428,7 @@ int compile_subcircuit_model(Schematic& s, BlockRecord& block, const NetlistOpti
   Connectivity& c = o.connectivity ? *o.connectivity : own;
   Writer w(notify, c);
   const MapCapture capture(s, c, w.map);
+  OutputFiles files(o);
   const int r = build_connectivity(s, c, kConnectivityMap, notify);
   const Page& page = s.page();
   if (r > 0 && c.table(&block)) {
@@ -391,7 +439,7 @@ int compile_subcircuit_model(Schematic& s, BlockRecord& block, const NetlistOpti
     w.parts(page, &block);
     w.out += ".ENDS " + block.name.str() + "\n";
   }
-  if (!write_outputs(o, w, notify)) return 0;
+  if (!files.commit(w, notify)) return 0;
   if (w.statements == 0) notify.information("Subircuit has no parts -  model netlist empty");
   return r < 0 ? -1 : 1;
 }

@@ -109,10 +109,17 @@ bool source_is_independent(const PartRecord& part) {
   return c == 'V' || c == 'I';
 }
 
+namespace {
+
+bool writes_source(const PartRecord& part) {
+  return part.source_specs.size() > 12 && int_of(part, kSourceInUse) != 0 && source_is_independent(part);
+}
+
+}  // namespace
+
 int write_source_statement(std::string& out, const PartRecord& part, const std::string& node1,
                            const std::string& node2) {
-  if (!source_is_independent(part) || part.source_specs.size() <= 12 || int_of(part, kSourceInUse) == 0)
-    return 0;
+  if (!writes_source(part)) return 0;
 
   std::string line = part.reference.str() + " " + node1 + " " + node2 + " ";
   if (int_of(part, kSourceDcSwitch) > 0) {
@@ -165,6 +172,8 @@ int write_source_statement(std::string& out, const PartRecord& part, const std::
 }
 
 int write_source_statement(std::string& out, const PartRecord& part, const NodeTable& table) {
+  // Most parts are not sources: their node names are not looked up.
+  if (!writes_source(part)) return 0;
   return write_source_statement(out, part, node_name(table, part_pin_node(part, 0)),
                                 node_name(table, part_pin_node(part, 1)));
 }

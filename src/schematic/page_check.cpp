@@ -1,6 +1,7 @@
 #include "schematic/page_check.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "common/text_format.h"
 
@@ -12,10 +13,23 @@ bool on_grid(int v) {
   return snap_to_grid(v) == v;
 }
 
+// The blocks of the page and the definitions of the symbol table, looked up by
+// address: a page holds a few hundred thousand records, so a search of the
+// lists per record would make the check quadratic.
 template <typename T>
-bool owned_by_page(const Page& page, const T& r) {
-  return std::any_of(page.blocks.begin(), page.blocks.end(),
-                     [&](const auto& b) { return b.get() == r.owner; });
+std::unordered_set<const T*> addresses(const std::vector<std::unique_ptr<T>>& list) {
+  std::unordered_set<const T*> set;
+  set.reserve(list.size());
+  for (const auto& r : list) set.insert(r.get());
+  return set;
+}
+
+std::unordered_set<const SymbolRecord*> definitions(const SymbolTable& t) {
+  std::unordered_set<const SymbolRecord*> set;
+  set.reserve(t.entries.size());
+  for (const auto& e : t.entries)
+    if (e.definition) set.insert(e.definition.get());
+  return set;
 }
 
 // Snaps the positions of a list after one question at the first misaligned
@@ -83,18 +97,18 @@ int page_check(Schematic& s, Notify& notify) {
     result = 1;
   }
 
-  // 3. Parts: invalid ones are deleted; improper regions counted.
-  int deleted = 0;
-  RecordingNotify quiet;  // a part's pointer fault is counted, not shown per part
+  // 3. Parts: invalid ones are deleted; improper regions counted. A part's
+  // pointer fault is counted, not shown per part.
+  const auto blocks = addresses(page.blocks);
+  const auto symbols = definitions(s.symbols);
   const size_t before = page.parts.size();
   std::erase_if(page.parts, [&](const std::unique_ptr<PartRecord>& p) {
     // The position is judged where alignment will put it, so a part that snaps
     // onto the invalid corner goes now rather than at the next check.
-    const bool bad = !symtab_check(s, p->symbol, quiet) || !owned_by_page(page, *p) ||
-                     (snap_to_grid(p->x) <= 0 && snap_to_grid(p->y) <= 0);
-    return bad;
+    return !p->symbol || !symbols.contains(p->symbol) || !blocks.contains(p->owner) ||
+           (snap_to_grid(p->x) <= 0 && snap_to_grid(p->y) <= 0);
   });
-  deleted = static_cast<int>(before - page.parts.size());
+  const int deleted = static_cast<int>(before - page.parts.size());
   int symbol_faults = 0;
   for (const auto& p : page.parts)
     if (!p->region.valid()) ++symbol_faults;
@@ -133,12 +147,21 @@ int page_check(Schematic& s, Notify& notify) {
               [](JunctionRecord&) {}))
     s.modified = true;
 
-  // 7. Node labels without width.
+  // 7. Node labels without width. Wires and pins let go of them in one walk.
   const size_t labels_before = page.labels.size();
-  std::vector<const LabelRecord*> gone;
+  std::unordered_set<const LabelRecord*> gone;
   for (const auto& l : page.labels)
-    if (l->width <= 0) gone.push_back(l.get());
-  for (const LabelRecord* l : gone) label_delete(s, l);
+    if (l->width <= 0) gone.insert(l.get());
+  if (!gone.empty()) {
+    for (auto& w : page.wires)
+      if (gone.contains(w->label)) w->label = nullptr;
+    for (auto& p : page.parts)
+      for (auto& pn : p->pin_nodes)
+        if (gone.contains(pn.label)) pn.label = nullptr;
+    for (const auto& l : page.labels)
+      if (gone.contains(l.get())) mark_changed(s, l->owner);
+    std::erase_if(page.labels, [&](const std::unique_ptr<LabelRecord>& l) { return gone.contains(l.get()); });
+  }
   if (const int n = static_cast<int>(labels_before - page.labels.size())) {
     notify.warning(strprintf("%d invalid node labels found and deleted", n));
     s.modified = true;
@@ -153,7 +176,7 @@ int page_check(Schematic& s, Notify& notify) {
     s.modified = true;
   }
   for (auto& t : page.texts)
-    if (!owned_by_page(page, *t)) t->owner = page.top();
+    if (!blocks.contains(t->owner)) t->owner = page.top();
   return result;
 }
 

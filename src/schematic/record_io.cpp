@@ -1,5 +1,11 @@
 #include "schematic/record_io.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
 namespace zephyrim {
 
 // The decoders are handed a reader over exactly one record image (the caller
@@ -32,33 +38,101 @@ class Put : public FieldWriter {
 };
 
 // Reads them back: marks and counts into their second argument, derived bytes
-// cleared, replaced fields set to their fresh value.
-class Get : public FieldReader {
+// cleared, replaced fields set to their fresh value. A load reads some fifty
+// fields of each of hundreds of thousands of records, so the reads are inline
+// here over the bytes ahead of the caller's reader, which moves past what was
+// read when this is done. As with that reader, a field past the end of the
+// image fails alone: it is left as it was and the reader is marked failed.
+class Get {
  public:
-  using FieldReader::FieldReader;
+  explicit Get(ByteReader& r) : r_(r), d_(r.data().subspan(r.position())) {}
+  Get(const Get&) = delete;
+  Get& operator=(const Get&) = delete;
+  ~Get() {
+    r_.skip(pos_);
+    if (failed_) r_.skip(SIZE_MAX);  // only marks it failed
+  }
+
+  void u8(uint8_t& v) {
+    if (const uint8_t* p = take(1)) v = p[0];
+  }
+  void i16(int16_t& v) { little_endian(v); }
+  void i32(int32_t& v) { little_endian(v); }
+  void u32(uint32_t& v) { little_endian(v); }
+  void i64(int64_t& v) { little_endian(v); }
+  void f32(float& v) {
+    uint32_t u = 0;
+    if (little_endian(u)) v = std::bit_cast<float>(u);
+  }
+  void f64(double& v) {
+    uint64_t u = 0;
+    if (little_endian(u)) v = std::bit_cast<double>(u);
+  }
+  template <size_t N>
+  void bytes(std::array<uint8_t, N>& b) {
+    if (const uint8_t* p = take(N)) std::copy_n(p, N, b.begin());
+  }
+  template <size_t N>
+  void ints(std::array<int32_t, N>& a) {
+    for (int32_t& v : a) i32(v);
+  }
+  template <size_t N>
+  void text(FixedText<N>& t) {
+    bytes(t.bytes);
+  }
   void region(Region& g) {
-    for (int32_t* v : {&g.x1, &g.y1, &g.x2, &g.y2}) r_.i32(*v);
+    for (int32_t* v : {&g.x1, &g.y1, &g.x2, &g.y2}) i32(*v);
   }
   void mark(bool, bool& seen) {
     int32_t v = 0;
-    r_.i32(v);
+    i32(v);
     seen = v != 0;
   }
-  void mark(bool) { r_.skip(4); }  // known from what follows, not from the mark
-  void count(int32_t, int32_t& seen) { r_.i32(seen); }
+  void mark(bool) { take(4); }  // known from what follows, not from the mark
+  void count(int32_t, int32_t& seen) { i32(seen); }
   template <size_t N>
   void derived(std::array<uint8_t, N>& b) {
-    r_.skip(N);
+    take(N);
     b = {};
   }
   void replaced(int32_t& v, int32_t fresh) {
-    r_.skip(4);
+    take(4);
     v = fresh;
   }
   void replaced(uint8_t& v, uint8_t fresh) {
-    r_.skip(1);
+    take(1);
     v = fresh;
   }
+
+ private:
+  const uint8_t* take(size_t n) {
+    if (n > d_.size() - pos_) {
+      failed_ = true;
+      return nullptr;
+    }
+    const uint8_t* p = d_.data() + pos_;
+    pos_ += n;
+    return p;
+  }
+  template <typename T>
+  bool little_endian(T& v) {
+    const uint8_t* p = take(sizeof(T));
+    if (!p) return false;
+    using U = std::make_unsigned_t<T>;
+    U u = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&u, p, sizeof u);  // one load where the host's order is the file's
+    } else {
+      for (size_t i = 0; i < sizeof(T); ++i) u = static_cast<U>(u | static_cast<U>(p[i]) << (8 * i));
+    }
+    v = static_cast<T>(u);
+    return true;
+  }
+
+  ByteReader& r_;
+  std::span<const uint8_t> d_;
+  size_t pos_ = 0;
+  bool failed_ = false;
 };
 
 // --- the field lists, in stored order ---

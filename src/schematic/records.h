@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/fixed_text.h"
+#include "schematic/record_pool.h"
 #include "symbols/symbol_record.h"
 
 namespace zephyrim {
@@ -81,6 +82,10 @@ struct PartRecord {
   std::optional<std::string> text2;
   LibraryLink* model_link = nullptr;
   BlockRecord* owner = nullptr;
+
+  // Pages hold these by the hundred thousand: see record_pool.h.
+  static void* operator new(size_t size) { return record_allocate(size); }
+  static void operator delete(void* p, size_t size) noexcept { record_release(p, size); }
 };
 
 struct WireRecord {
@@ -95,6 +100,10 @@ struct WireRecord {
   int32_t node = -1;  // -1 while unassigned
   LabelRecord* label = nullptr;
   BlockRecord* owner = nullptr;
+
+  // Pooled, as parts are.
+  static void* operator new(size_t size) { return record_allocate(size); }
+  static void operator delete(void* p, size_t size) noexcept { record_release(p, size); }
 };
 
 struct JunctionRecord {
@@ -105,6 +114,10 @@ struct JunctionRecord {
   int32_t disabled = 0;
   int32_t word36 = 0;
   BlockRecord* owner = nullptr;
+
+  // Pooled, as parts are.
+  static void* operator new(size_t size) { return record_allocate(size); }
+  static void operator delete(void* p, size_t size) noexcept { record_release(p, size); }
 };
 
 struct LabelRecord {
@@ -116,6 +129,10 @@ struct LabelRecord {
   int32_t selected = 0;
   int32_t disabled = 0;
   BlockRecord* owner = nullptr;
+
+  // Pooled, as parts are.
+  static void* operator new(size_t size) { return record_allocate(size); }
+  static void operator delete(void* p, size_t size) noexcept { record_release(p, size); }
 };
 
 struct TextRecord {
@@ -131,6 +148,10 @@ struct TextRecord {
   int32_t selected = 0;
   int32_t disabled = 0;
   BlockRecord* owner = nullptr;
+
+  // Pooled, as parts are.
+  static void* operator new(size_t size) { return record_allocate(size); }
+  static void operator delete(void* p, size_t size) noexcept { record_release(p, size); }
 };
 
 struct BlockPin {

@@ -124,6 +124,16 @@ TEST(MapNodeTable, ListLimitCountsCharactersBeforeAppending) {
   EXPECT_NE(text.find("R6(1),ABCDE(1),LAST(1),\n" + std::string(28, ' ') + "WRAP(1)\n"), std::string::npos);
 }
 
+TEST(MapNodeTable, AppendingGivesTheSameTextAfterWhatIsThere) {
+  Drawing d;
+  for (int n = 1; n <= 12; ++n)
+    d.part(d.res, 100 * n, 100, "R" + std::to_string(n))->pin_nodes[0].node = n % 3;
+  const NodeTable t = named_table({"0", "A_NAME_LONGER_THAN_TWELVE", "B"});
+  std::string out = "earlier text\n";
+  map_node_table_append(out, d.s->page(), *d.s->page().top(), t);
+  EXPECT_EQ(out, "earlier text\n" + map_node_table(d.s->page(), *d.s->page().top(), t));
+}
+
 TEST(MapNodeTable, NodeZeroComesFirstEvenWithoutGround) {
   Drawing d;
   d.part(d.res, 100, 100, "R1")->pin_nodes = {{1, nullptr}, {2, nullptr}};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "common/file_io.h"
 #include "schematic/test_symbols.h"
@@ -100,6 +101,26 @@ TEST(NetlistWriter, LayoutOfARunNetlist) {
   EXPECT_NE(c.file("t.CMD").find(".TRAN 1E-06 0.001\n.PROBE\n"), std::string::npos);
   EXPECT_NE(c.file("t.MAP").find("6                0   1(2),R2(1)"), std::string::npos);
   EXPECT_TRUE(c.notify.texts().empty()) << c.notify.texts().front();
+}
+
+TEST(NetlistWriter, EachRunKeepsThePreviousNetlistAsTheBackup) {
+  Circuit c("backup");
+  c.resistor("R1", 0, 100);
+  ASSERT_TRUE(write_file_atomic(c.options.files.backup, "older"));
+  ASSERT_TRUE(write_file_atomic(c.options.files.netlist, "old"));
+  ASSERT_EQ(c.compile(), 1);
+  EXPECT_EQ(c.file("t.BAK"), "old");
+  const std::string first = c.netlist();
+  c.resistor("R2", 0, 300);
+  ASSERT_EQ(c.compile(), 1);
+  EXPECT_EQ(c.file("t.BAK"), first);
+  EXPECT_NE(c.netlist(), first);
+  // The backup is a file of its own: even a change made inside the netlist's
+  // file does not reach it.
+  std::ofstream(c.options.files.netlist, std::ios::trunc) << "edited";
+  EXPECT_EQ(c.netlist(), "edited");
+  EXPECT_EQ(c.file("t.BAK"), first);
+  for (const auto& e : fs::directory_iterator(c.dir)) EXPECT_NE(e.path().filename().string()[0], '.');
 }
 
 TEST(NetlistWriter, RailsOfOneNameMustAgreeAcrossSheets) {

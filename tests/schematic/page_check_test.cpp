@@ -125,5 +125,43 @@ TEST_F(PageCheck, EmptyLabelsAndTextsAreDeletedAndOrphanTextsAdopted) {
   EXPECT_TRUE(notify.saw("1 NULL text objects found and deleted"));
 }
 
+TEST_F(PageCheck, DeletedLabelsLeaveNoWireOrPinPointingAtThem) {
+  WireRecord* w = wire_add(*s, 0, 8, 64, 8);
+  PartRecord* p = part_place(*s, sym, 40, 40);
+  p->pin_nodes.resize(2);
+  std::vector<LabelRecord*> bad;
+  for (int i = 0; i < 3; ++i) bad.push_back(label_new(*s));  // width 0
+  LabelRecord* good = label_new(*s);
+  good->width = 16;
+  w->label = bad[0];
+  p->pin_nodes[0].label = bad[2];
+  p->pin_nodes[1].label = good;
+  s->page().top()->dirty = 0;
+  page_check(*s, notify);
+  ASSERT_EQ(s->page().labels.size(), 1u);
+  EXPECT_EQ(s->page().labels[0].get(), good);
+  EXPECT_EQ(w->label, nullptr);
+  EXPECT_EQ(p->pin_nodes[0].label, nullptr);
+  EXPECT_EQ(p->pin_nodes[1].label, good);
+  EXPECT_EQ(s->page().top()->dirty, 1);  // the nodes of its block are to be worked out again
+  EXPECT_TRUE(notify.saw("3 invalid node labels found and deleted"));
+}
+
+TEST_F(PageCheck, PartsOfAnotherPageOrOfAForeignSymbolAreInvalid) {
+  PartRecord* kept = part_place(*s, sym, 40, 40);
+  PartRecord* foreign = part_place(*s, sym, 80, 40);
+  SymbolRecord stray = *sym;  // identical, but not the table's own definition
+  foreign->symbol = &stray;
+  PartRecord* homeless = part_place(*s, sym, 120, 40);
+  page_add(*s, notify, 0);
+  homeless->owner = s->page().top();  // a block of the new page
+  ASSERT_EQ(page_select(*s, 0, notify), 1);
+  notify.clear();
+  EXPECT_EQ(page_check(*s, notify), 1);
+  ASSERT_EQ(s->page().parts.size(), 1u);
+  EXPECT_EQ(s->page().parts[0].get(), kept);
+  EXPECT_EQ(notify.last(), "2 invalid parts found and deleted");
+}
+
 }  // namespace
 }  // namespace zephyrim

@@ -348,6 +348,28 @@ TEST(RecordIo, WiresJunctionsLabelsAndTexts) {
   EXPECT_EQ(text.reserved36, t.reserved36);
 }
 
+TEST(RecordIo, AShortImageIsReadUpToWhereItEnds) {
+  WireRecord w;
+  w.orientation = 2;
+  w.x1 = 16;
+  w.y1 = 24;
+  ByteWriter b;
+  encode_wire(b, w, false);
+  // Ten bytes: two whole fields and half of the third.
+  const std::vector<uint8_t> image(b.data().begin(), b.data().begin() + 10);
+  ByteReader r(image);
+  WireRecord out;
+  out.y1 = -5;
+  out.node = 33;
+  decode_wire(r, out);
+  EXPECT_TRUE(r.failed());
+  EXPECT_EQ(r.position(), 8u);
+  EXPECT_EQ(out.orientation, 2);
+  EXPECT_EQ(out.x1, 16);
+  EXPECT_EQ(out.y1, -5);  // left as it was
+  EXPECT_EQ(out.node, 33);
+}
+
 TEST(RecordIo, PointersAreStoredAsMarksOnly) {
   BlockRecord owner;
   LabelRecord label;

@@ -1,6 +1,7 @@
 #include "schematic/schematic_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -457,6 +458,37 @@ TEST_F(SchematicFiles, MissingFilesAreReportedOnlyWhenAsked) {
   EXPECT_TRUE(n.entries().empty());
   EXPECT_FALSE(schematic_load(at("none.sch"), n, true).schematic);
   EXPECT_EQ(n.last(), "Cannot open " + at("none.sch"));
+}
+
+TEST_F(SchematicFiles, AFileOnDiskLoadsAsItsBytesDecode) {
+  for (uint32_t seed = 1; seed <= 20; ++seed) {
+    auto s = random_schematic(seed);
+    const std::string path = at("r.sch");
+    RecordingNotify saving;
+    ASSERT_EQ(schematic_save(*s, path, saving, kNow), 0);
+    RecordingNotify n1, n2;
+    SchematicLoad from_file = schematic_load(path, n1);
+    SchematicLoad from_bytes = decode(*read_file(path), n2);
+    ASSERT_TRUE(from_file.schematic && from_bytes.schematic) << "seed " << seed;
+    EXPECT_EQ(from_file.code, from_bytes.code);
+    EXPECT_EQ(n1.texts(), n2.texts());
+    EXPECT_TRUE(encode(*from_file.schematic) == encode(*from_bytes.schematic)) << "seed " << seed;
+  }
+}
+
+TEST_F(SchematicFiles, WhatIsNotARegularFileIsRefusedAtOnce) {
+  RecordingNotify n;
+  // A FIFO would block an ordinary open until someone wrote to it.
+  ASSERT_EQ(::mkfifo(at("fifo.sch").c_str(), 0600), 0);
+  EXPECT_EQ(schematic_load(at("fifo.sch"), n).code, kLoadCannotOpen);
+  EXPECT_EQ(n.last(), "Cannot open " + at("fifo.sch"));
+  std::filesystem::create_directories(at("folder.sch"));
+  EXPECT_EQ(schematic_load(at("folder.sch"), n).code, kLoadCannotOpen);
+  // An empty file opens, and is no schematic.
+  write_file_atomic(at("empty.sch"), std::string());
+  const SchematicLoad empty = schematic_load(at("empty.sch"), n);
+  EXPECT_EQ(empty.code, kLoadShort);
+  EXPECT_FALSE(empty.schematic);
 }
 
 TEST(SchematicFile, SiblingNames) {
