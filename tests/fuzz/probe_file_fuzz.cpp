@@ -1,5 +1,6 @@
 // PROBE files of any bytes: the catalogue pass and the loading of every vector
-// end without a crash, and every vector read gives as many values as it says.
+// (all at once or one by one) end without a crash, and every vector read gives
+// as many values as it says.
 #include <unistd.h>
 
 #include <cstdint>
@@ -25,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!write_file_atomic(path, std::string_view(reinterpret_cast<const char*>(data), size))) return 0;
   store.open_data_file(path);
   probe_read_file(store, path);
+  // Every vector at once or each at its first use, as the last byte says.
+  if (size > 0 && (data[size - 1] & 1)) store.load_all(DATA_CLASS_BINARY);
   for (const auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
     const auto values = store.values(v);
     if (!values.empty() && values.size() != static_cast<size_t>(v.points) * (v.complex ? 2 : 1))

@@ -1,5 +1,6 @@
-// RAW files of any bytes: reading every plot, then every vector, ends without a
-// crash, and every vector read gives as many values as it says.
+// RAW files of any bytes: reading every plot, then every vector (all at once or
+// one by one), ends without a crash, and every vector read gives as many values
+// as it says.
 #include <unistd.h>
 
 #include <cstdint>
@@ -25,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!write_file_atomic(path, std::string_view(reinterpret_cast<const char*>(data), size))) return 0;
   store.open_data_file(path);
   raw_read_file(store, path, true);
+  // Every vector at once or each at its first use, as the last byte says.
+  if (size > 0 && (data[size - 1] & 1)) store.load_all(DATA_CLASS_BINARY);
   for (const auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
     const auto values = store.values(v);
     if (!values.empty() && values.size() != static_cast<size_t>(v.points) * (v.complex ? 2 : 1))

@@ -11,6 +11,7 @@
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
+#include "viewer/data/record_columns.h"
 
 namespace zephyrim {
 
@@ -179,6 +180,8 @@ bool DataStore::class_ok(int cls, bool with_number) const {
 
 bool DataStore::create_scratch(DataClass& c) {
   if (c.scratch.is_open()) return true;
+  if (c.scratch.create_in_memory()) return true;
+  // Files in folders where memory files cannot be made.
   std::vector<std::string> folders;
   if (!data_path_.empty()) folders.push_back(folder_of(data_path_));
   folders.push_back(temp_folder());
@@ -361,6 +364,18 @@ DataVector* DataStore::add_vector(const NewVector& n) {
   return v;
 }
 
+DataVector* DataStore::add_vector(const NewVector& n, std::shared_ptr<const SourceFile> source,
+                                  const RecordColumn& column) {
+  NewVector without = n;
+  without.values = nullptr;
+  DataVector* v = add_vector(without);
+  if (v) {
+    v->source = std::move(source);
+    v->column = column;
+  }
+  return v;
+}
+
 DataVector* DataStore::add_vector_reserved(const NewVector& n) {
   NewVector without = n;
   without.values = nullptr;
@@ -384,13 +399,34 @@ bool DataStore::reserve_values(DataVector& vector) {
   return true;
 }
 
-bool DataStore::write_values(const DataVector& vector, int64_t first_double, std::span<const double> values) {
-  if (!vector.loaded() || vector.data_class < 0 || vector.data_class >= class_count_ || first_double < 0)
-    return false;
-  const uint64_t room = static_cast<uint64_t>(vector.points) * (vector.complex ? 2 : 1);
-  if (static_cast<uint64_t>(first_double) + values.size() > room) return false;
-  return classes_[vector.data_class].scratch.write_at(
-      vector.scratch_position + first_double * static_cast<int64_t>(sizeof(double)), values);
+std::span<double> DataStore::room(const DataVector& vector) {
+  if (!vector.loaded() || vector.data_class < 0 || vector.data_class >= class_count_) return {};
+  return classes_[vector.data_class].scratch.room(
+      vector.scratch_position, static_cast<uint64_t>(vector.points) * (vector.complex ? 2 : 1));
+}
+
+bool DataStore::load(DataVector& vector, bool whole_block) {
+  if (vector.loaded()) return true;
+  if (vector.source) {
+    const VectorLoader load = vector.source->loader();
+    return load && load(*this, vector, nullptr, whole_block) == 1;
+  }
+  return vector.data_class == DATA_CLASS_BINARY && loader_ &&
+         loader_(*this, vector, nullptr, whole_block) == 1;
+}
+
+int DataStore::load_all(int cls) {
+  if (cls < 0 || cls >= class_count_) return 0;
+  auto waiting = [&] {
+    int n = 0;
+    for (const auto& v : classes_[cls].vectors) n += v.loaded() ? 0 : 1;
+    return n;
+  };
+  const int before = waiting();
+  // Each load takes the rest of its block along.
+  for (auto& v : classes_[cls].vectors)
+    if (!v.loaded() && !load(v, true)) return -1;
+  return before - waiting();
 }
 
 DataVector* DataStore::find_vector(std::string_view name, int cls, int kind, int quantity, int complex,
@@ -442,12 +478,8 @@ const DataVector* DataStore::next_run(const DataVector* vector, const DataVector
 
 std::span<const double> DataStore::values(const DataVector& vector) {
   if (vector.data_class < 0 || vector.data_class >= class_count_) return {};
-  if (!vector.loaded()) {
-    // Only the store hands out vectors, so the cast reaches one of its own.
-    if (vector.data_class != DATA_CLASS_BINARY || !loader_ ||
-        loader_(*this, const_cast<DataVector&>(vector), nullptr) != 1)
-      return {};
-  }
+  // Only the store hands out vectors, so the cast reaches one of its own.
+  if (!vector.loaded() && !load(const_cast<DataVector&>(vector), false)) return {};
   if (vector.points == 0) return {};
   auto v = classes_[vector.data_class].scratch.view(
       vector.scratch_position, static_cast<uint64_t>(vector.points) * (vector.complex ? 2 : 1));
@@ -544,6 +576,7 @@ const DataFileEntry* DataStore::data_file(int number) const {
 ScratchFile* DataStore::create_work_file(int slot) {
   if (slot < 0 || slot > 1) return nullptr;
   delete_work_file(slot);
+  if (work_[slot].create_in_memory()) return &work_[slot];
   std::vector<std::string> folders;
   if (!work_folder_[slot].empty()) folders.push_back(work_folder_[slot]);
   if (!data_path_.empty()) folders.push_back(folder_of(data_path_));

@@ -1,10 +1,10 @@
 #pragma once
 // The data store: the one catalogue of every waveform the viewer shows or
 // computes with. It holds descriptions only; the values live in one scratch file
-// per data class and are read back when a plot or a calculation needs them, so
-// the viewer can hold far more data than fits in memory. Vectors of PROBE files
-// are catalogued without their values and loaded from the data file the first
-// time they are needed.
+// per data class, in memory the system can page out, and are read in place when
+// a plot or a calculation needs them. Vectors of PROBE and binary RAW files are
+// catalogued without their values and loaded from the data file the first time
+// they are needed, or all at once with load_all.
 #include <array>
 #include <cstdint>
 #include <list>
@@ -23,6 +23,7 @@ namespace zephyrim {
 class Notify;
 class Progress;
 class DataStore;
+class SourceFile;
 
 // Analysis kinds. Kind 8 holds operating-point and transfer-function plots of
 // RAW files and is not offered in the analysis selection list.
@@ -53,6 +54,19 @@ inline constexpr int kKindSlots = 10;
 inline constexpr size_t kVectorNameMax = 63;
 inline constexpr int kMaxDataFiles = 100;
 inline constexpr int kLabelGrowth = 128;
+// A block of at most this many doubles is loaded whole at the first use of any
+// of its vectors; a bigger one a vector at a time, unless all are asked for.
+inline constexpr uint64_t kBlockLoadDoubles = uint64_t{1} << 25;
+
+// Where a catalogued vector's values lie in a data file of fixed-size point
+// records (binary RAW): the value of point p at offset + p * stride.
+struct RecordColumn {
+  int64_t offset = 0;      // byte position of the first point's value
+  int64_t stride = 0;      // bytes from one point to the next
+  int value_size = 8;      // 8 doubles, 4 floats
+  bool pairs = false;      // (real, imaginary) doubles, both kept
+  bool magnitude = false;  // the sign marks something else; the value is its magnitude
+};
 
 struct DataVector {
   std::string name;                       // at most 63 characters
@@ -71,6 +85,10 @@ struct DataVector {
   // not loaded yet and come from data file number n.
   int64_t scratch_position = 0;
   const DataVector* x = nullptr;  // the x axis, none for x vectors themselves
+  // The file of point records a catalogued vector comes from, held open until
+  // its values are loaded (none for PROBE files), and its column there.
+  std::shared_ptr<const SourceFile> source;
+  RecordColumn column;
 
   bool loaded() const { return scratch_position >= 0; }
 };
@@ -92,9 +110,12 @@ struct DataSetHeader {
   std::string run_info;  // "Temp=%g C" of a file run at another temperature
 };
 
-// Loads a class-0 vector that was catalogued without its values; set by the
-// PROBE reader. Returns 1 when the values are now in the scratch file.
-using VectorLoader = int (*)(DataStore& store, DataVector& vector, const char* display_name);
+// Loads a vector that was catalogued without its values, and the other vectors
+// of its block that wait for theirs when whole_block is set or the block is
+// small (kBlockLoadDoubles). Set by the reader that catalogued it. Returns 1
+// when the values are now in the scratch file, 0 after the message.
+using VectorLoader = int (*)(DataStore& store, DataVector& vector, const char* display_name,
+                             bool whole_block);
 
 struct DataClass {
   std::list<DataVector> vectors;  // insertion order
@@ -162,15 +183,24 @@ class DataStore {
   // waits for on-demand loading from the current data file. Null on failure,
   // after the message.
   DataVector* add_vector(const NewVector& vector);
-  // Registers a vector whose values the caller writes afterwards with
-  // write_values (readers that transpose their input in one pass); the
-  // values and source position of the description are not used.
+  // Registers a vector catalogued from a file of point records, to be loaded
+  // from its column there when first used.
+  DataVector* add_vector(const NewVector& vector, std::shared_ptr<const SourceFile> source,
+                         const RecordColumn& column);
+  // Registers a vector whose values the caller writes afterwards into its
+  // room() (readers that transpose their input in one pass); the values and
+  // source of the description are not used.
   DataVector* add_vector_reserved(const NewVector& vector);
   // Takes room in the scratch file for a catalogued vector's values and points
-  // the vector at it (the on-demand loader); false when the disk refuses.
+  // the vector at it (the on-demand loaders); false when the memory refuses.
   bool reserve_values(DataVector& vector);
-  // Writes values into a vector's room, from its first_double'th double on.
-  bool write_values(const DataVector& vector, int64_t first_double, std::span<const double> values);
+  // The room of a vector's values, to be written once, every double of it;
+  // empty for a vector that has none.
+  std::span<double> room(const DataVector& vector);
+  // Loads every catalogued vector of the class, in one pass over each block of
+  // its data file. Returns the number loaded; -1 after the message when one
+  // could not be (the others wait on).
+  int load_all(int cls);
 
   // The first vector of the class that matches. A name may end in "@run"; a
   // negative kind, quantity or complex flag and a run below 1 match anything.
@@ -209,6 +239,8 @@ class DataStore {
   const std::string& current_data_path() const { return data_path_; }
   void record_data_file(const DataFileEntry& entry);
   const DataFileEntry* data_file(int number) const;
+  // The loader of catalogued class-0 vectors without a source file of their
+  // own (PROBE files); those with one are loaded by the loader it names.
   void set_loader(VectorLoader loader) { loader_ = loader; }
   // The PROBE file the on-demand loader reads now, and its number in the list.
   DataFileEntry current_probe;
@@ -224,6 +256,7 @@ class DataStore {
 
  private:
   bool create_scratch(DataClass& c);
+  bool load(DataVector& vector, bool whole_block);
   DataVector* link_vector(const NewVector& vector);
   void unlink_vector(DataClass& c, std::list<DataVector>::iterator it);
   void reset_counters(DataClass& c);

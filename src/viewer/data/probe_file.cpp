@@ -18,6 +18,7 @@
 #include "common/progress.h"
 #include "common/text_format.h"
 #include "viewer/data/data_store.h"
+#include "viewer/data/record_columns.h"
 
 namespace zephyrim {
 
@@ -92,6 +93,10 @@ bool is_newdata(std::span<const uint8_t> bytes, size_t at) {
   return at + 8 <= bytes.size() && std::memcmp(bytes.data() + at, "NEWDATA", 7) == 0;
 }
 
+bool is_newdata(std::span<const uint8_t> bytes) {
+  return is_newdata(bytes, 0);
+}
+
 struct BlockHeader {
   size_t source_position = 0;  // the kind field
   int kind = 0;                // the file's kind, 0 for one outside the table
@@ -148,29 +153,32 @@ size_t digital_record_size(const Layout& l, const BlockHeader& h) {
   return l.tag_size + l.value_size + static_cast<size_t>(h.digital);
 }
 
-// Walks the records of a block from h.records. Calls on_x(position) for each
-// whole analog record and on_d(position) for each whole digital record, and
-// returns the position behind the block's terminator (or the end of the data
-// when the records ran out). f returning false stops the walk early.
+// Walks the records of a block from h.records, read a window at a time. Calls
+// on_x(record) for each whole analog record and on_d(record) for each whole
+// digital record, and returns the position behind the block's terminator (or
+// the end of the file when the records ran out). A call returning false stops
+// the walk early.
 template <typename OnX, typename OnD>
-size_t walk_records(std::span<const uint8_t> bytes, const Layout& l, const BlockHeader& h, OnX on_x,
-                    OnD on_d) {
+uint64_t walk_records(FileWindow& file, uint64_t end, const Layout& l, const BlockHeader& h, OnX on_x,
+                      OnD on_d) {
   const size_t xs = analog_record_size(l, h), ds = digital_record_size(l, h);
-  size_t p = h.records;
-  const size_t end = bytes.size();
+  const size_t most = std::max({xs, ds, size_t{8}});
+  uint64_t p = h.records;
   while (p + l.tag_size <= end) {
-    const uint8_t tag = bytes[p];
+    const auto w = file.at(p, most);
+    if (w.size() < l.tag_size) return end;
+    const uint8_t tag = w[0];
     if (tag == 'X') {
-      if (end - p < xs) return end;
-      if (!on_x(p)) return end;
+      if (w.size() < xs) return end;
+      if (!on_x(w.data())) return end;
       p += xs;
     } else if (tag == 'D') {
-      if (end - p < ds) return end;
-      if (!on_d(p)) return end;
+      if (w.size() < ds) return end;
+      if (!on_d(w.data())) return end;
       p += ds;
     } else {
       // A writer that puts the next block's tag straight behind the records.
-      return is_newdata(bytes, p) ? p : p + l.tag_size;
+      return is_newdata(w) ? p : p + l.tag_size;
     }
   }
   return end;
@@ -182,8 +190,8 @@ bool is_noise_name(const std::string& name) {
 
 class CataloguePass {
  public:
-  CataloguePass(DataStore& store, std::span<const uint8_t> bytes, const Layout& l)
-      : store_(store), bytes_(bytes), l_(l) {}
+  CataloguePass(DataStore& store, std::span<const uint8_t> bytes, const SourceFile& file, const Layout& l)
+      : store_(store), bytes_(bytes), file_(file), l_(l) {}
 
   // Reads blocks from pos on; returns the error code.
   int run(size_t pos) {
@@ -201,18 +209,26 @@ class CataloguePass {
       if (const int code = read_block_header(r, l_, h); code != 0) return code;
       ++block;
       store_.progress().show(progress_text(block, h));
-      std::vector<double> ax, dx;
+      // Room for as many records as the rest of the file can hold, so that
+      // collecting the x values never moves them; pages are touched as filled.
+      ax_.clear();
+      dx_.clear();
+      const uint64_t left = bytes_.size() - h.records;
+      ax_.reserve(static_cast<size_t>(left / analog_record_size(l_, h)));
+      if (h.digital > 0) dx_.reserve(static_cast<size_t>(left / digital_record_size(l_, h)));
       const size_t x_at = l_.tag_size;
-      pos = walk_records(
-          bytes_, l_, h,
-          [&](size_t p) {
-            ax.push_back(load_value(bytes_.data() + p + x_at, l_.value_size));
+      pos = static_cast<size_t>(walk_records(
+          window_, bytes_.size(), l_, h,
+          [&](const uint8_t* record) {
+            ax_.push_back(load_value(record + x_at, l_.value_size));
             return true;
           },
-          [&](size_t p) {
-            dx.push_back(load_value(bytes_.data() + p + x_at, l_.value_size));
+          [&](const uint8_t* record) {
+            dx_.push_back(load_value(record + x_at, l_.value_size));
             return true;
-          });
+          }));
+      const auto& ax = ax_;
+      const auto& dx = dx_;
       if (!ax.empty()) {
         if (l_.has_label) store_.set_label(label, DATA_CLASS_BINARY);
         if (const int code = register_part(h, block, ax, 0, h.analog, true, 35, 38); code) return code;
@@ -249,17 +265,29 @@ class CataloguePass {
     ++x_vectors;
     ++registered_;
     const bool complex = analog && (h.pairs || (l_.noise_complex && h.kind == ANALYSIS_NOISE));
+    // A block whose records were all analog ones holds its variables at a
+    // fixed stride; the loader copies such columns in one pass.
+    const bool fixed = analog && dx_.empty() && complex == h.pairs;
     const DataVector* noise_x = nullptr;
     int shown = -1;
     for (int64_t i = 0; i < count; ++i) {
       const std::string& name = h.names[static_cast<size_t>(first + i)];
+      RecordColumn column;
+      if (fixed)
+        column = {.offset = static_cast<int64_t>(h.records + l_.tag_size + l_.value_size +
+                                                 static_cast<size_t>(first + i) * l_.value_size *
+                                                     (h.pairs ? 2 : 1)),
+                  .stride = static_cast<int64_t>(analog_record_size(l_, h)),
+                  .value_size = static_cast<int>(l_.value_size),
+                  .pairs = h.pairs};
       if (!store_.add_vector({.name = name,
                               .kind = h.kind,
                               .quantity = quantity_code(h.kind, name),
                               .complex = complex,
                               .x = x,
                               .points = n,
-                              .source_position = static_cast<int64_t>(h.source_position)}))
+                              .source_position = static_cast<int64_t>(h.source_position)},
+                             nullptr, column))
         return var_code;
       ++registered_;
       if (analog && h.pairs && l_.noise_complex && is_noise_name(name)) {
@@ -273,7 +301,8 @@ class CataloguePass {
                                 .complex = 1,
                                 .x = noise_x,
                                 .points = n,
-                                .source_position = static_cast<int64_t>(h.source_position)}))
+                                .source_position = static_cast<int64_t>(h.source_position)},
+                               nullptr, column))
           return var_code;
         if (iequals(name, "V(INOISE)")) ++store_.input_noise_v;
         if (iequals(name, "I(INOISE)")) ++store_.input_noise_i;
@@ -293,9 +322,12 @@ class CataloguePass {
   }
 
   DataStore& store_;
-  std::span<const uint8_t> bytes_;
+  std::span<const uint8_t> bytes_;  // for the block headers
+  const SourceFile& file_;          // for the records
+  FileWindow window_{file_};
   Layout l_;
   uint64_t registered_ = 0;
+  std::vector<double> ax_, dx_;  // the x values of a block, reused by the next
 };
 
 }  // namespace
@@ -303,6 +335,8 @@ class CataloguePass {
 int probe_read_file(DataStore& store, const std::string& path) {
   MappedFile file;
   if (!file.open(path)) return 0;
+  const auto records = SourceFile::open(path, nullptr);
+  if (!records) return 0;
   const auto bytes = file.bytes();
   store.set_loader(probe_load_vector);
   ByteReader r(bytes);
@@ -345,7 +379,7 @@ int probe_read_file(DataStore& store, const std::string& path) {
     entry.name_length = 20;
     entry.value_size = 4;
   }
-  CataloguePass pass(store, bytes, l);
+  CataloguePass pass(store, bytes, *records, l);
   const int code = pass.run(first_block);
   store.reset_current_label(DATA_CLASS_BINARY);
   store.record_data_file(entry);
@@ -365,16 +399,34 @@ struct Column {
   int width;       // doubles per point in the scratch file
   int64_t points;  // how many to take
   int64_t found = 0;
-  std::vector<double> buffer;
+  double* out = nullptr;  // its room in the scratch file
 };
 
-// Loads at most this many doubles in one pass over a block; beyond it only the
-// asked-for vector comes along.
-constexpr uint64_t kBatchDoubles = uint64_t{1} << 26;
+// A block whose records the catalogue found all analog holds its columns at a
+// fixed stride (the catalogue gave them one): they are copied in one pass as
+// such. False (nothing done) for other blocks, and when the file ends sooner
+// than the catalogue found; the record walk then takes over.
+bool copy_fixed_records(const SourceFile& file, const Layout& l, const BlockHeader& h,
+                        std::vector<Column>& columns) {
+  std::vector<ColumnCopy> copies;
+  for (const auto& c : columns) {
+    // Noise variables registered complex from single values take zero
+    // imaginary parts, which only the walk writes.
+    if (c.digital || c.vector->column.stride == 0 || (c.width == 2) != c.pairs_in) return false;
+    const RecordColumn column{.offset = static_cast<int64_t>(h.records + l.tag_size + c.offset),
+                              .stride = static_cast<int64_t>(analog_record_size(l, h)),
+                              .value_size = static_cast<int>(l.value_size),
+                              .pairs = c.pairs_in};
+    copies.push_back({column, {c.out, static_cast<size_t>(c.points * c.width)}});
+  }
+  if (!copy_columns(file, copies)) return false;
+  for (auto& c : columns) c.vector->points = c.found = c.points;
+  return true;
+}
 
 }  // namespace
 
-int probe_load_vector(DataStore& store, DataVector& vector, const char* display_name) {
+int probe_load_vector(DataStore& store, DataVector& vector, const char* display_name, bool whole_block) {
   if (vector.loaded()) return 1;
   const int64_t file_number = -vector.scratch_position;
   const DataFileEntry* listed = store.data_file(2) ? store.data_file(static_cast<int>(file_number)) : nullptr;
@@ -385,9 +437,13 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
   const DataFileEntry& entry = store.current_probe;
   const Layout l = layout_for(entry.version < 200 ? 100 : entry.version, entry.value_size);
   const std::string shown = display_name && *display_name ? display_name : vector.name;
+  DataClass* data = store.data_class(DATA_CLASS_BINARY);
+  const uint64_t mark = data ? data->scratch.size() : 0;
   auto fail = [&](std::vector<Column>* columns) {
-    if (columns)
+    if (columns) {
       for (auto& c : *columns) c.vector->scratch_position = -file_number;
+      data->scratch.rewind_to(mark);
+    }
     vector.scratch_position = -file_number;
     store.notify().error(strprintf(
         l.version >= 200 && l.version < 300 ? "Reading %s ver. 2.00 data vector" : "Reading %s data vector",
@@ -399,7 +455,9 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
     return fail(nullptr);
   }
   MappedFile file;
-  if (!file.open(entry.probe_path)) return fail(nullptr);
+  if (!data || !file.open(entry.probe_path)) return fail(nullptr);
+  const auto records = SourceFile::open(entry.probe_path, nullptr);
+  if (!records) return fail(nullptr);
   const auto bytes = file.bytes();
   ByteReader r(bytes);
   BlockHeader h;
@@ -411,7 +469,7 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
     const auto at = std::find(h.names.begin(), h.names.end(), v->name);
     if (at == h.names.end()) return std::nullopt;
     const auto index = static_cast<int64_t>(at - h.names.begin());
-    Column c{v, 0, index >= h.analog, false, v->complex ? 2 : 1, v->points, 0, {}};
+    Column c{v, 0, index >= h.analog, false, v->complex ? 2 : 1, v->points};
     if (c.digital) {
       c.offset = l.value_size + static_cast<size_t>(index - h.analog);
     } else {
@@ -424,73 +482,55 @@ int probe_load_vector(DataStore& store, DataVector& vector, const char* display_
   std::vector<Column> columns;
   auto asked = column_for(&vector);
   if (!asked || asked->points <= 0) return fail(nullptr);
-  columns.push_back(std::move(*asked));
-  // The block's other variables that wait for their values come along.
+  columns.push_back(*asked);
+  // The block's other variables that wait for their values come along when
+  // the whole block is asked for or small.
   uint64_t doubles = static_cast<uint64_t>(columns[0].points) * columns[0].width;
-  for (auto& v : store.data_class(DATA_CLASS_BINARY)->vectors) {
+  for (auto& v : data->vectors) {
     if (&v == &vector || v.scratch_position != vector.scratch_position ||
         v.source_position != vector.source_position)
       continue;
     auto c = column_for(&v);
     if (!c || c->points <= 0) continue;
-    const uint64_t more = static_cast<uint64_t>(c->points) * c->width;
-    if (doubles + more > kBatchDoubles) continue;
-    doubles += more;
-    columns.push_back(std::move(*c));
+    doubles += static_cast<uint64_t>(c->points) * c->width;
+    columns.push_back(*c);
   }
+  if (!whole_block && doubles > kBlockLoadDoubles) columns.resize(1);
   for (auto& c : columns) {
-    const int64_t keep = c.points;
-    c.vector->points = keep;
+    c.vector->points = c.points;
     if (!store.reserve_values(*c.vector)) {
       store.notify().error("Cannot save data to temporary file");
       return fail(&columns);
     }
+    c.out = store.room(*c.vector).data();
   }
-  // Each variable collects its values in a buffer of its own that goes to the
-  // scratch file when full; the records are walked once for all of them.
-  const size_t chunk = static_cast<size_t>(std::max<uint64_t>(
-      1024,
-      (uint64_t{16} << 20) / 8 / std::max<uint64_t>(1, doubles / static_cast<uint64_t>(columns[0].points))));
-  bool write_failed = false;
-  auto flush = [&](Column& c) {
-    if (c.buffer.empty()) return;
-    const auto first = c.found * c.width - static_cast<int64_t>(c.buffer.size());
-    if (!store.write_values(*c.vector, first, c.buffer)) write_failed = true;
-    c.buffer.clear();
-  };
+  if (copy_fixed_records(*records, l, h, columns)) return 1;
+  // The records are walked once for all the columns, each value written
+  // straight into its room.
   std::vector<Column*> analog, digital;
-  for (auto& c : columns) {
-    c.buffer.reserve(chunk * c.width);
-    (c.digital ? digital : analog).push_back(&c);
-  }
-  const uint8_t* base = bytes.data();
-  auto take = [&](size_t p, std::vector<Column*>& list, bool is_digital) {
-    const uint8_t* record = base + p + l.tag_size;
+  for (auto& c : columns) (c.digital ? digital : analog).push_back(&c);
+  auto take = [&](const uint8_t* record, std::vector<Column*>& list, bool is_digital) {
+    record += l.tag_size;
     bool more = false;
     for (Column* c : list) {
       if (c->found >= c->points) continue;
       const uint8_t* at = record + c->offset;
+      double* o = c->out + c->found * c->width;
       if (is_digital) {
-        c->buffer.push_back(static_cast<int8_t>(*at) + 0.001);
-        if (c->width == 2) c->buffer.push_back(0.0);
+        o[0] = static_cast<int8_t>(*at) + 0.001;
+        if (c->width == 2) o[1] = 0.0;
       } else {
-        c->buffer.push_back(load_value(at, l.value_size));
-        if (c->width == 2)
-          c->buffer.push_back(c->pairs_in ? load_value(at + l.value_size, l.value_size) : 0.0);
+        o[0] = load_value(at, l.value_size);
+        if (c->width == 2) o[1] = c->pairs_in ? load_value(at + l.value_size, l.value_size) : 0.0;
       }
       if (++c->found < c->points) more = true;
-      if (c->buffer.size() >= chunk * c->width) flush(*c);
     }
-    return !write_failed && (more || !(is_digital ? analog : digital).empty());
+    return more || !(is_digital ? analog : digital).empty();
   };
+  FileWindow window(*records);
   walk_records(
-      bytes, l, h, [&](size_t p) { return take(p, analog, false); },
-      [&](size_t p) { return take(p, digital, true); });
-  for (auto& c : columns) flush(c);
-  if (write_failed) {
-    store.notify().error("Cannot save data to temporary file");
-    return fail(&columns);
-  }
+      window, bytes.size(), l, h, [&](const uint8_t* p) { return take(p, analog, false); },
+      [&](const uint8_t* p) { return take(p, digital, true); });
   if (columns[0].found == 0) return fail(&columns);
   // A variable that ran short keeps the values that were there.
   for (auto& c : columns) {

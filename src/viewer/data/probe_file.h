@@ -1,9 +1,9 @@
 #pragma once
 // PROBE binary data files (".SAV"): the engines' waveform output, in three
 // generations of the format. Reading goes in two passes: the catalogue pass
-// walks the file once, keeps only each block's x values and registers every
-// other variable without its values; the first use of a variable loads it from
-// its block.
+// walks the file's records once (the format gives no point counts), keeps only
+// each block's x values and registers every other variable without its values;
+// the first use of a variable loads it from its block.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,8 +30,10 @@ int probe_read_file(DataStore& store, const std::string& path);
 
 // On-demand pass for a class-0 vector that is not loaded yet: 1 when its values
 // are in the scratch file, 0 after the message. Variables of the same block
-// that are not loaded yet come along in the same pass over the block.
-int probe_load_vector(DataStore& store, DataVector& vector, const char* display_name);
+// that are not loaded yet come along in the same pass over the block when
+// whole_block is set or the block is small (kBlockLoadDoubles).
+int probe_load_vector(DataStore& store, DataVector& vector, const char* display_name,
+                      bool whole_block = false);
 
 // One analysis block as an engine writes it.
 struct ProbeBlock {

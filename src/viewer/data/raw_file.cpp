@@ -15,6 +15,7 @@
 #include "common/progress.h"
 #include "common/text_format.h"
 #include "viewer/data/data_store.h"
+#include "viewer/data/record_columns.h"
 
 namespace zephyrim {
 
@@ -111,37 +112,10 @@ std::string raw_vector_name(const std::string& variable, const std::string& type
   return out.substr(0, kVectorNameMax);
 }
 
-// Where one variable's values lie: value p at base + p * stride, its imaginary
-// part imag bytes further; elem is 8 for doubles and 4 for floats.
-struct Source {
-  const uint8_t* base = nullptr;
-  size_t stride = 0;
-  size_t imag = 0;
-  size_t elem = 8;
-  bool magnitude = false;  // x values whose sign is a mark, not a value
+// The first vector of each block of a plot catalogued without its values.
+using Blocks = std::vector<DataVector*>;
 
-  double at(int64_t p, bool imaginary) const {
-    const uint8_t* q = base + static_cast<size_t>(p) * stride + (imaginary ? imag : 0);
-    double v;
-    if (elem == 8) {
-      std::memcpy(&v, q, 8);
-    } else {
-      float f;
-      std::memcpy(&f, q, 4);
-      v = f;
-    }
-    return magnitude ? std::fabs(v) : v;
-  }
-};
-
-// A registered vector waiting for its values: the variable's source, which
-// part, and how many doubles per point.
-struct Target {
-  DataVector* vector;
-  Source source;
-  bool imaginary_only;
-  int width;
-};
+int raw_load_vector(DataStore& store, DataVector& vector, const char* display_name, bool whole_block);
 
 class RawReader {
  public:
@@ -158,8 +132,10 @@ class RawReader {
   bool read_variables(const std::string& first_line);
   bool read_text_values();
   bool read_binary_values();
-  bool register_plot(std::span<const Source> sources, int64_t first, int64_t count);
-  bool fill(std::vector<Target>& targets, int64_t first, int64_t count);
+  bool step_starts(const RecordColumn& x, int64_t points, std::vector<int64_t>& starts);
+  bool register_plot(std::span<const RecordColumn> columns, int64_t first, int64_t count,
+                     std::span<const uint8_t> rows);
+  void load_plot();
   void error() { store_.notify().error("Error reading SPICE3 RAW data file:\n" + path_); }
   void point_count_warning(int64_t there) {
     store_.notify().warning(
@@ -177,6 +153,8 @@ class RawReader {
   std::span<const uint8_t> bytes_;
   bool header_wanted_;
   const RawPlotRead& plot_read_;
+  std::shared_ptr<SourceFile> source_;  // opened at the first binary plot
+  Blocks blocks_;                       // of the plot being read
   bool utf16_ = false;
   size_t pos_ = 0;
   int registered_ = 0;
@@ -273,7 +251,11 @@ int RawReader::run() {
       flags_.clear();
       names_.clear();
       store_.delete_work_file(0);
-      if (plot_read_ && !plot_read_(store_)) break;
+      if (plot_read_) {
+        load_plot();
+        if (!plot_read_(store_)) break;
+      }
+      blocks_.clear();
     }
   }
   store_.delete_work_file(0);
@@ -344,7 +326,10 @@ bool RawReader::read_text_values() {
     store_.notify().error("Cannot create temporary SPICE3 RAW data file");
     return false;
   }
-  const size_t row = static_cast<size_t>(vars_) * (complex_ ? 2 : 1);
+  // A row per point, the variables in order, each as (real, imaginary) in a
+  // complex plot: the layout of a binary row.
+  const size_t width = complex_ ? 2 : 1;
+  const size_t row = static_cast<size_t>(vars_) * width;
   std::vector<double> rows;
   rows.reserve(std::min<size_t>(row * 4096, size_t{1} << 20));
   int64_t read = 0;
@@ -369,7 +354,7 @@ bool RawReader::read_text_values() {
       break;
     }
     const size_t at = rows.size();
-    rows.resize(at + row, 0.0);
+    rows.resize(at + row);
     for (int v = 0; v < vars_; ++v) {
       const std::string_view t = token();
       double re = 0, im = 0;
@@ -379,13 +364,13 @@ bool RawReader::read_text_values() {
         good = comma != std::string_view::npos && parse_number(t.substr(0, comma), re) &&
                parse_number(t.substr(comma + 1), im);
         if (!good) re = im = 0;
-        rows[at + vars_ + v] = im;
+        rows[at + v * width + 1] = im;
       } else {
         good = parse_number(t, re);
         if (!good) re = 0;
       }
       if (!good) ++invalid_;
-      rows[at + v] = re;
+      rows[at + v * width] = re;
     }
     ++read;
     if (rows.size() >= (size_t{1} << 20)) {
@@ -415,16 +400,13 @@ bool RawReader::read_text_values() {
     error();
     return false;
   }
-  std::vector<Source> sources(static_cast<size_t>(vars_));
-  for (int v = 0; v < vars_; ++v) {
-    auto& s = sources[static_cast<size_t>(v)];
-    s.base = reinterpret_cast<const uint8_t*>(all.data()) + static_cast<size_t>(v) * 8;
-    s.stride = row * 8;
-    s.imag = static_cast<size_t>(vars_) * 8;
-  }
+  std::vector<RecordColumn> columns(static_cast<size_t>(vars_));
+  for (size_t v = 0; v < columns.size(); ++v)
+    columns[v] = {.offset = static_cast<int64_t>(v * width * 8), .stride = static_cast<int64_t>(row * 8)};
   const int64_t points = points_;
   points_ = read;
-  const bool registered = register_plot(sources, 0, read);
+  const bool registered =
+      register_plot(columns, 0, read, {reinterpret_cast<const uint8_t*>(all.data()), all.size_bytes()});
   points_ = points;
   return ok && registered;
 }
@@ -455,19 +437,25 @@ bool RawReader::read_binary_values() {
     }
     point_count_warning(points);
   }
-  std::vector<Source> sources(n);
-  const uint8_t* data = bytes_.data() + pos_;
+  if (!source_) source_ = SourceFile::open(path_, raw_load_vector);
+  if (!source_) {
+    store_.notify().error("Cannot open SPICE3 RAW data file:\n" + path_);
+    return false;
+  }
+  // Each variable's real part (or only value); the catalogue takes no more.
+  std::vector<RecordColumn> columns(n);
+  const auto data = static_cast<int64_t>(pos_);
   for (size_t v = 0; v < n; ++v) {
-    auto& s = sources[v];
-    s.elem = v == 0 ? 8 : (complex_ ? 8 : elem);
-    s.imag = 8;
-    s.magnitude = v == 0 && elem == 4;
+    auto& c = columns[v];
+    c.value_size = static_cast<int>(v == 0 ? 8 : (complex_ ? 8 : elem));
+    c.magnitude = v == 0 && elem == 4;
     if (fast_access) {
-      s.base = data + (v == 0 ? 0 : static_cast<size_t>(points) * (x_size + (v - 1) * other));
-      s.stride = v == 0 ? x_size : other;
+      c.offset =
+          data + static_cast<int64_t>(v == 0 ? 0 : static_cast<size_t>(points) * (x_size + (v - 1) * other));
+      c.stride = static_cast<int64_t>(v == 0 ? x_size : other);
     } else {
-      s.base = data + (v == 0 ? 0 : x_size + (v - 1) * other);
-      s.stride = row;
+      c.offset = data + static_cast<int64_t>(v == 0 ? 0 : x_size + (v - 1) * other);
+      c.stride = static_cast<int64_t>(row);
     }
   }
   pos_ += static_cast<size_t>(points) * row;
@@ -476,112 +464,159 @@ bool RawReader::read_binary_values() {
   bool ok = true;
   if (contains(flags_, "stepped")) {
     // Each step starts again at the first x value.
-    const double x0 = sources[0].at(0, false);
-    int64_t first = 0;
-    for (int64_t p = 1; p <= points && ok; ++p)
-      if (p == points || sources[0].at(p, false) == x0) {
-        ok = register_plot(sources, first, p - first);
-        first = p;
-      }
+    std::vector<int64_t> starts;
+    ok = step_starts(columns[0], points, starts);
+    if (!ok) error();
+    for (size_t i = 0; ok && i < starts.size(); ++i) {
+      const int64_t end = i + 1 < starts.size() ? starts[i + 1] : points;
+      ok = register_plot(columns, starts[i], end - starts[i], {});
+    }
   } else {
-    ok = register_plot(sources, 0, points);
+    ok = register_plot(columns, 0, points, {});
   }
   points_ = declared;
   return ok;
 }
 
-bool RawReader::register_plot(std::span<const Source> sources, int64_t first, int64_t count) {
-  std::vector<Target> targets;
+// The points where steps begin: the first, and every later one whose x value
+// is the first's again. Only the x column is read.
+bool RawReader::step_starts(const RecordColumn& x, int64_t points, std::vector<int64_t>& starts) {
+  constexpr int64_t kBlock = 1 << 16;
+  std::vector<double> xs(static_cast<size_t>(std::min(points, kBlock)));
+  double x0 = 0;
+  for (int64_t first = 0; first < points; first += kBlock) {
+    const auto n = static_cast<size_t>(std::min(kBlock, points - first));
+    RecordColumn c = x;
+    c.offset += first * c.stride;
+    const ColumnCopy copy{c, std::span<double>(xs.data(), n)};
+    if (!copy_columns(*source_, {&copy, 1})) return false;
+    if (first == 0) x0 = xs[0];
+    for (size_t i = 0; i < n; ++i)
+      if (first + static_cast<int64_t>(i) == 0 || xs[i] == x0)
+        starts.push_back(first + static_cast<int64_t>(i));
+  }
+  return true;
+}
+
+// Registers the vectors of points first to first + count of each column. From
+// a binary plot (rows empty) they are catalogued to be loaded from the file;
+// from the text reader's rows they are registered and filled now.
+bool RawReader::register_plot(std::span<const RecordColumn> columns, int64_t first, int64_t count,
+                              std::span<const uint8_t> rows) {
+  const bool catalogue = rows.empty();
+  std::vector<ColumnCopy> copies;
   DataVector* x = nullptr;
-  for (size_t v = 0; v < sources.size(); ++v) {
+  DataVector* block = nullptr;
+  const int64_t block_position = columns[0].offset + first * columns[0].stride;
+  auto add = [&](NewVector nv, RecordColumn c) -> DataVector* {
+    c.offset += first * c.stride;
+    nv.points = count;
+    DataVector* d;
+    if (catalogue) {
+      nv.source_position = block_position;
+      d = store_.add_vector(nv, source_, c);
+    } else {
+      d = store_.add_vector_reserved(nv);
+      if (d) copies.push_back({c, store_.room(*d)});
+    }
+    if (d && !block) block = d;
+    return d;
+  };
+  for (size_t v = 0; v < columns.size(); ++v) {
     store_.progress().show(status("...") + strprintf("\nSave var# %d", static_cast<int>(v)));
     const std::string& name = names_[v];
     if (kind_ == ANALYSIS_PZ) {
       const int q = quantity_code(ANALYSIS_PZ, "OMEGA");
-      const std::string real_name = "R[" + name + "]";
-      DataVector* re =
-          store_.add_vector_reserved({.name = real_name, .kind = kind_, .quantity = q, .points = count});
-      DataVector* im = re ? store_.add_vector_reserved(
-                                {.name = name, .kind = kind_, .quantity = q, .x = re, .points = count})
-                          : nullptr;
+      RecordColumn imaginary = columns[v];
+      imaginary.offset += 8;
+      DataVector* re = add({.name = "R[" + name + "]", .kind = kind_, .quantity = q}, columns[v]);
+      DataVector* im = re ? add({.name = name, .kind = kind_, .quantity = q, .x = re}, imaginary) : nullptr;
       if (!im) {
         error();
         return false;
       }
-      targets.push_back({re, sources[v], false, 1});
-      targets.push_back({im, sources[v], true, 1});
       registered_ += 2;
       continue;
     }
     const bool is_x = v == 0;
     const int complex = !is_x && complex_ ? 1 : 0;
-    DataVector* d = store_.add_vector_reserved({.name = name,
-                                                .kind = kind_,
-                                                .quantity = quantity_code(kind_, name),
-                                                .complex = complex,
-                                                .x = is_x ? nullptr : x,
-                                                .points = count});
+    RecordColumn c = columns[v];
+    c.pairs = complex == 1;
+    DataVector* d = add({.name = name,
+                         .kind = kind_,
+                         .quantity = quantity_code(kind_, name),
+                         .complex = complex,
+                         .x = is_x ? nullptr : x},
+                        c);
     if (!d) {
       error();
       return false;
     }
     if (is_x) x = d;
-    targets.push_back({d, sources[v], false, complex ? 2 : 1});
     ++registered_;
   }
-  if (!fill(targets, first, count)) {
+  if (catalogue) {
+    if (block) blocks_.push_back(block);
+    return true;
+  }
+  if (!copy_columns(rows, copies)) {
     store_.notify().error("Cannot save waveform data to temporary file");
     return false;
   }
   return true;
 }
 
-// Appends n values of a variable from point p on: real parts, imaginary
-// parts, or (real, imaginary) pairs when pairs is set.
-void gather(const Source& s, int64_t p, int64_t n, bool imaginary, bool pairs, std::vector<double>& out) {
-  const size_t old = out.size();
-  out.resize(old + static_cast<size_t>(n) * (pairs ? 2 : 1));
-  double* o = out.data() + old;
-  const uint8_t* q = s.base + static_cast<size_t>(p) * s.stride + (imaginary ? s.imag : 0);
-  if (s.elem == 8 && !s.magnitude) {
-    for (int64_t i = 0; i < n; ++i, q += s.stride) {
-      std::memcpy(o++, q, 8);
-      if (pairs) std::memcpy(o++, q + s.imag, 8);
-    }
-    return;
-  }
-  for (int64_t i = 0; i < n; ++i) {
-    *o++ = s.at(p + i, imaginary);
-    if (pairs) *o++ = s.at(p + i, true);
-  }
+// A caller that takes one plot at a time takes all of it: the plot's vectors
+// are loaded, a pass over each block, before it is handed over.
+void RawReader::load_plot() {
+  for (DataVector* v : blocks_)
+    if (!v->loaded()) raw_load_vector(store_, *v, nullptr, true);
 }
 
-bool RawReader::fill(std::vector<Target>& targets, int64_t first, int64_t count) {
-  // Points go through in small groups that stay in the cache while every
-  // variable takes its values from them; each variable collects its values in
-  // a buffer of its own that goes to the scratch file when full.
-  size_t row = 8;
-  for (const auto& t : targets) row = std::max(row, t.source.stride);
-  const int64_t group = std::clamp<int64_t>(static_cast<int64_t>((size_t{256} << 10) / row), 64, 1 << 16);
-  const int64_t flush_at =
-      std::max<int64_t>(group, static_cast<int64_t>((size_t{16} << 20) / 8 / targets.size()));
-  std::vector<std::vector<double>> buffers(targets.size());
-  int64_t written = 0, pending = 0;
-  for (int64_t done = 0; done < count; done += group) {
-    const int64_t n = std::min(group, count - done);
-    for (size_t k = 0; k < targets.size(); ++k)
-      gather(targets[k].source, first + done, n, targets[k].imaginary_only, targets[k].width == 2,
-             buffers[k]);
-    pending += n;
-    if (pending < flush_at && done + n < count) continue;
-    for (size_t k = 0; k < targets.size(); ++k) {
-      if (!store_.write_values(*targets[k].vector, written * targets[k].width, buffers[k])) return false;
-      buffers[k].clear();
-    }
-    written += pending;
-    pending = 0;
+// The vectors of the block that wait for their values, the asked one first.
+std::vector<DataVector*> waiting_block(DataStore& store, DataVector& vector, bool whole_block) {
+  std::vector<DataVector*> out{&vector};
+  uint64_t doubles = 0;
+  DataClass* c = store.data_class(vector.data_class);
+  for (auto& v : c->vectors) {
+    if (v.loaded() || v.source != vector.source || v.source_position != vector.source_position) continue;
+    doubles += static_cast<uint64_t>(v.points) * (v.complex ? 2 : 1);
+    if (&v != &vector) out.push_back(&v);
   }
-  return true;
+  if (!whole_block && doubles > kBlockLoadDoubles) out.resize(1);
+  return out;
+}
+
+int raw_load_vector(DataStore& store, DataVector& vector, const char* display_name, bool whole_block) {
+  (void)display_name;
+  if (vector.loaded()) return 1;
+  DataClass* c = store.data_class(vector.data_class);
+  if (!c || !vector.source) return 0;
+  const std::shared_ptr<const SourceFile> source = vector.source;
+  const std::vector<DataVector*> block = waiting_block(store, vector, whole_block);
+  const int64_t waiting = vector.scratch_position;
+  const uint64_t mark = c->scratch.size();
+  std::vector<ColumnCopy> copies;
+  copies.reserve(block.size());
+  auto undo = [&] {
+    for (DataVector* v : block) v->scratch_position = waiting;
+    c->scratch.rewind_to(mark);
+    return 0;
+  };
+  for (DataVector* v : block) {
+    if (!store.reserve_values(*v)) {
+      store.notify().error("Cannot save waveform data to temporary file");
+      return undo();
+    }
+    copies.push_back({v->column, store.room(*v)});
+  }
+  if (!copy_columns(*source, copies)) {
+    store.notify().error("Error reading SPICE3 RAW data file:\n" + source->path());
+    return undo();
+  }
+  // The file closes once no vector waits for it any more.
+  for (DataVector* v : block) v->source.reset();
+  return 1;
 }
 
 }  // namespace

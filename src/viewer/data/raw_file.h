@@ -10,15 +10,18 @@ namespace zephyrim {
 
 class DataStore;
 
-// Registers every variable of every plot in class 0 of the store, with its
-// values. With header_wanted, the title, date, command and temperature become
-// the store's header information. Returns the number of vectors registered;
-// vectors registered before an error stay.
+// Registers every variable of every plot in class 0 of the store. Binary plots
+// are catalogued without their values, which are loaded from the file at the
+// first use of a vector (with the rest of its plot when that is small) or all
+// at once by DataStore::load_all; text plots are read whole. With
+// header_wanted, the title, date, command and temperature become the store's
+// header information. Returns the number of vectors registered; vectors
+// registered before an error stay.
 int raw_read_file(DataStore& store, const std::string& path, bool header_wanted);
 
-// Called after each plot's vectors are registered. It may clear class 0 of the
-// store, so that a caller taking one plot at a time holds no more than the
-// largest; returning false ends the reading.
+// Called after each plot's vectors are registered and loaded. It may clear
+// class 0 of the store, so that a caller taking one plot at a time holds no
+// more than the largest; returning false ends the reading.
 using RawPlotRead = std::function<bool(DataStore& store)>;
 int raw_read_file(DataStore& store, const std::string& path, bool header_wanted,
                   const RawPlotRead& plot_read);

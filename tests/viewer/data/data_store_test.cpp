@@ -122,18 +122,20 @@ TEST_F(Store, RemovingAnXVectorLeavesNoDanglingAxis) {
   EXPECT_EQ(v->x, nullptr);
 }
 
-TEST_F(Store, ClearRewindsAndReusesTheScratchFile) {
+TEST_F(Store, ClearRewindsAndReusesTheScratchMemory) {
   std::vector<double> big(1000, 1.5);
   add("A", 2, big);
-  const std::string path = store.data_class(0)->scratch.path();
-  EXPECT_TRUE(std::filesystem::exists(path));
+  const ScratchFile& scratch = store.data_class(0)->scratch;
+  // In memory, under no name that a crash could leave behind.
+  EXPECT_TRUE(scratch.is_open());
+  EXPECT_TRUE(scratch.path().empty());
   store.clear_for_new_data();
   EXPECT_EQ(store.total_vectors(), 0);
   const DataVector* b = add("B", 2, {7, 8});
   EXPECT_EQ(b->scratch_position, 0);
   EXPECT_EQ(store.values(*b)[1], 8);
   store.set_class_count(-1);
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(scratch.is_open());
 }
 
 TEST_F(Store, ComplexValuesSplit) {
@@ -148,6 +150,11 @@ TEST_F(Store, ComplexValuesSplit) {
       store.add_vector({.name = "V(B)", .kind = ANALYSIS_AC, .quantity = 2, .complex = 1, .points = 2});
   EXPECT_EQ(waiting->scratch_position, -1);
   EXPECT_EQ(store.read_complex(*waiting, re, im), 0);
+  // With no reader's loader, it waits on.
+  EXPECT_EQ(store.load_all(DATA_CLASS_BINARY), -1);
+  EXPECT_TRUE(store.values(*waiting).empty());
+  EXPECT_EQ(store.load_all(DATA_CLASS_TEXT), 0);
+  EXPECT_EQ(store.load_all(42), 0);
 }
 
 TEST(QuantityCode, FirstPrefixWins) {

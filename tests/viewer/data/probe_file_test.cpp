@@ -94,6 +94,45 @@ TEST_F(Probe, CurrentVersionCataloguesThenLoadsOnDemand) {
   EXPECT_EQ(store.next_run(store.find_vector("TIME", 0, 2, -1, -1), nullptr)->run, 1);
 }
 
+TEST_F(Probe, LoadAllTakesEveryBlockInOnePass) {
+  ProbeBlock noise;
+  noise.kind = ANALYSIS_NOISE;
+  noise.x_name = "FREQ";
+  noise.analog_names = {"V(ONOISE)"};
+  noise.x = {1, 2};
+  noise.analog = {{3e-9, 4e-9}};
+  const std::string path = write("all.SAV", probe_file_bytes({transient(), ac(), noise}));
+  EXPECT_EQ(read(path), 4);
+  // Three of the transient block (one digital), five of the AC block (its
+  // noise variables twice), one of the noise block.
+  EXPECT_EQ(store.load_all(DATA_CLASS_BINARY), 9);
+  for (const auto& v : store.data_class(0)->vectors) EXPECT_TRUE(v.loaded()) << v.name;
+  std::filesystem::remove(path);
+  EXPECT_EQ(values("V(IN)", ANALYSIS_TRAN), (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(values("D(Q)").size(), 2u);
+  EXPECT_EQ(values("V(OUT)", ANALYSIS_AC), (std::vector<double>{1, -1, 0.5, -0.5}));
+  // Single values of a noise block become complex with no imaginary part.
+  EXPECT_EQ(values("V(ONOISE)", ANALYSIS_NOISE, 2), (std::vector<double>{3e-9, 0, 4e-9, 0}));
+  EXPECT_TRUE(notify.entries().empty()) << notify.last();
+
+  // A digital record, of a block without digital variables, between its
+  // analog records: they are not at a fixed stride any more.
+  ProbeBlock b;
+  b.kind = ANALYSIS_TRAN;
+  b.x_name = "TIME";
+  b.analog_names = {"V(A)"};
+  b.x = {0, 1, 2};
+  b.analog = {{5, 6, 7}};
+  auto bytes = probe_file_bytes({b});
+  const size_t records = kProbeHeaderSize + 8 + 32 + 16 + 64 * 2, analog_record = 4 + 8 + 8;
+  const uint8_t digital_record[12] = {'D', 0, 0, 0};
+  bytes.insert(bytes.begin() + records + analog_record, digital_record, digital_record + 12);
+  store.clear_for_new_data();
+  EXPECT_EQ(read(write("mixed.SAV", bytes)), 2);
+  EXPECT_EQ(store.load_all(DATA_CLASS_BINARY), 1);
+  EXPECT_EQ(values("V(A)"), (std::vector<double>{5, 6, 7}));
+}
+
 TEST_F(Probe, NoiseVariablesOfAnAcBlockAreRegisteredTwice) {
   const std::string path = write("ac.SAV", probe_file_bytes({ac()}));
   EXPECT_EQ(read(path), 1);

@@ -167,6 +167,65 @@ TEST_F(Raw, BinaryPlotsAndShortData) {
             "SPICE3 RAW data file: " + path_of("t.raw") + "\nholds 2 data points, its header says 4");
 }
 
+std::vector<bool> loaded_flags(DataStore& store) {
+  std::vector<bool> out;
+  for (const auto& v : store.data_class(0)->vectors) out.push_back(v.loaded());
+  return out;
+}
+
+TEST_F(Raw, BinaryPlotsAreCataloguedAndLoadedAPlotAtATime) {
+  // A transient plot and an AC plot, whose x (named time here) and variables
+  // are complex.
+  std::string f = binary_header(3, 3, "real");
+  for (int p = 0; p < 3; ++p) {
+    put(f, p * 1e-3);
+    put(f, p * 2.0);
+    put(f, p * 3.0);
+  }
+  f += binary_header(2, 2, "complex", "AC Analysis");
+  for (int p = 0; p < 2; ++p) {
+    put(f, (p + 1) * 10.0);
+    put(f, 0.0);
+    put(f, p + 0.5);
+    put(f, -p - 0.25);
+  }
+  EXPECT_EQ(read(f), 5);
+  EXPECT_TRUE(notify.entries().empty()) << notify.last();
+  EXPECT_EQ(loaded_flags(store), std::vector<bool>(5, false));
+  // The first use of a vector brings its plot along, not the other plot.
+  EXPECT_EQ(values("V(N2)"), (std::vector<double>{0, 3, 6}));
+  EXPECT_EQ(loaded_flags(store), (std::vector<bool>{true, true, true, false, false}));
+  EXPECT_EQ(store.load_all(DATA_CLASS_BINARY), 2);
+  EXPECT_EQ(store.load_all(DATA_CLASS_BINARY), 0);
+  EXPECT_EQ(values("TIME", ANALYSIS_AC), (std::vector<double>{10, 20}));
+  EXPECT_EQ(values("V(N1)", ANALYSIS_AC), (std::vector<double>{0.5, -0.25, 1.5, -1.25}));
+  EXPECT_EQ(store.find_vector("V(N1)", 0, ANALYSIS_AC, -1, -1)->complex, 1);
+}
+
+TEST_F(Raw, CataloguedVectorsKeepTheirFile) {
+  std::string f = binary_header(2, 2, "real");
+  for (int p = 0; p < 2; ++p) {
+    put(f, p * 1.0);
+    put(f, p * 7.0);
+  }
+  EXPECT_EQ(read(f), 2);
+  // Another file put in its place is not the one catalogued.
+  std::string other = f;
+  other[other.size() - 1] = 0x7f;
+  ASSERT_TRUE(write_file_atomic(path_of("t.raw"), other));
+  EXPECT_EQ(values("V(N1)"), (std::vector<double>{0, 7}));
+
+  // Cut short where it was catalogued, it gives no values and a message.
+  store.clear_for_new_data();
+  EXPECT_EQ(read(f), 2);
+  std::filesystem::resize_file(path_of("t.raw"), f.size() - 4);
+  EXPECT_TRUE(values("V(N1)").empty());
+  EXPECT_EQ(notify.last(), "Error reading SPICE3 RAW data file:\n" + path_of("t.raw"));
+  EXPECT_FALSE(store.find_vector("V(N1)", 0, -1, -1, -1)->loaded());
+  EXPECT_EQ(store.load_all(DATA_CLASS_BINARY), -1);
+  EXPECT_EQ(store.data_class(0)->scratch.size(), 0u) << "room of a failed load given back";
+}
+
 // A header in UTF-16LE, as one widely used simulator writes it.
 std::string wide(const std::string& s) {
   std::string w;
@@ -250,6 +309,25 @@ TEST_F(Raw, OnePlotAtATime) {
   EXPECT_EQ(plots[1], (std::vector<std::string>{"TIME", "V(OUT)"}));
   // The second plot's values take the scratch room of the first.
   EXPECT_EQ(first_positions, (std::vector<int64_t>{0, 0}));
+  // Binary plots are handed over loaded.
+  std::string binary = binary_header(2, 2, "real");
+  for (int p = 0; p < 2; ++p) {
+    put(binary, p * 1.0);
+    put(binary, p * 4.0);
+  }
+  ASSERT_TRUE(write_file_atomic(path, binary + binary));
+  std::vector<double> handed;
+  EXPECT_EQ(raw_read_file(store, path, false,
+                          [&](DataStore& s) {
+                            for (const auto& v : s.data_class(0)->vectors) EXPECT_TRUE(v.loaded()) << v.name;
+                            const auto last = s.values(s.data_class(0)->vectors.back());
+                            handed.insert(handed.end(), last.begin(), last.end());
+                            s.clear_class(DATA_CLASS_BINARY);
+                            return true;
+                          }),
+            4);
+  EXPECT_EQ(handed, (std::vector<double>{0, 4, 0, 4}));
+  ASSERT_TRUE(write_file_atomic(path, std::string_view(kOpAndTran)));
   EXPECT_EQ(store.total_vectors(), 0);
   EXPECT_TRUE(notify.entries().empty()) << notify.last();
 

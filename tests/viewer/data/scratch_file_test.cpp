@@ -71,6 +71,44 @@ TEST_F(Scratch, AppendMapRewindAndRemove) {
   EXPECT_FALSE(f.create_unique((dir / "missing").string()));
 }
 
+// The store's own backings: room written in place, beyond a huge page, views
+// that stay put while the room grows, and pages taken again after a rewind.
+TEST(ScratchInMemory, EitherBackingHoldsRoomInPlace) {
+  for (const auto backing : {ScratchFile::Backing::file, ScratchFile::Backing::memory}) {
+    SCOPED_TRACE(static_cast<int>(backing));
+    ScratchFile f;
+    if (!f.create_in_memory(backing)) GTEST_SKIP() << "no such memory here";
+    EXPECT_EQ(f.backing(), backing);
+    EXPECT_TRUE(f.path().empty());
+    EXPECT_FALSE(f.create_in_memory(backing));  // one per object
+
+    const uint64_t n = (uint64_t{3} << 20) / sizeof(double) + 5;
+    EXPECT_EQ(f.reserve(n), 0);
+    const auto room = f.room(0, n);
+    ASSERT_EQ(room.size(), n);
+    for (uint64_t i = 0; i < n; ++i) room[i] = static_cast<double>(i) * 0.5;
+    const auto view = f.view(0, n);
+    EXPECT_EQ(view.data(), room.data());
+    EXPECT_EQ(f.append(std::vector<double>{-1}), static_cast<int64_t>(n * sizeof(double)));
+    EXPECT_TRUE(f.room(0, n + 2).empty());
+    // Growing by far more leaves the values where they were.
+    EXPECT_GE(f.reserve(uint64_t{8} << 20), 0);
+    EXPECT_EQ(view[n - 1], static_cast<double>(n - 1) * 0.5);
+    EXPECT_EQ(f.view(static_cast<int64_t>(n * sizeof(double)), 1)[0], -1);
+
+    f.rewind();
+    EXPECT_EQ(f.append(std::vector<double>{4, 5}), 0);
+    EXPECT_EQ(f.view(8, 1)[0], 5);
+    f.remove();
+    EXPECT_FALSE(f.is_open());
+    EXPECT_EQ(f.reserve(1), -1);
+    EXPECT_TRUE(f.room(0, 1).empty());
+  }
+  ScratchFile chosen;
+  EXPECT_TRUE(chosen.create_in_memory());
+  EXPECT_NE(chosen.backing(), ScratchFile::Backing::none);
+}
+
 TEST_F(Scratch, UnnamedFileHoldsValues) {
   ScratchFile f;
   if (!f.create_unnamed(dir.string())) GTEST_SKIP() << "no unnamed files on this file system";
