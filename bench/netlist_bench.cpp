@@ -20,11 +20,9 @@ namespace {
 
 constexpr int kLadders[] = {10000, 100000};
 
-std::filesystem::path g_dir;
-
-std::string ladder_path(int stages) {
-  return (g_dir / ("ladder" + std::to_string(stages) + ".sch")).string();
-}
+using bench_support::cat_ladder;
+using bench_support::ladder_path;
+using bench_support::load_check_ladder;
 
 // What the verb does after the load: the setup beside the schematic, then the
 // compile with its .CIR, .MAP and .CMD. True when everything was written.
@@ -42,32 +40,6 @@ bool whole_netlist(const std::string& path) {
   n.set_default_answer(1);
   SchematicLoad l = schematic_load(path, n, true);
   return l.schematic && l.code == 0 && write_netlist(*l.schematic, path, n);
-}
-
-void cat_ladder(benchmark::State& state) {
-  const std::string path = ladder_path(static_cast<int>(state.range(0)));
-  for (auto _ : state)
-    if (!bench_support::spawn_cat(path)) {
-      state.SkipWithError("cat failed");
-      break;
-    }
-}
-
-// Teardown of the schematic is not timed in either.
-void load_check_ladder(benchmark::State& state) {
-  const std::string path = ladder_path(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    RecordingNotify n;
-    SchematicLoad l = schematic_load(path, n, true);
-    state.PauseTiming();
-    const bool ok = l.schematic && l.code == 0;
-    l.schematic.reset();
-    state.ResumeTiming();
-    if (!ok) {
-      state.SkipWithError("load failed");
-      break;
-    }
-  }
 }
 
 void netlist_ladder(benchmark::State& state) {
@@ -108,7 +80,7 @@ BENCHMARK(netlist_ladder)
 // map file and netlist, both written to disk.
 void BM_CompileNetlist(benchmark::State& state) {
   auto s = bench_support::ladder(static_cast<int>(state.range(0)));
-  const std::filesystem::path dir = g_dir / "compile";
+  const std::filesystem::path dir = bench_support::ladder_dir / "compile";
   std::filesystem::create_directories(dir);
   s->path = (dir / "ladder.sch").string();
   NetlistOptions o;
@@ -185,16 +157,17 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   namespace fs = std::filesystem;
-  g_dir = fs::temp_directory_path() / ("zephyrim_netlist_bench_" + std::to_string(getpid()));
-  fs::create_directories(g_dir);
+  bench_support::ladder_dir =
+      fs::temp_directory_path() / ("zephyrim_netlist_bench_" + std::to_string(getpid()));
+  fs::create_directories(bench_support::ladder_dir);
   const fs::path setup = fs::path(ZEPHYRIM_SOURCE_DIR) / "examples" / "rc_lowpass.SIM";
   for (int stages : kLadders) {
     const std::string path = ladder_path(stages);
     std::error_code ec;
     fs::copy_file(setup, fs::path(path).replace_extension("SIM"), fs::copy_options::overwrite_existing, ec);
     if (ec || !bench_support::write_ladder_file(stages, path)) {
-      std::fprintf(stderr, "cannot write the ladders in %s\n", g_dir.c_str());
-      fs::remove_all(g_dir);
+      std::fprintf(stderr, "cannot write the ladders in %s\n", bench_support::ladder_dir.c_str());
+      fs::remove_all(bench_support::ladder_dir);
       return 1;
     }
     bench_support::warm(path);
@@ -204,6 +177,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&capture);
   benchmark::Shutdown();
   summary(capture);
-  fs::remove_all(g_dir);
+  fs::remove_all(bench_support::ladder_dir);
   return 0;
 }

@@ -4,12 +4,14 @@
 // page (a page's lists hold at most 32,767 records). A label on every node
 // when asked for. Below them, what the file benchmarks set their figures
 // against: the same file read by cat, and the peak memory of one run.
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -123,6 +125,42 @@ inline bool load_and_check(const std::string& path) {
   n.set_default_answer(1);
   const SchematicLoad l = schematic_load(path, n, true);
   return l.schematic && l.code == 0;
+}
+
+// Where a benchmark program writes its ladders; set by its main().
+inline std::filesystem::path ladder_dir;
+
+inline std::string ladder_path(int stages) {
+  return (ladder_dir / ("ladder" + std::to_string(stages) + ".sch")).string();
+}
+
+// cat of the ladder of state.range(0) stages, the reference of the file benchmarks.
+inline void cat_ladder(benchmark::State& state) {
+  const std::string path = ladder_path(static_cast<int>(state.range(0)));
+  for (auto _ : state)
+    if (!spawn_cat(path)) {
+      state.SkipWithError("cat failed");
+      break;
+    }
+}
+
+// The load with the check of every page, as `zephyrim check` does it; the
+// schematic's teardown is not timed.
+inline void load_check_ladder(benchmark::State& state) {
+  const std::string path = ladder_path(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    RecordingNotify n;
+    n.set_default_answer(1);
+    SchematicLoad l = schematic_load(path, n, true);
+    state.PauseTiming();
+    const bool ok = l.schematic && l.code == 0;
+    l.schematic.reset();
+    state.ResumeTiming();
+    if (!ok) {
+      state.SkipWithError("load failed");
+      break;
+    }
+  }
 }
 
 }  // namespace zephyrim::bench_support

@@ -22,38 +22,9 @@ namespace {
 constexpr std::time_t kNow = 1767603600;
 constexpr int kLadders[] = {10000, 100000};
 
-std::filesystem::path g_dir;
-
-std::string ladder_path(int stages) {
-  return (g_dir / ("ladder" + std::to_string(stages) + ".sch")).string();
-}
-
-void cat_ladder(benchmark::State& state) {
-  const std::string path = ladder_path(static_cast<int>(state.range(0)));
-  for (auto _ : state)
-    if (!bench_support::spawn_cat(path)) {
-      state.SkipWithError("cat failed");
-      break;
-    }
-}
-
-// The load with the check of every page; the schematic's teardown is not timed.
-void load_check_ladder(benchmark::State& state) {
-  const std::string path = ladder_path(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    RecordingNotify n;
-    n.set_default_answer(1);
-    SchematicLoad l = schematic_load(path, n, true);
-    state.PauseTiming();
-    const bool ok = l.schematic && l.code == 0;
-    l.schematic.reset();
-    state.ResumeTiming();
-    if (!ok) {
-      state.SkipWithError("load failed");
-      break;
-    }
-  }
-}
+using bench_support::cat_ladder;
+using bench_support::ladder_path;
+using bench_support::load_check_ladder;
 
 BENCHMARK(cat_ladder)->Arg(10000)->Arg(100000)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(load_check_ladder)
@@ -71,7 +42,7 @@ struct BigFile {
   BigFile() {
     auto s = testing_support::random_schematic(7, testing_support::benchmark_sizes(100));
     for (const auto& p : s->pages) parts += p->parts.size();
-    path = (g_dir / "big.sch").string();
+    path = (bench_support::ladder_dir / "big.sch").string();
     RecordingNotify n;
     schematic_save(*s, path, n, kNow);
     bytes = *read_file(path);
@@ -202,12 +173,13 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   namespace fs = std::filesystem;
-  g_dir = fs::temp_directory_path() / ("zephyrim_schematic_bench_" + std::to_string(getpid()));
-  fs::create_directories(g_dir);
+  bench_support::ladder_dir =
+      fs::temp_directory_path() / ("zephyrim_schematic_bench_" + std::to_string(getpid()));
+  fs::create_directories(bench_support::ladder_dir);
   for (int stages : kLadders) {
     if (!bench_support::write_ladder_file(stages, ladder_path(stages))) {
-      std::fprintf(stderr, "cannot write the ladders in %s\n", g_dir.c_str());
-      fs::remove_all(g_dir);
+      std::fprintf(stderr, "cannot write the ladders in %s\n", bench_support::ladder_dir.c_str());
+      fs::remove_all(bench_support::ladder_dir);
       return 1;
     }
     bench_support::warm(ladder_path(stages));
@@ -217,6 +189,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&capture);
   benchmark::Shutdown();
   summary(capture);
-  fs::remove_all(g_dir);
+  fs::remove_all(bench_support::ladder_dir);
   return 0;
 }
