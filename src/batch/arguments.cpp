@@ -133,6 +133,11 @@ std::string Arguments::text(std::string_view name, const std::string& fallback) 
   return it == options.end() ? fallback : it->second;
 }
 
+std::vector<std::string> Arguments::texts(std::string_view name) const {
+  const auto it = all.find(name);
+  return it == all.end() ? std::vector<std::string>() : it->second;
+}
+
 long long Arguments::integer(std::string_view name, long long fallback) const {
   const auto it = options.find(name);
   if (it == options.end()) return fallback;
@@ -187,7 +192,10 @@ CommandLine parse_verb_arguments(const Verb& verb, const std::vector<std::string
       } else if (const OptionSpec* o = find_option(verb, word.name)) {
         std::string value;
         why = take_value(*o, word, words, i, value);
-        if (why.empty()) r.arguments.options[std::string(o->name)] = std::move(value);
+        if (why.empty()) {
+          r.arguments.all[std::string(o->name)].push_back(value);
+          r.arguments.options[std::string(o->name)] = std::move(value);
+        }
       } else {
         why = "unknown option " + std::string(word.name);
       }

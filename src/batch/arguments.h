@@ -50,15 +50,18 @@ struct Verb {
 inline constexpr int kDefaultAnswer = 1;
 
 // The values of one command line, options by their long names (a flag holds "").
-// An option given twice keeps its last value, so that a script can override its defaults.
+// An option given twice keeps its last value, so that a script can override its defaults;
+// verbs whose option may stand several times (--spec) read every value.
 struct Arguments {
   const Verb* verb = nullptr;
   std::vector<std::string> positionals;
   std::map<std::string, std::string, std::less<>> options;
-  int answer = kDefaultAnswer;  // 1 yes/OK, 0 no, -1 cancel
+  std::map<std::string, std::vector<std::string>, std::less<>> all;  // every value, in order
+  int answer = kDefaultAnswer;                                       // 1 yes/OK, 0 no, -1 cancel
 
   bool has(std::string_view name) const { return options.find(name) != options.end(); }
   std::string text(std::string_view name, const std::string& fallback = {}) const;
+  std::vector<std::string> texts(std::string_view name) const;
   // Values of integer and number options; the parser has checked them.
   long long integer(std::string_view name, long long fallback) const;
   double number(std::string_view name, double fallback) const;

@@ -5,9 +5,14 @@
 // `zephyrim` links no Qt, so that the verbs that draw nothing start at once; the
 // verbs that draw run in the drawing program beside it (batch/draw/).
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "batch/arguments.h"
+
+namespace zephyrim {
+class DataStore;
+}
 
 namespace zephyrim {
 
@@ -34,6 +39,9 @@ void batch_locale();
 inline constexpr OptionSpec kSimulatorOption{
     .name = "--simulator", .kind = ValueKind::integer, .min = 0, .max = 3};
 
+// Reads a simulation data file into a fresh store; false when nothing was read.
+bool load_data_file(DataStore& store, const std::string& path);
+
 // The verbs of each file of this folder.
 std::vector<Verb> symbol_verbs();     // symbols, symbol (drawing_verbs.cpp)
 std::vector<Verb> schematic_verbs();  // check, dump
@@ -43,5 +51,6 @@ std::vector<Verb> setup_verbs();      // setup, commands
 std::vector<Verb> netlist_verbs();    // netlist
 std::vector<Verb> data_verbs();       // data, values, calc
 std::vector<Verb> message_verbs();    // listen, post
+std::vector<Verb> measure_verbs();    // measure, script
 
 }  // namespace zephyrim

@@ -84,25 +84,12 @@ bool is_probe_file(const std::string& path) {
           std::memcmp(b.data(), "NEWDATA", 7) == 0);
 }
 
-// Reads the file into a fresh store; false when nothing was read.
-bool load(DataStore& store, const std::string& path) {
-  if (!store.start()) return false;
-  store.open_data_file(path);
-  if (is_probe_file(path)) {
-    if (probe_read_file(store, path) > 0) return true;
-    MappedFile f;
-    if (!f.open(path)) store.notify().error("Cannot open file " + path);
-    return false;
-  }
-  return raw_read_file(store, path, true) > 0;
-}
-
 constexpr const char* kDataSummary = "list the vectors of a simulation data file (PROBE or SPICE3 RAW)";
 int data(const Arguments& a) {
   BatchNotify notify(kTraceryTitle, a.answer);
   StderrProgress progress;
   DataStore store(notify, progress);
-  if (!load(store, a.positionals[0])) return 2;
+  if (!load_data_file(store, a.positionals[0])) return 2;
   std::printf("%-24s %5s %4s %4s %-16s %10s %7s %s\n", "NAME", "CLASS", "KIND", "RUN", "LABEL", "POINTS",
               "COMPLEX", "X");
   const DataClass* c = store.data_class(DATA_CLASS_BINARY);
@@ -123,7 +110,7 @@ int values(const Arguments& a) {
   BatchNotify notify(kTraceryTitle, a.answer);
   StderrProgress progress;
   DataStore store(notify, progress);
-  if (!load(store, path)) return 2;
+  if (!load_data_file(store, path)) return 2;
   const DataVector* v =
       store.find_vector(name, DATA_CLASS_BINARY, kind, -1, -1, static_cast<int>(a.integer("--run", 0)));
   if (!v) {
@@ -161,7 +148,7 @@ int calc(const Arguments& a) {
   BatchNotify notify(kTraceryTitle, a.answer);
   StderrProgress progress;
   DataStore store(notify, progress);
-  if (!load(store, a.positionals[0])) return 2;
+  if (!load_data_file(store, a.positionals[0])) return 2;
   ExprResult r;
   ExprSelection selection;
   selection.kind = kind;
@@ -189,6 +176,18 @@ int calc(const Arguments& a) {
 }
 
 }  // namespace
+
+bool load_data_file(DataStore& store, const std::string& path) {
+  if (!store.start()) return false;
+  store.open_data_file(path);
+  if (is_probe_file(path)) {
+    if (probe_read_file(store, path) > 0) return true;
+    MappedFile f;
+    if (!f.open(path)) store.notify().error("Cannot open file " + path);
+    return false;
+  }
+  return raw_read_file(store, path, true) > 0;
+}
 
 std::vector<Verb> data_verbs() {
   const OptionSpec run{.name = "--run", .kind = ValueKind::integer, .min = 1, .max = 2147483647};
