@@ -1,0 +1,36 @@
+#pragma once
+// The graph a data file shows first: the analysis kind chosen, the #AUTOPLOT
+// request applied (or, without one, every printed vector), its axis options
+// and labels, and the header texts.
+#include <functional>
+
+#include "viewer/calc/autoplot.h"
+#include "viewer/calc/expression.h"
+#include "viewer/plot/plot_model.h"
+
+namespace zephyrim {
+
+class DataStore;
+class Notify;
+
+// The analysis kind to show after a file was read: the request's own when the
+// data has it, else the first of transient, AC, DC, noise, distortion,
+// pole-zero, Fourier and other that has vectors; -1 when there is no data.
+int choose_analysis(DataStore& store, const AutoplotRequest& request);
+
+// Chooses the variables of the graph's analysis kind from the request (or the
+// printed tables) and selects them. Returns the number of traces selected.
+int autoplot_select_variables(Graph& graph, DataStore& store, AutoplotRequest& request, Notify& notify,
+                              const UserParameters* parameters = nullptr);
+
+// The autoplot set-up after a file was read, with graph.analysis chosen.
+// fft: shows the FFT of an AC request that asks for one (null: "not
+// available" message). Returns the number of traces; 0 leaves nothing shown.
+int autoplot_setup(Graph& graph, DataStore& store, AutoplotRequest& request, Notify& notify,
+                   const UserParameters* parameters = nullptr,
+                   const std::function<int(Graph&, AutoplotRequest&)>& fft = {});
+
+// The request's axis options and labels applied to the graph.
+void apply_autoplot_axes(Graph& graph, const AutoplotRequest& request);
+
+}  // namespace zephyrim
