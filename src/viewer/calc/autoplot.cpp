@@ -11,7 +11,6 @@ namespace zephyrim {
 
 namespace {
 
-constexpr int kAnalysisAll = -1;  // an entry or option without analysis
 
 bool is_separator(char c) {
   return c == ' ' || c == ',' || c == '\t';
