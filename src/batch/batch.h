@@ -52,5 +52,6 @@ std::vector<Verb> netlist_verbs();    // netlist
 std::vector<Verb> data_verbs();       // data, values, calc
 std::vector<Verb> message_verbs();    // listen, post
 std::vector<Verb> measure_verbs();    // measure, script
+std::vector<Verb> export_verbs();     // export
 
 }  // namespace zephyrim

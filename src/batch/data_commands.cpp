@@ -4,28 +4,31 @@
 #include <cstring>
 
 #include "batch/batch.h"
-#include "common/mapped_file.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
 #include "viewer/calc/complex_data.h"
+#include "viewer/calc/data_open.h"
 #include "viewer/calc/expression.h"
+#include "viewer/calc/script.h"
 #include "viewer/data/data_store.h"
-#include "viewer/data/probe_file.h"
-#include "viewer/data/raw_file.h"
 
 namespace zephyrim {
 
 namespace {
 
 constexpr const char* kDataUsage =
-    "usage: zephyrim data FILE.SAV|FILE.RAW\n"
-    "Lists the vectors of a PROBE or SPICE3 RAW data file: name, data class, analysis\n"
-    "kind, run, run label, points, complex flag (1 complex) and x vector.\n"
+    "usage: zephyrim data FILE\n"
+    "Lists the vectors of a simulation data file: name, data class (0 binary data, 1\n"
+    "tables and computed vectors), analysis kind, run, run label, points, complex flag\n"
+    "(1 complex) and x vector. FILE is any file the viewer opens, by its extension:\n"
+    ".OUT/.LIS listings (and the data they lead to), .TXT/.ASC tables, .RAW, .CSD/.CSDF,\n"
+    ".TR0 and other HSPICE CSDF, .SAV PROBE, .WAV; anything else is read as a listing.\n"
+    "A listing's #MEASURE and #CALC statements run after it is read.\n"
     "Exit status: 0 listed, 2 not read.\n";
 
 constexpr const char* kValuesUsage =
-    "usage: zephyrim values FILE.SAV|FILE.RAW VECTOR [--run N] [--kind KIND]\n"
+    "usage: zephyrim values FILE VECTOR [--run N] [--kind KIND]\n"
     "Prints the x value and the value of each point of a vector (real and imaginary\n"
     "part of a complex one), tab-separated. VECTOR may end in @RUN; --run N picks\n"
     "the Nth vector of that name; --kind one of an analysis kind: tran, ac, dc, noise,\n"
@@ -34,7 +37,7 @@ constexpr const char* kValuesUsage =
     "Exit status: 0 printed, 2 file not read or no such vector.\n";
 
 constexpr const char* kCalcUsage =
-    "usage: zephyrim calc FILE.SAV|FILE.RAW EXPRESSION [--kind KIND] [--run N] [--form FORM]\n"
+    "usage: zephyrim calc FILE EXPRESSION [--kind KIND] [--run N] [--form FORM]\n"
     "Evaluates the expression over the vectors of the data file and prints x and the\n"
     "result, one point a line, tab-separated, at full precision. A complex result\n"
     "prints its real and imaginary parts unless --form picks one real form: dB,\n"
@@ -66,24 +69,6 @@ bool kind_option(const Arguments& a, int fallback, int& kind) {
   return false;
 }
 
-bool ends_with_ci(const std::string& s, const char* ext) {
-  const size_t n = std::strlen(ext);
-  return s.size() >= n && iequals(std::string_view(s).substr(s.size() - n), ext);
-}
-
-// PROBE files are told by their magic or their first block, RAW files by
-// anything else; the extension decides first.
-bool is_probe_file(const std::string& path) {
-  if (ends_with_ci(path, ".sav")) return true;
-  if (ends_with_ci(path, ".raw")) return false;
-  MappedFile f;
-  if (!f.open(path)) return false;
-  const auto b = f.bytes();
-  return b.size() >= 8 &&
-         (iequals(std::string_view(reinterpret_cast<const char*>(b.data()), 8), kProbeMagic) ||
-          std::memcmp(b.data(), "NEWDATA", 7) == 0);
-}
-
 constexpr const char* kDataSummary = "list the vectors of a simulation data file (PROBE or SPICE3 RAW)";
 int data(const Arguments& a) {
   BatchNotify notify(kTraceryTitle, a.answer);
@@ -92,13 +77,13 @@ int data(const Arguments& a) {
   if (!load_data_file(store, a.positionals[0])) return 2;
   std::printf("%-24s %5s %4s %4s %-16s %10s %7s %s\n", "NAME", "CLASS", "KIND", "RUN", "LABEL", "POINTS",
               "COMPLEX", "X");
-  const DataClass* c = store.data_class(DATA_CLASS_BINARY);
-  for (const auto& v : c->vectors) {
-    const std::string* label = store.vector_label(v);
-    std::printf("%-24s %5d %4d %4d %-16s %10lld %7d %s\n", v.name.c_str(), v.data_class, v.kind, v.run,
-                label ? label->c_str() : "-", static_cast<long long>(v.points), v.complex,
-                v.x ? v.x->name.c_str() : "-");
-  }
+  for (int cls : {DATA_CLASS_BINARY, DATA_CLASS_TEXT})
+    for (const auto& v : store.data_class(cls)->vectors) {
+      const std::string* label = store.vector_label(v);
+      std::printf("%-24s %5d %4d %4d %-16s %10lld %7d %s\n", v.name.c_str(), v.data_class, v.kind, v.run,
+                  label ? label->c_str() : "-", static_cast<long long>(v.points), v.complex,
+                  v.x ? v.x->name.c_str() : "-");
+    }
   return 0;
 }
 
@@ -111,8 +96,9 @@ int values(const Arguments& a) {
   StderrProgress progress;
   DataStore store(notify, progress);
   if (!load_data_file(store, path)) return 2;
-  const DataVector* v =
-      store.find_vector(name, DATA_CLASS_BINARY, kind, -1, -1, static_cast<int>(a.integer("--run", 0)));
+  const int run = static_cast<int>(a.integer("--run", 0));
+  const DataVector* v = store.find_vector(name, DATA_CLASS_BINARY, kind, -1, -1, run);
+  if (!v) v = store.find_vector(name, DATA_CLASS_TEXT, kind, -1, -1, run);
   if (!v) {
     notify.error("Vector " + name + " not found in " + path);
     return 2;
@@ -179,14 +165,11 @@ int calc(const Arguments& a) {
 
 bool load_data_file(DataStore& store, const std::string& path) {
   if (!store.start()) return false;
-  store.open_data_file(path);
-  if (is_probe_file(path)) {
-    if (probe_read_file(store, path) > 0) return true;
-    MappedFile f;
-    if (!f.open(path)) store.notify().error("Cannot open file " + path);
-    return false;
-  }
-  return raw_read_file(store, path, true) > 0;
+  // A listing's statements run as they would in the viewer; their results are data too.
+  ScriptState script;
+  DataOpenSession session;
+  session.script = &script;
+  return data_open(store, path, -1, true, session) > 0;
 }
 
 std::vector<Verb> data_verbs() {

@@ -237,6 +237,14 @@ bool DataStore::clear_class(int cls) {
   return true;
 }
 
+void DataStore::clear_data_files() {
+  data_files_.clear();
+  data_file_count_ = 0;
+  data_path_.clear();
+  current_probe = {};
+  current_probe_number = 0;
+}
+
 void DataStore::clear_for_new_data() {
   for (int cls : {1, 0, 2, 3})
     if (cls < class_count_) clear_class(cls);

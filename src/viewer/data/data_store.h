@@ -236,6 +236,8 @@ class DataStore {
   // records its entry.
   int open_data_file(const std::string& path);
   int current_data_file() const { return data_file_count_; }
+  // Forgets the data file list (old data cleared before a new file).
+  void clear_data_files();
   const std::string& current_data_path() const { return data_path_; }
   void record_data_file(const DataFileEntry& entry);
   const DataFileEntry* data_file(int number) const;
