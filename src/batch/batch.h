@@ -42,6 +42,10 @@ inline constexpr OptionSpec kSimulatorOption{
 // Reads a simulation data file into a fresh store; false when nothing was read.
 bool load_data_file(DataStore& store, const std::string& path);
 
+// An analysis kind as a user types it: tran, ac, dc, noise, op, four, pz, other
+// (any case) or its number; -1 for neither.
+int analysis_kind(const std::string& text);
+
 // The verbs of each file of this folder.
 std::vector<Verb> symbol_verbs();     // symbols, symbol (drawing_verbs.cpp)
 std::vector<Verb> schematic_verbs();  // check, dump
@@ -53,5 +57,6 @@ std::vector<Verb> data_verbs();       // data, values, calc
 std::vector<Verb> message_verbs();    // listen, post
 std::vector<Verb> measure_verbs();    // measure, script
 std::vector<Verb> export_verbs();     // export
+std::vector<Verb> plot_verbs();       // autoplot
 
 }  // namespace zephyrim

@@ -46,17 +46,6 @@ constexpr const char* kCalcUsage =
     "Exit status: 0 printed, 1 the expression stopped at an error (the points before\n"
     "it are printed), 2 file not read or a bad form.\n";
 
-// An analysis kind as a user types it, by name (any case) or number; -1 for neither.
-int analysis_kind(const std::string& text) {
-  static constexpr std::pair<const char*, int> kNames[] = {
-      {"tran", ANALYSIS_TRAN}, {"ac", ANALYSIS_AC},     {"dc", ANALYSIS_DC}, {"noise", ANALYSIS_NOISE},
-      {"op", ANALYSIS_OP},     {"four", ANALYSIS_FOUR}, {"pz", ANALYSIS_PZ}, {"other", ANALYSIS_OTHER}};
-  for (const auto& [name, kind] : kNames)
-    if (iequals(text, name)) return kind;
-  if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') return text[0] - '0';
-  return -1;
-}
-
 // The --kind of a command line, or fallback; false after the usage error.
 bool kind_option(const Arguments& a, int fallback, int& kind) {
   if (!a.has("--kind")) {
@@ -162,6 +151,16 @@ int calc(const Arguments& a) {
 }
 
 }  // namespace
+
+int analysis_kind(const std::string& text) {
+  static constexpr std::pair<const char*, int> kNames[] = {
+      {"tran", ANALYSIS_TRAN}, {"ac", ANALYSIS_AC},     {"dc", ANALYSIS_DC}, {"noise", ANALYSIS_NOISE},
+      {"op", ANALYSIS_OP},     {"four", ANALYSIS_FOUR}, {"pz", ANALYSIS_PZ}, {"other", ANALYSIS_OTHER}};
+  for (const auto& [name, kind] : kNames)
+    if (iequals(text, name)) return kind;
+  if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') return text[0] - '0';
+  return -1;
+}
 
 bool load_data_file(DataStore& store, const std::string& path) {
   if (!store.start()) return false;

@@ -11,7 +11,6 @@ namespace zephyrim {
 
 namespace {
 
-
 bool is_separator(char c) {
   return c == ' ' || c == ',' || c == '\t';
 }
@@ -145,8 +144,17 @@ void set_for_plot(std::array<T, kAutoplotPlots>& per_plot, std::optional<int> pl
 // refused is set when an axis option was refused.
 bool take_option(AutoplotRequest& request, const std::string& token, std::optional<int> plot,
                  std::optional<int> analysis, Notify& notify, bool& refused) {
+  // The X options of a statement hold for its analysis only (a frequency axis
+  // on a log scale says nothing about the time axis); without one, for all.
+  auto for_kinds = [&](auto& per_kind, const auto& value) {
+    if (analysis && *analysis >= 0 && *analysis < kKindSlots)
+      per_kind[*analysis] = value;
+    else
+      per_kind.fill(value);
+  };
   if (token == "XLOG") {
     request.xlog = true;
+    for_kinds(request.xlog_for, true);
   } else if (token == "YLOG") {
     set_for_plot(request.ylog, plot, true);
   } else if (token.starts_with("X=")) {
@@ -156,7 +164,10 @@ bool take_option(AutoplotRequest& request, const std::string& token, std::option
     else
       request.x_variable.fill(x);
   } else if (token.starts_with("XAXIS=")) {
-    refused |= parse_axis_limits(token, request.x_limits, notify) == 0;
+    if (parse_axis_limits(token, request.x_limits, notify))
+      for_kinds(request.x_limits_for, request.x_limits);
+    else
+      refused = true;
   } else if (token.starts_with("YAXIS=")) {
     AxisLimits limits;
     if (parse_axis_limits(token, limits, notify))
@@ -165,6 +176,7 @@ bool take_option(AutoplotRequest& request, const std::string& token, std::option
       refused = true;
   } else if (token.starts_with("XLABEL=")) {
     request.x_label = label_of(token);
+    for_kinds(request.x_label_for, request.x_label);
   } else if (token.starts_with("YLABEL=")) {
     set_for_plot(request.y_labels, plot, label_of(token));
   } else {

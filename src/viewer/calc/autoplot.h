@@ -68,12 +68,16 @@ struct AutoplotRequest {
   bool fft = false;                              // show the FFT of the traces
   std::array<bool, kComplexForms> fft_parts{};   // the complex parts of the FFT display
   std::array<XVariable, kKindSlots> x_variable;  // per analysis kind
-  bool xlog = false;
+  bool xlog = false;                             // the X options as the statements gave them last
   std::array<bool, kAutoplotPlots> ylog{};
   AxisLimits x_limits;
   std::array<AxisLimits, kAutoplotPlots> y_limits;
   std::string x_label;
   std::array<std::string, kAutoplotPlots> y_labels;
+  // The X options per analysis kind: a statement's own kind, or every kind.
+  std::array<bool, kKindSlots> xlog_for{};
+  std::array<AxisLimits, kKindSlots> x_limits_for{};
+  std::array<std::string, kKindSlots> x_label_for{};
   std::vector<AutoplotTrace> traces;  // in statement order
   // Entries per analysis kind; an entry without analysis counts for kinds 0 to 3.
   std::array<int, kKindSlots> entries{};

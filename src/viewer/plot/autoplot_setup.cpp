@@ -54,6 +54,9 @@ int choose_analysis(DataStore& store, const AutoplotRequest& request) {
            0;
   };
   if (request.chart == CHART_HISTOGRAM) return ANALYSIS_OTHER;
+  // The first statement's analysis that has data: the one the deck listed first.
+  for (const AutoplotTrace& t : request.traces)
+    if (t.analysis && has(*t.analysis)) return *t.analysis;
   if (request.analysis && has(*request.analysis)) return *request.analysis;
   for (int kind : {ANALYSIS_TRAN, ANALYSIS_AC, ANALYSIS_DC, ANALYSIS_NOISE, ANALYSIS_DISTO, ANALYSIS_PZ,
                    ANALYSIS_FOUR, ANALYSIS_OTHER})
@@ -114,9 +117,10 @@ int autoplot_select_variables(Graph& graph, DataStore& store, AutoplotRequest& r
 }
 
 void apply_autoplot_axes(Graph& graph, const AutoplotRequest& request) {
-  graph.x_log = request.xlog;
-  graph.x_limits = request.x_limits;
-  graph.x_label = request.x_label;
+  const int k = graph.analysis >= 0 && graph.analysis < kKindSlots ? graph.analysis : ANALYSIS_OTHER;
+  graph.x_log = request.xlog_for[k];
+  graph.x_limits = request.x_limits_for[k];
+  graph.x_label = request.x_label_for[k];
   for (int p = 0; p < kMaxPlots; ++p) {
     graph.plot[p].log = request.ylog[p];
     graph.plot[p].limits = request.y_limits[p];

@@ -13,8 +13,8 @@ namespace zephyrim {
 class DataStore;
 class Notify;
 
-// The analysis kind to show after a file was read: the request's own when the
-// data has it, else the first of transient, AC, DC, noise, distortion,
+// The analysis kind to show after a file was read: that of the request's first
+// entry whose kind the data has, else the first of transient, AC, DC, noise, distortion,
 // pole-zero, Fourier and other that has vectors; -1 when there is no data.
 int choose_analysis(DataStore& store, const AutoplotRequest& request);
 

@@ -64,7 +64,7 @@ SelectedTrace* add_trace(Graph& graph, const DataVector& y, const DataVector* x,
   if (!grow_trace_table(graph, graph.traces.size() + 1, notify)) return nullptr;
   auto t = std::make_unique<SelectedTrace>();
   t->y = &y;
-  t->x = x;
+  t->x = x ? x : y.x;
   t->plot = std::clamp(plot, 0, kMaxPlots - 1);
   t->name = y.name;
   if (y.expression) t->expression = *y.expression;

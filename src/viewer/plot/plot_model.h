@@ -109,7 +109,7 @@ struct Graph {
 bool grow_trace_table(Graph& graph, size_t n, Notify& notify);
 
 // Adds a trace on the table's terms; null when the table is full. Its colour
-// is the next of the graph's colour sequence.
+// is the next of the graph's colour sequence; without x it takes y's own.
 SelectedTrace* add_trace(Graph& graph, const DataVector& y, const DataVector* x, int plot, Notify& notify);
 
 // Removes every trace and the plots' settings; the analysis and class stay.

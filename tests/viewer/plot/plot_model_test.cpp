@@ -127,6 +127,21 @@ TEST(AutoplotSetup, RequestPlotsAxesAndTheTextClassFallback) {
   EXPECT_TRUE(g.x_limits.manual);
   EXPECT_EQ(g.plot[1].y_label, "Volts");
 
+  // X options hold for their statement's analysis: a log frequency axis leaves time linear.
+  AutoplotRequest mixed = s.request("#AUTOPLOT TRAN V(1)");
+  parse_autoplot(mixed, "#AUTOPLOT AC XLOG XAXIS=(1,100) VDB(OUT)", s.notify);
+  Graph t;
+  t.analysis = choose_analysis(s.store, mixed);
+  EXPECT_EQ(t.analysis, ANALYSIS_TRAN);
+  ASSERT_EQ(autoplot_setup(t, s.store, mixed, s.notify), 2);
+  EXPECT_FALSE(t.x_log);
+  EXPECT_FALSE(t.x_limits.manual);
+  Graph f;
+  f.analysis = ANALYSIS_AC;
+  ASSERT_EQ(autoplot_setup(f, s.store, mixed, s.notify), 1);
+  EXPECT_TRUE(f.x_log);
+  EXPECT_TRUE(f.x_limits.manual);
+
   // Named only in the printed tables: selected from there after the binary class gave none.
   AutoplotRequest printed = s.request("#AUTOPLOT TRAN V(9) I(R1)");
   Graph p;

@@ -1,0 +1,104 @@
+// zephyrim autoplot: the graph the viewer would show first for a data file,
+// as text: plots, traces, axes with their limits and tick labels.
+#include <cstdio>
+
+#include "batch/batch.h"
+#include "common/notify.h"
+#include "common/progress.h"
+#include "viewer/calc/autoplot.h"
+#include "viewer/calc/data_open.h"
+#include "viewer/calc/script.h"
+#include "viewer/data/data_store.h"
+#include "viewer/plot/autoplot_setup.h"
+#include "viewer/plot/graph_axes.h"
+#include "viewer/plot/tick_labels.h"
+
+namespace zephyrim {
+
+namespace {
+
+constexpr const char* kAutoplotUsage =
+    "usage: zephyrim autoplot DATAFILE [--script SCRIPT.qsc] [--kind KIND]\n"
+    "Prints, as text, the graph the viewer shows first for a data file: the analysis and\n"
+    "data class, then the X axis and each plot's Y axis (scale, limits, tick spacing,\n"
+    "divisions and the tick labels) and each plot's traces (name, run, X vector,\n"
+    "colour). The #AUTOPLOT statements of a listing, or of the script when one is\n"
+    "given, choose the traces; without any, every vector the listing printed is shown.\n"
+    "The analysis is the first the statements name that has data, or --kind: tran, ac,\n"
+    "dc, noise, pz, four, other.\n"
+    "Exit status: 0 shown, 1 nothing to show (the reason on stderr), 2 not read.\n";
+
+void print_axis(const char* what, const AxisScale& axis, const std::string& trace_name, bool angular) {
+  TickStyle style = default_tick_style(axis);
+  style.unit_name = auto_unit_name(trace_name, angular);
+  const AxisTicks ticks = axis_ticks(axis, style);
+  std::printf("%s: %s %.6g .. %.6g, spacing %.6g, %d divisions%s%s\n", what,
+              axis.log_scale ? "log" : "linear", axis.low, axis.high, axis.spacing, axis.divisions,
+              axis.limits_manual ? ", manual" : "",
+              ticks.caption.empty() ? "" : (", caption " + ticks.caption).c_str());
+  std::printf("  ticks:");
+  for (const TickMark& m : ticks.marks) {
+    if (m.label.text.empty()) continue;
+    std::printf(" %s", m.label.text.c_str());
+    if (!m.label.exponent.empty()) std::printf("^%s", m.label.exponent.c_str());
+  }
+  std::printf("\n");
+}
+
+constexpr const char* kAutoplotSummary = "print the graph the viewer would show first for a data file";
+int autoplot(const Arguments& a) {
+  BatchNotify notify(kTraceryTitle, a.answer);
+  StderrProgress progress;
+  DataStore store(notify, progress);
+  ScriptState script;
+  DataOpenSession session;
+  session.script = &script;
+  if (!store.start() || data_open(store, a.positionals[0], -1, true, session) <= 0) return 2;
+  if (a.has("--script")) {
+    script.script_name = a.text("--script");
+    ScriptReport report;
+    run_script_file(script, store, notify, &report);
+    if (!report.opened) return 2;
+  }
+  Graph graph;
+  graph.analysis =
+      a.has("--kind") ? analysis_kind(a.text("--kind")) : choose_analysis(store, script.autoplot);
+  if (a.has("--kind") && graph.analysis < 0)
+    return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");
+  if (graph.analysis < 0 || autoplot_setup(graph, store, script.autoplot, notify, &session.parameters) == 0)
+    return 1;
+  if (!graph_update_axes(graph, store, notify)) return 2;
+  std::printf("analysis %s, %s, %d plot%s, chart %s\n", analysis_short_name(graph.analysis),
+              graph.cls == DATA_CLASS_TEXT ? ".PRINT/text data" : ".PROBE/binary data", graph.plots,
+              graph.plots == 1 ? "" : "s",
+              graph.chart == CHART_SMITH       ? "Smith"
+              : graph.chart == CHART_HISTOGRAM ? "histogram"
+                                               : "normal");
+  const SelectedTrace& first = *graph.traces.front();
+  print_axis(("x " + (first.x ? first.x->name : std::string("-"))).c_str(), graph.x_axis,
+             first.x ? first.x->name : std::string(), graph.angular);
+  for (int p = 0; p < graph.plots; ++p) {
+    std::string name;
+    for (const auto& t : graph.traces)
+      if (t->plot == p && name.empty()) name = t->name;
+    if (name.empty()) continue;
+    std::printf("plot %d%s%s\n", p + 1, graph.plot[p].y_label.empty() ? "" : ": ",
+                graph.plot[p].y_label.c_str());
+    print_axis("  y", graph.plot[p].y_axis, name, graph.angular);
+    for (const auto& t : graph.traces)
+      if (t->plot == p)
+        std::printf("  trace %s  run %d  x %s  %s\n", t->name.c_str(), t->y->run,
+                    t->x ? t->x->name.c_str() : "-", kTraceColours[t->options.colour]);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<Verb> plot_verbs() {
+  const OptionSpec script{.name = "--script", .needs = "a script file"};
+  const OptionSpec kind{.name = "--kind", .needs = "an analysis kind"};
+  return {{"autoplot", kAutoplotSummary, kAutoplotUsage, {"DATAFILE"}, {script, kind}, autoplot}};
+}
+
+}  // namespace zephyrim
