@@ -12,6 +12,7 @@
 
 namespace zephyrim {
 class DataStore;
+struct Graph;
 }
 
 namespace zephyrim {
@@ -41,6 +42,12 @@ inline constexpr OptionSpec kSimulatorOption{
 
 // Reads a simulation data file into a fresh store; false when nothing was read.
 bool load_data_file(DataStore& store, const std::string& path);
+
+// What the viewer shows first for the data file of a command line (its first
+// positional; --script and --kind as `zephyrim autoplot` takes them): the file
+// opened, the script run, the autoplot set up and the axes computed. Returns 0,
+// or the exit status of the failure (1 nothing to show, 2 not read).
+int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph);
 
 // An analysis kind as a user types it: tran, ac, dc, noise, op, four, pz, other
 // (any case) or its number; -1 for neither.

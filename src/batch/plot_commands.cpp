@@ -45,11 +45,10 @@ void print_axis(const char* what, const AxisScale& axis, const std::string& trac
   std::printf("\n");
 }
 
-constexpr const char* kAutoplotSummary = "print the graph the viewer would show first for a data file";
-int autoplot(const Arguments& a) {
-  BatchNotify notify(kTraceryTitle, a.answer);
-  StderrProgress progress;
-  DataStore store(notify, progress);
+}  // namespace
+
+int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph) {
+  Notify& notify = store.notify();
   ScriptState script;
   DataOpenSession session;
   session.script = &script;
@@ -60,14 +59,21 @@ int autoplot(const Arguments& a) {
     run_script_file(script, store, notify, &report);
     if (!report.opened) return 2;
   }
+  graph.analysis = a.has("--kind") ? analysis_kind(a.text("--kind")) : choose_analysis(store, script.autoplot);
+  if (a.has("--kind") && graph.analysis < 0) return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");
+  if (graph.analysis < 0 || autoplot_setup(graph, store, script.autoplot, notify, &session.parameters) == 0) return 1;
+  return graph_update_axes(graph, store, notify) ? 0 : 2;
+}
+
+namespace {
+
+constexpr const char* kAutoplotSummary = "print the graph the viewer would show first for a data file";
+int autoplot(const Arguments& a) {
+  BatchNotify notify(kTraceryTitle, a.answer);
+  StderrProgress progress;
+  DataStore store(notify, progress);
   Graph graph;
-  graph.analysis =
-      a.has("--kind") ? analysis_kind(a.text("--kind")) : choose_analysis(store, script.autoplot);
-  if (a.has("--kind") && graph.analysis < 0)
-    return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");
-  if (graph.analysis < 0 || autoplot_setup(graph, store, script.autoplot, notify, &session.parameters) == 0)
-    return 1;
-  if (!graph_update_axes(graph, store, notify)) return 2;
+  if (const int status = batch_autoplot_graph(a, store, graph)) return status;
   std::printf("analysis %s, %s, %d plot%s, chart %s\n", analysis_short_name(graph.analysis),
               graph.cls == DATA_CLASS_TEXT ? ".PRINT/text data" : ".PROBE/binary data", graph.plots,
               graph.plots == 1 ? "" : "s",

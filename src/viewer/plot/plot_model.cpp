@@ -6,6 +6,7 @@
 #include "common/notify.h"
 #include "common/text_format.h"
 #include "viewer/data/data_store.h"
+#include "viewer/plot/level_of_detail.h"
 
 namespace zephyrim {
 
@@ -38,6 +39,23 @@ namespace {
 constexpr int kColourSequence[] = {1, 4, 2, 5, 6, 3, 9, 12, 10, 13, 11, 8};
 
 }  // namespace
+
+Graph::Graph() = default;
+Graph::~Graph() = default;
+Graph::Graph(Graph&&) noexcept = default;
+Graph& Graph::operator=(Graph&&) noexcept = default;
+
+LevelOfDetail* trace_detail(Graph& graph, DataStore& store, const SelectedTrace& trace) {
+  if (!trace.x || !trace.y) return nullptr;
+  const auto key = std::make_pair(trace.x, trace.y);
+  auto it = graph.details.find(key);
+  if (it != graph.details.end()) return it->second.get();
+  // Both are read before either view is taken: a load may move the values.
+  if (store.values(*trace.x).empty() || store.values(*trace.y).empty()) return nullptr;
+  auto detail = std::make_unique<LevelOfDetail>(store.values(*trace.x), store.values(*trace.y));
+  detail->start_build();
+  return graph.details.emplace(key, std::move(detail)).first->second.get();
+}
 
 std::string axis_list_name(int index) {
   return index == 0 ? "X bottom" : "Y plot " + std::to_string(index);
@@ -75,6 +93,7 @@ SelectedTrace* add_trace(Graph& graph, const DataVector& y, const DataVector* x,
 
 void clear_traces(Graph& graph) {
   graph.traces.clear();
+  graph.details.clear();
   graph.capacity = 0;
   graph.plot = {};
   graph.x_axis = {};

@@ -3,6 +3,7 @@
 // axis, the traces selected into them with their display options, and the
 // header texts of the data set. The drawing code only reads this model.
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 namespace zephyrim {
 
 class DataStore;
+class LevelOfDetail;
 class Notify;
 struct DataVector;
 
@@ -101,7 +103,20 @@ struct Graph {
   bool angular = false;  // pole-zero data: frequencies read Rad/s
   GraphHeader header;
   GraphOptions options;
+  // The drawing summaries of each (X, Y) pair shown, built once and kept while
+  // the graph shows the pair.
+  std::map<std::pair<const DataVector*, const DataVector*>, std::unique_ptr<LevelOfDetail>> details;
+
+  Graph();
+  ~Graph();
+  Graph(Graph&&) noexcept;
+  Graph& operator=(Graph&&) noexcept;
 };
+
+// The drawing summaries of a trace, made (and their build started) at the
+// first call; null when its values cannot be read (after the store's message).
+// Its views stay valid while the store keeps the vectors' class.
+LevelOfDetail* trace_detail(Graph& graph, DataStore& store, const SelectedTrace& trace);
 
 // Grows the selected-trace table for n traces: the next multiple of 100 above
 // n, 50 more when still short. False after "Number of selected variables
