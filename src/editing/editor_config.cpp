@@ -91,31 +91,6 @@ bool update_file(const std::string& path, Edit edit) {
 
 }  // namespace
 
-std::string config_location(const std::string& program_dir, const EnvLookup& getenv_fn, Notify& notify) {
-  if (!program_dir.empty()) {
-    const std::string local = join_path(program_dir, kIniFileName);
-    if (file_exists(local)) return local;
-  }
-  const std::string sub = std::string("zephyrim/") + kIniFileName;
-  if (const auto xdg = getenv_fn("XDG_CONFIG_HOME"); xdg && !xdg->empty() && xdg->front() == '/')
-    return join_path(*xdg, sub);
-  if (const auto home = getenv_fn("HOME"); home && !home->empty())
-    return join_path(join_path(*home, ".config"), sub);
-  notify.error(kCannotWriteIni);
-  return {};
-}
-
-std::string config_location(const std::string& program_dir, Notify& notify) {
-  return config_location(
-      program_dir,
-      [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        if (!value) return std::nullopt;
-        return std::string(value);
-      },
-      notify);
-}
-
 EditorConfig config_read(const IniFile& ini, const std::string& program_dir) {
   EditorConfig c;
   const char* p = kProductSection;

@@ -9,16 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/config_location.h"
 #include "common/ini_file.h"
 #include "common/notify.h"
 
 namespace zephyrim {
 
-inline constexpr const char* kIniFileName = "ZEPHYRIM.INI";
-inline constexpr const char* kProductSection = "Zephyrim";
 inline constexpr const char* kSchematicSection = "Schematic";
 inline constexpr const char* kJobStatusSection = "JobStatus";
-inline constexpr const char* kCannotWriteIni = "Cannot write to ZEPHYRIM.INI configuration file";
 
 inline constexpr const char* kDefaultFontName = "DEFAULT";
 inline constexpr int kMaxRecentFiles = 5;
@@ -89,17 +87,6 @@ struct EditorConfig {
 
   bool builtin_font() const { return last_font_name == kDefaultFontName; }
 };
-
-// Reads an environment variable; absent when it is not set.
-using EnvLookup = std::function<std::optional<std::string>(const char*)>;
-
-// The path of ZEPHYRIM.INI: "<program_dir>/ZEPHYRIM.INI" when that file exists, else
-// "$XDG_CONFIG_HOME/zephyrim/ZEPHYRIM.INI", else "$HOME/.config/zephyrim/ZEPHYRIM.INI".
-// An empty or relative XDG_CONFIG_HOME is ignored, as the base-directory rules ask.
-// When none applies, shows kCannotWriteIni and returns "".
-std::string config_location(const std::string& program_dir, const EnvLookup& getenv_fn, Notify& notify);
-// The same with the process environment.
-std::string config_location(const std::string& program_dir, Notify& notify);
 
 // The settings in the file, the built-in defaults for whatever it lacks.
 // symbol_library_path starts as program_dir. ini_path is left empty.
