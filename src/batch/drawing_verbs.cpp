@@ -1,4 +1,4 @@
-// The verbs that draw (symbols, symbol, render) as the tool lists and parses
+// The verbs that draw (symbols, symbol, render, plot) as the tool lists and parses
 // them. Their work is in batch/draw/, built into the drawing program, so that
 // `zephyrim` itself starts without Qt; the help and the usage errors stay here.
 #include <limits>
@@ -27,6 +27,16 @@ constexpr const char* kRenderUsage =
     "(default 1). Exit status: 0 drawn, 1 drawn from a partly loaded schematic, 2 failed.\n";
 constexpr const char* kRenderSummary = "draw one page of a schematic to PNG, SVG or PDF";
 
+constexpr const char* kPlotUsage =
+    "usage: zephyrim plot DATAFILE [--script SCRIPT.qsc] [--kind KIND] [--size WxH]\n"
+    "                     -o OUT.png|OUT.svg|OUT.pdf|OUT.bmp\n"
+    "Draws the graph the viewer shows first for a data file (see `zephyrim autoplot`):\n"
+    "the header texts, each plot with its grid, ticks, labels and legend, and the traces.\n"
+    "--size gives the picture in pixels (default 1200x800; a PDF page is as large at\n"
+    "96 pixels an inch). Exit status: 0 drawn, 1 nothing to show (the reason on\n"
+    "stderr), 2 the data file not read or the picture not written.\n";
+constexpr const char* kPlotSummary = "draw the first graph of a data file to PNG, SVG or PDF";
+
 }  // namespace
 
 std::vector<Verb> symbol_verbs() {
@@ -45,7 +55,12 @@ std::vector<Verb> render_verbs() {
                          .needs = "a number above 0, at most 16"};
   const std::vector<OptionSpec> options{
       kRequiredOutputOption, {.name = "--page", .kind = ValueKind::integer}, scale};
-  return {{"render", kRenderSummary, kRenderUsage, {"FILE.sch"}, options, nullptr, true}};
+  const std::vector<OptionSpec> plot_options{kRequiredOutputOption,
+                                             {.name = "--script", .needs = "a script file"},
+                                             {.name = "--kind", .needs = "an analysis kind"},
+                                             {.name = "--size", .needs = "WIDTHxHEIGHT"}};
+  return {{"render", kRenderSummary, kRenderUsage, {"FILE.sch"}, options, nullptr, true},
+          {"plot", kPlotSummary, kPlotUsage, {"DATAFILE"}, plot_options, nullptr, true}};
 }
 
 }  // namespace zephyrim

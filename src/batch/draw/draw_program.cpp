@@ -10,6 +10,9 @@
 
 namespace zephyrim {
 
+// The work of `zephyrim plot` (plot_command.cpp).
+int plot_command(const Arguments& a);
+
 namespace {
 
 // Pictures need fonts but never a display; Qt wants a runtime folder of the
@@ -31,6 +34,7 @@ std::vector<Verb> drawing_program_verbs() {
     if (v.name == "symbols") v.run = symbols_command;
     if (v.name == "symbol") v.run = symbol_command;
     if (v.name == "render") v.run = render_command;
+    if (v.name == "plot") v.run = plot_command;
   }
   return verbs;
 }
