@@ -1,31 +1,353 @@
 #include "viewer/app/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QImage>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPdfWriter>
+#include <QSaveFile>
 #include <QStatusBar>
+#include <QSvgGenerator>
 
+#include "common/progress.h"
 #include "platform/broadcast.h"
 #include "platform/qt/broadcast_notifier.h"
+#include "render/plot_painter.h"
+#include "viewer/app/plot_view.h"
+#include "viewer/data/text_data_file.h"
+#include "viewer/data/wav_file.h"
+#include "viewer/plot/autoplot_setup.h"
+#include "viewer/plot/graph_axes.h"
+#include "viewer/plot/trace_selection.h"
+#include "viewer/session/command_table.h"
 
 namespace zephyrim {
 
-ViewerMainWindow::ViewerMainWindow(QWidget* parent) : QMainWindow(parent), notify_(kTraceryTitle, this) {
-  QMenu* file = menuBar()->addMenu(tr("&File"));
-  QAction* exit = file->addAction(tr("E&xit"));
-  connect(exit, &QAction::triggered, this, &QWidget::close);
+// The status pop-up over long work: the text in a framed label in the middle
+// of the window, painted at once since the work keeps the event loop busy.
+class WindowProgress : public Progress {
+ public:
+  explicit WindowProgress(QWidget* window) : label_(new QLabel(window)) {
+    label_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    label_->setAlignment(Qt::AlignCenter);
+    label_->setMargin(16);
+    label_->setAutoFillBackground(true);
+    label_->hide();
+  }
+  void show(const std::string& text) override {
+    label_->setText(QString::fromStdString(text));
+    label_->adjustSize();
+    const QWidget* w = label_->parentWidget();
+    label_->move((w->width() - label_->width()) / 2, (w->height() - label_->height()) / 2);
+    label_->show();
+    label_->raise();
+    label_->repaint();
+  }
+  void done() override { label_->hide(); }
+
+ private:
+  QLabel* label_;
+};
+
+ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
+    : QMainWindow(parent),
+      notify_(kTraceryTitle, this),
+      config_(std::move(config)),
+      progress_(std::make_unique<WindowProgress>(this)),
+      store_(std::make_unique<DataStore>(notify_, *progress_)) {
+  store_->start();
+  session_.script = &script_;
+  cursors_.cursor[0].shape = config_.cursor1_style;
+  cursors_.cursor[1].shape = config_.cursor2_style;
+  view_ = new PlotView(graph_, *store_, cursors_, this);
+  view_->style.mode =
+      config_.display_mode <= DISPLAY_MODE_MONOCHROME ? config_.display_mode : DISPLAY_MODE_WHITE;
+  setCentralWidget(view_);
+  readout_ = new QLabel(this);
+  readout_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  readout_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  readout_->setMargin(6);
+  readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  readout_dock_ = new QDockWidget(tr("Cursors"), this);
+  readout_dock_->setObjectName("cursor_readout");
+  readout_dock_->setWidget(readout_);
+  addDockWidget(Qt::RightDockWidgetArea, readout_dock_);
+  readout_dock_->hide();
+  connect(view_, &PlotView::cursors_changed, this, &ViewerMainWindow::update_readout);
+  add_handlers();
+  build_menus();
+  update_actions();
   statusBar()->showMessage(" Ready");
-  resize(1000, 700);
+  resize(1100, 750);
   setWindowTitle(QString::fromLatin1(kTraceryTitle));
   auto* messages = new BroadcastNotifier("trc32", this);
   connect(messages, &BroadcastNotifier::received, this, [this](const QString& name, long first, long) {
-    if (name == QLatin1String(kZsmSimulation) && first == 1 && close_on_new_simulation) close();
+    if (name == QLatin1String(kZsmSimulation) && should_close_on_simulation(first, close_on_new_simulation()))
+      close();
   });
 }
 
+ViewerMainWindow::~ViewerMainWindow() {
+  // The graph's summaries look at the store's values: they go first.
+  graph_ = Graph{};
+}
+
+QAction* ViewerMainWindow::action(int id) const {
+  const auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void ViewerMainWindow::handle(int id, std::function<void()> work) {
+  handlers_[id] = std::move(work);
+}
+
+void ViewerMainWindow::busy(const QString& text, const std::function<void()>& work) {
+  progress_->show(text.toStdString());
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  work();
+  QApplication::restoreOverrideCursor();
+  progress_->done();
+}
+
+void ViewerMainWindow::build_menus() {
+  std::map<QString, QMenu*> menus;
+  QActionGroup* display = new QActionGroup(this);
+  for (const ViewerCommand& c : viewer_commands()) {
+    QString key;
+    QMenu* menu = nullptr;
+    for (const std::string_view level : c.path) {
+      if (level.empty()) break;
+      key += "/" + QString::fromUtf8(level.data(), static_cast<int>(level.size()));
+      auto& m = menus[key];
+      if (!m) m = menu ? menu->addMenu(key.section('/', -1)) : menuBar()->addMenu(key.section('/', -1));
+      menu = m;
+    }
+    if (!menu) continue;
+    QAction* a = menu->addAction(QString::fromUtf8(c.text.data(), static_cast<int>(c.text.size())));
+    if (c.secondary) {
+      // A second place of a command: the same work, no second shortcut.
+      connect(a, &QAction::triggered, this, [this, id = c.id] { handlers_[id](); });
+      a->setEnabled(handlers_.count(c.id) > 0);
+      continue;
+    }
+    actions_[c.id] = a;
+    if (!c.accelerator.empty())
+      a->setShortcut(
+          QKeySequence(QString::fromUtf8(c.accelerator.data(), static_cast<int>(c.accelerator.size()))));
+    a->setCheckable(c.checkable());
+    if (c.kind == CommandKind::kChoice) display->addAction(a);
+    QString tip = QString::fromUtf8(c.status_tip.data(), static_cast<int>(c.status_tip.size()));
+    const bool built = handlers_.count(c.id) > 0;
+    if (!built) tip += tr(" (not available in this version yet)");
+    a->setStatusTip(tip);
+    a->setEnabled(built);
+    if (built) connect(a, &QAction::triggered, this, [this, id = c.id] { handlers_[id](); });
+  }
+}
+
+void ViewerMainWindow::update_actions() {
+  auto check = [this](int id, bool on) {
+    if (QAction* a = action(id)) a->setChecked(on);
+  };
+  check(CMD_DISPLAY_BLACK, view_->style.mode == DISPLAY_MODE_BLACK);
+  check(CMD_DISPLAY_WHITE, view_->style.mode == DISPLAY_MODE_WHITE);
+  check(CMD_DISPLAY_MONOCHROME, view_->style.mode == DISPLAY_MODE_MONOCHROME);
+  check(CMD_CURSOR1, cursors_.cursor[0].active);
+  check(CMD_CURSOR2, cursors_.cursor[1].active);
+  check(CMD_READOUT_X_DIFFERENCE, cursors_.flags.x_difference);
+  check(CMD_READOUT_Y_DIFFERENCE, cursors_.flags.y_difference);
+  check(CMD_READOUT_X_RATIO, cursors_.flags.x_ratio);
+  check(CMD_READOUT_Y_RATIO, cursors_.flags.y_ratio);
+  check(CMD_READOUT_SLOPE, cursors_.flags.slope);
+  check(CMD_AUTO_CLOSE, config_.auto_close_option != 0);
+  check(CMD_ZOOM_AREA, view_->pointer == POINTER_ZOOM_AREA);
+  update_recent_files();
+}
+
+void ViewerMainWindow::update_recent_files() {
+  for (int k = 0; k < 5; ++k) {
+    QAction* a = action(CMD_RECENT_FILE1 + k);
+    if (!a) continue;
+    const bool has = k < static_cast<int>(config_.recent_files.size());
+    a->setVisible(has);
+    a->setEnabled(has);
+    if (has) a->setText(QString("&%1 %2").arg(k + 1).arg(QString::fromStdString(config_.recent_files[k])));
+  }
+}
+
+void ViewerMainWindow::show_graph() {
+  cursors_.cursor[0].active = cursors_.cursor[1].active = false;
+  graph_ = Graph{};
+  graph_.analysis = choose_analysis(*store_, script_.autoplot);
+  int shown = 0;
+  busy(tr("Loading autoplot data..."), [&] {
+    if (graph_.analysis >= 0)
+      shown = autoplot_setup(graph_, *store_, script_.autoplot, notify_, &session_.parameters);
+    if (shown > 0) graph_update_axes(graph_, *store_, notify_);
+  });
+  update_readout();
+  view_->update();
+}
+
+void ViewerMainWindow::add_traces(std::vector<TraceRequest>& requests) {
+  if (graph_.analysis < 0) graph_.analysis = choose_analysis(*store_, script_.autoplot);
+  if (graph_.cls < 0) graph_.cls = DATA_CLASS_BINARY;
+  busy(tr("Select plot variables..."), [&] {
+    if (select_traces(graph_, *store_, requests, notify_, &session_.parameters) > 0)
+      graph_update_axes(graph_, *store_, notify_);
+  });
+  view_->update();
+}
+
+bool ViewerMainWindow::open_file(const QString& path) {
+  bool read = false;
+  busy(tr("Reading file..."),
+       [&] { read = data_open_command(*store_, path.toStdString(), -1, session_) > 0; });
+  if (!read) return false;
+  setWindowTitle(QString::fromStdString(session_.names.window_title));
+  recent_files_add(config_, session_.names.path);
+  update_recent_files();
+  show_graph();
+  return !graph_.traces.empty();
+}
+
+int ViewerMainWindow::run_script(const QString& path) {
+  script_.script_name = path.toStdString();
+  int statements = 0;
+  busy(tr("Running script..."), [&] { statements = run_script_file(script_, *store_, notify_); });
+  if (script_.autoplot.statements > 0) show_graph();
+  return statements;
+}
+
+bool ViewerMainWindow::save_picture(const QString& path, QSize size) {
+  if (graph_.traces.empty()) return false;
+  if (!size.isValid()) size = view_->size().expandedTo(QSize(640, 480));
+  const QString ext = QFileInfo(path).suffix().toLower();
+  PlotStyle style = view_->style;
+  style.cursors = &cursors_;
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (ext == "svg") {
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(QString::fromLatin1(kTraceryTitle));
+    QPainter p(&svg);
+    draw_graph(p, QRectF(QPointF(0, 0), size), graph_, *store_, style);
+  } else if (ext == "pdf") {
+    QPdfWriter pdf(&buffer);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageOrientation(QPageLayout::Landscape);
+    pdf.setTitle(QString::fromLatin1(kTraceryTitle));
+    QPainter p(&pdf);
+    draw_graph(p, QRectF(0, 0, pdf.width(), pdf.height()), graph_, *store_, style);
+  } else {
+    QImage image(size, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    draw_graph(p, QRectF(image.rect()), graph_, *store_, style);
+    p.end();
+    image.save(&buffer, ext == "bmp" ? "BMP" : "PNG");
+  }
+  // Written whole into a temporary file and renamed, so a failed save leaves the old picture.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    notify_.error("Cannot write file " + path.toStdString());
+    return false;
+  }
+  return true;
+}
+
+QString ViewerMainWindow::choose_save_path(const QString& caption, const QString& filter,
+                                           const QString& extension) {
+  QString path =
+      QFileDialog::getSaveFileName(this, caption, QString::fromStdString(session_.names.folder), filter);
+  if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += "." + extension;
+  return path;
+}
+
+void ViewerMainWindow::export_text(int mode) {
+  if (graph_.traces.empty()) return;
+  const QString path =
+      choose_save_path(tr("Save As Data File"), tr("Text (ASCII) data file (*.txt *.asc *.inc)"), "txt");
+  if (path.isEmpty()) return;
+  for (const auto& t : graph_.traces) store_->values(*t->x), store_->values(*t->y);
+  std::vector<TextTrace> traces;
+  for (const auto& t : graph_.traces)
+    if (t->options.display != DISPLAY_HIDE)
+      traces.push_back({t->x->name, t->name, store_->values(*t->x), store_->values(*t->y)});
+  const TextHeaderTexts headers{store_->header.title,
+                                {store_->header.date, store_->header.time, store_->header.command}};
+  text_write_file(notify_, path.toStdString(), static_cast<TextForm>(mode), false, headers, traces);
+}
+
+void ViewerMainWindow::export_wav() {
+  if (graph_.traces.empty()) return;
+  const QString path = choose_save_path(tr("Save As Audio Wave File"), tr("Audio wave files (*.wav)"), "wav");
+  if (path.isEmpty()) return;
+  const SelectedTrace& t = *graph_.traces.front();
+  store_->values(*t.x);
+  store_->values(*t.y);
+  std::optional<XRange> zoom;
+  if (view_->zoomed()) {
+    const double lo = graph_.x_log ? std::pow(10.0, graph_.x_axis.low) : graph_.x_axis.low;
+    const double hi = graph_.x_log ? std::pow(10.0, graph_.x_axis.high) : graph_.x_axis.high;
+    zoom = XRange{lo, hi};
+  }
+  wav_write_trace(path.toStdString(),
+                  WavTrace{store_->values(*t.x), store_->values(*t.y), config_.wave_file_sample_rate, zoom},
+                  notify_);
+}
+
+void ViewerMainWindow::update_readout() {
+  const auto lines = cursor_readout(cursors_, {.x_log = graph_.x_log});
+  QStringList text;
+  for (const auto& l : lines) text << QString::fromStdString(l);
+  readout_->setText(text.join('\n'));
+  readout_dock_->setVisible(cursors_.cursor[0].active || cursors_.cursor[1].active);
+  update_actions();
+}
+
+void ViewerMainWindow::toggle_cursor(int which) {
+  Cursor& c = cursors_.cursor[which];
+  if (c.active) {
+    c.active = false;
+  } else {
+    // A cursor appears in the middle of the X axis on the first trace, and becomes the one moved.
+    view_->active_cursor = which;
+    if (c.trace < 0) c.trace = which < static_cast<int>(graph_.traces.size()) ? which : 0;
+    view_->place_cursor(which, (graph_.x_axis.low + graph_.x_axis.high) / 2);
+  }
+  update_readout();
+  view_->update();
+}
+
+void ViewerMainWindow::toggle_readout(bool ReadoutFlags::*flag) {
+  cursors_.flags.*flag = !(cursors_.flags.*flag);
+  // A difference needs both cursors.
+  if (cursors_.flags.*flag)
+    for (int k = 0; k < 2; ++k)
+      if (!cursors_.cursor[k].active) toggle_cursor(k);
+  update_readout();
+}
+
 void ViewerMainWindow::closeEvent(QCloseEvent* e) {
+  config_.display_mode = view_->style.mode;
+  config_.cursor1_style = cursors_.cursor[0].shape;
+  config_.cursor2_style = cursors_.cursor[1].shape;
+  if (!config_.ini_path.empty()) viewer_config_save(config_, config_.ini_path);
   // Gives the focus back to an editor that started the viewer.
-  broadcast_post({kZsTaskDoneNotify, kTaskDoneViewerEnds, 0});
+  broadcast_post({kZsTaskDoneNotify, kViewerClosedNotice, 0});
   e->accept();
 }
 

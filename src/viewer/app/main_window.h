@@ -1,27 +1,92 @@
 #pragma once
-// TRC32's main window.
+// TRC32's main window: the menus of the command table, the plot view, the
+// cursor read-out, the status pop-up over long work, and the session it shows
+// (data store, script statements, graph, cursors, configuration).
 #include <QMainWindow>
+#include <functional>
+#include <map>
+#include <memory>
 
 #include "platform/qt/qt_notify.h"
+#include "viewer/calc/data_open.h"
+#include "viewer/calc/script.h"
+#include "viewer/data/data_store.h"
+#include "viewer/plot/cursors.h"
+#include "viewer/plot/plot_model.h"
+#include "viewer/plot/trace_selection.h"
+#include "viewer/session/command_line.h"
+#include "viewer/session/viewer_config.h"
+
+class QAction;
+class QLabel;
+class QDockWidget;
 
 namespace zephyrim {
+
+class PlotView;
+class WindowProgress;
 
 class ViewerMainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  explicit ViewerMainWindow(QWidget* parent = nullptr);
+  // config: the settings read at start (its ini_path is where they go back).
+  explicit ViewerMainWindow(ViewerConfig config = {}, QWidget* parent = nullptr);
+  ~ViewerMainWindow() override;
 
   Notify& notify() { return notify_; }
+  DataStore& store() { return *store_; }
+  Graph& graph() { return graph_; }
+  CursorPair& cursors() { return cursors_; }
+  PlotView* plot_view() { return view_; }
+  const ViewerConfig& config() const { return config_; }
+  // The action of a command identifier; null when the table has none.
+  QAction* action(int id) const;
 
-  // Closes when a new simulation starts, so that the engine can write the
-  // files anew.
-  bool close_on_new_simulation = false;
+  // Opens a data file as the Open command does once the file is chosen, and
+  // shows its autoplot. Returns whether anything is shown.
+  bool open_file(const QString& path);
+  // Runs a script file as Run Script File does once the file is chosen.
+  int run_script(const QString& path);
+  // Writes the graph as a picture: .png, .bmp, .svg or .pdf by the extension.
+  bool save_picture(const QString& path, QSize size = {});
+
+  // Closes when a new simulation starts (AutoCloseOption), so that the engine
+  // can write the files anew.
+  bool close_on_new_simulation() const { return config_.auto_close_option != 0; }
 
  protected:
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  void build_menus();
+  void add_handlers();
+  void handle(int id, std::function<void()> work);
+  void busy(const QString& text, const std::function<void()>& work);
+  void show_graph();
+  // Selects traces into the graph (Probe, Add Traces) and shows them.
+  void add_traces(std::vector<TraceRequest>& requests);
+  void update_readout();
+  void update_actions();
+  void update_recent_files();
+  QString choose_save_path(const QString& caption, const QString& filter, const QString& extension);
+  void export_text(int mode);
+  void export_wav();
+  void toggle_cursor(int which);
+  void toggle_readout(bool ReadoutFlags::*flag);
+
   QtNotify notify_;
+  ViewerConfig config_;
+  std::unique_ptr<WindowProgress> progress_;
+  std::unique_ptr<DataStore> store_;
+  ScriptState script_;
+  DataOpenSession session_;
+  Graph graph_;
+  CursorPair cursors_;
+  PlotView* view_ = nullptr;
+  QLabel* readout_ = nullptr;
+  QDockWidget* readout_dock_ = nullptr;
+  std::map<int, QAction*> actions_;
+  std::map<int, std::function<void()>> handlers_;
 };
 
 }  // namespace zephyrim

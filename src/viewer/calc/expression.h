@@ -139,7 +139,7 @@ struct TokenList {
   const DataVector* x = nullptr;  // from the first variable that has one
   int label = 0;                  // from the first variable that has one
   int64_t points = 0;
-  int slots = 0;  // integral slots taken
+  int integral_slots = 0;  // taken (the name "slots" is a macro of Qt's)
 };
 
 // Scans an expression (upper-cased, at most 255 characters). Returns the number

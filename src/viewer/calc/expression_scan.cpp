@@ -130,13 +130,13 @@ bool Scanner::function(size_t& i) {
     if (rest.size() <= fname.size() || rest[fname.size()] != '(') return false;
     Token t{.code = TOKEN_FUNCTION, .function = f};
     if (f == FUNC_S || f == FUNC_AVG || f == FUNC_RMS) {
-      if (list_.slots >= kIntegralSlots) {
+      if (list_.integral_slots >= kIntegralSlots) {
         fail("Error parsing expression:\n" + list_.text +
              "\nNumber of integral (S,AVG,RMS) function calls exceed limit");
         i = text_.size();
         return false;  // the caller stops: name() is not tried after a full table
       }
-      t.slot = list_.slots++;
+      t.slot = list_.integral_slots++;
     }
     add(t);
     i += fname.size();

@@ -35,6 +35,15 @@ extern const int kAnalysisChoiceKinds[8];
 std::string axis_list_name(int index);
 std::string move_list_name(int index);
 
+// The screen colours of View > Display Mode.
+enum DisplayMode : int {
+  DISPLAY_MODE_BLACK = 0,        // black background
+  DISPLAY_MODE_WHITE = 1,        // white background
+  DISPLAY_MODE_MONOCHROME = 2,   // black on white
+  DISPLAY_MODE_FILE_COLOUR = 3,  // as the graph is written to a picture file, in colour
+  DISPLAY_MODE_FILE_MONO = 4,    // as the graph is written to a picture file, in black and white
+};
+
 enum TraceColour : int { COLOUR_BLACK = 0, COLOUR_BLUE = 1, COLOUR_RED = 4, COLOUR_WHITE = 15 };
 enum TraceDisplay : int { DISPLAY_NORMAL = 0, DISPLAY_HIGHLIGHT = 1, DISPLAY_HIDE = 2 };
 enum GridMode : int { GRID_NONE = 0, GRID_SINGLE = 1, GRID_DOUBLE = 2 };

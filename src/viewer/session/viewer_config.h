@@ -19,15 +19,6 @@ namespace zephyrim {
 inline constexpr const char* kTracerySection = "Tracery";
 inline constexpr const char* kCannotOpenIni = "Cannot open ZEPHYRIM.INI configuration file";
 
-// The screen colours of View > Display Mode.
-enum DisplayMode : int {
-  DISPLAY_MODE_BLACK = 0,        // black background
-  DISPLAY_MODE_WHITE = 1,        // white background
-  DISPLAY_MODE_MONOCHROME = 2,   // black on white
-  DISPLAY_MODE_FILE_COLOUR = 3,  // as the graph is written to a picture file, in colour
-  DISPLAY_MODE_FILE_MONO = 4,    // as the graph is written to a picture file, in black and white
-};
-
 // Where the unit scale of an axis is written (UnitScaleLabelMode).
 enum UnitScaleLabelMode : int { UNIT_SCALE_ON_TICKS = 0, UNIT_SCALE_ON_CAPTION = 1 };
 

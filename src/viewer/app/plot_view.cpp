@@ -1,0 +1,162 @@
+#include "viewer/app/plot_view.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "viewer/data/data_store.h"
+#include "viewer/plot/axis_scale.h"
+
+namespace zephyrim {
+
+PlotView::PlotView(Graph& graph, DataStore& store, CursorPair& cursors, QWidget* parent)
+    : QWidget(parent), graph_(graph), store_(store), cursors_(cursors) {
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(false);
+  setMinimumSize(320, 240);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PlotView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setRenderHint(QPainter::TextAntialiasing, true);
+  PlotStyle s = style;
+  s.cursors = &cursors_;
+  if (graph_.traces.empty()) {
+    p.fillRect(rect(), s.mode == DISPLAY_MODE_BLACK ? Qt::black : Qt::white);
+    layout_ = {};
+    return;
+  }
+  layout_ = draw_graph(p, QRectF(rect()), graph_, store_, s);
+  if (dragging_) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(s.mode == DISPLAY_MODE_BLACK ? Qt::white : Qt::black, 1, Qt::DashLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rubber_band_.normalized());
+  }
+}
+
+PlotView::Ranges PlotView::current() const {
+  Ranges r{graph_.x_axis, {}};
+  for (int k = 0; k < graph_.plots; ++k) r.y.push_back(graph_.plot[k].y_axis);
+  return r;
+}
+
+void PlotView::restore(const Ranges& r) {
+  graph_.x_axis = r.x;
+  for (size_t k = 0; k < r.y.size() && k < graph_.plot.size(); ++k) graph_.plot[k].y_axis = r.y[k];
+}
+
+void PlotView::zoom_to(double x_low, double x_high, int plot, double y_low, double y_high) {
+  if (!(x_high > x_low)) return;
+  zoom_stack_.push_back(current());
+  // The zoomed range gets ticks of its own, chosen as for data of that range.
+  auto set = [&](AxisScale& a, double lo, double hi, bool y_axis) {
+    a.data_min = lo;
+    a.data_max = hi;
+    a.limits_manual = 0;
+    auto_axis_limits(a, y_axis, graph_.plots);
+    a.limits_manual = 1;
+  };
+  set(graph_.x_axis, x_low, x_high, false);
+  if (plot >= 0 && plot < graph_.plots && y_high > y_low) set(graph_.plot[plot].y_axis, y_low, y_high, true);
+  emit zoom_changed();
+  update();
+}
+
+void PlotView::zoom_cancel() {
+  if (zoom_stack_.empty()) return;
+  restore(zoom_stack_.back());
+  zoom_stack_.pop_back();
+  emit zoom_changed();
+  update();
+}
+
+void PlotView::update_cursor(Cursor& c, double x) {
+  if (c.trace < 0 || c.trace >= static_cast<int>(graph_.traces.size())) c.trace = 0;
+  if (graph_.traces.empty()) return;
+  const SelectedTrace& t = *graph_.traces[c.trace];
+  if (!t.x || !t.y) return;
+  // Both are read before either view is taken: a load may move the values.
+  store_.values(*t.x);
+  store_.values(*t.y);
+  const auto xs = store_.values(*t.x);
+  const auto ys = store_.values(*t.y);
+  const double real_x = graph_.x_log ? std::pow(10.0, x) : x;
+  const auto point = cursor_find_x(xs, ys, real_x);
+  if (!point) return;
+  const bool y_log = graph_.plot[t.plot].log;
+  c.x = x;
+  c.y = y_log ? std::log10(std::max(std::fabs(point->y), 1e-300)) : point->y;
+  c.index = point->index;
+  c.x_name = t.x->name;
+  c.y_name = t.name;
+  c.active = true;
+}
+
+void PlotView::place_cursor(int which, double x) {
+  update_cursor(cursors_.cursor[which], x);
+  emit cursors_changed();
+  update();
+}
+
+void PlotView::cursor_to_trace(int step) {
+  if (graph_.traces.empty()) return;
+  Cursor& c = cursors_.cursor[active_cursor];
+  const int n = static_cast<int>(graph_.traces.size());
+  c.trace = ((c.trace + step) % n + n) % n;
+  update_cursor(c, c.x);
+  emit cursors_changed();
+  update();
+}
+
+void PlotView::mousePressEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton || graph_.traces.empty()) return;
+  if (pointer == POINTER_ZOOM_AREA) {
+    dragging_ = true;
+    drag_from_ = e->position().toPoint();
+    rubber_band_ = QRect(drag_from_, drag_from_);
+    return;
+  }
+  place_cursor(active_cursor, graph_x_at(layout_, e->position().x()));
+}
+
+void PlotView::mouseMoveEvent(QMouseEvent* e) {
+  if (dragging_) {
+    rubber_band_ = QRect(drag_from_, e->position().toPoint());
+    update();
+  } else if (e->buttons() & Qt::LeftButton && !graph_.traces.empty()) {
+    place_cursor(active_cursor, graph_x_at(layout_, e->position().x()));
+  }
+}
+
+void PlotView::mouseReleaseEvent(QMouseEvent* e) {
+  if (!dragging_ || e->button() != Qt::LeftButton) return;
+  dragging_ = false;
+  const QRect r = QRect(drag_from_, e->position().toPoint()).normalized();
+  pointer = POINTER_NORMAL;
+  if (r.width() < 3) {
+    update();
+    return;
+  }
+  const GraphPoint a = graph_point_at(layout_, r.bottomLeft());
+  const GraphPoint b = graph_point_at(layout_, r.topRight());
+  const int plot = a.plot == b.plot ? a.plot : -1;
+  zoom_to(a.x, b.x, plot, a.y, b.y);
+}
+
+void PlotView::keyPressEvent(QKeyEvent* e) {
+  Cursor& c = cursors_.cursor[active_cursor];
+  if (!c.active || (e->key() != Qt::Key_Left && e->key() != Qt::Key_Right)) {
+    QWidget::keyPressEvent(e);
+    return;
+  }
+  // The arrow keys step the cursor one pixel column.
+  const double step = (layout_.x_high - layout_.x_low) /
+                      std::max(1.0, layout_.frames.empty() ? 1.0 : layout_.frames[0].rect.width());
+  place_cursor(active_cursor, c.x + (e->key() == Qt::Key_Right ? step : -step));
+}
+
+}  // namespace zephyrim

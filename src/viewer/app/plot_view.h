@@ -1,0 +1,67 @@
+#pragma once
+// The plot window's drawing area: the graph painted by the one plot painter,
+// the zoom area dragged with the mouse, and the cursors moved along their
+// traces by clicks and keys.
+#include <QWidget>
+#include <vector>
+
+#include "render/plot_painter.h"
+#include "viewer/plot/cursors.h"
+#include "viewer/plot/plot_model.h"
+#include "viewer/session/command_table.h"
+
+namespace zephyrim {
+
+class DataStore;
+
+class PlotView : public QWidget {
+  Q_OBJECT
+ public:
+  PlotView(Graph& graph, DataStore& store, CursorPair& cursors, QWidget* parent = nullptr);
+
+  PlotStyle style;
+  PointerMode pointer = POINTER_NORMAL;
+  int active_cursor = 0;  // 0 or 1
+
+  // Zoom: the X range and each plot's Y range shown; cancelling returns to
+  // the ranges before the last zoom, then to the automatic ones.
+  void zoom_to(double x_low, double x_high, int plot, double y_low, double y_high);
+  void zoom_cancel();
+  bool zoomed() const { return !zoom_stack_.empty(); }
+  // Puts the active cursor on its trace at the X value (axis scale); shows it.
+  void place_cursor(int which, double x);
+  // Moves the active cursor to the next (+1) or previous (-1) trace.
+  void cursor_to_trace(int step);
+  const GraphLayout& layout() const { return layout_; }
+
+ signals:
+  void cursors_changed();
+  void zoom_changed();
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  struct Ranges {
+    AxisScale x;
+    std::vector<AxisScale> y;
+  };
+  Ranges current() const;
+  void restore(const Ranges& r);
+  void update_cursor(Cursor& c, double x);
+
+  Graph& graph_;
+  DataStore& store_;
+  CursorPair& cursors_;
+  GraphLayout layout_;
+  std::vector<Ranges> zoom_stack_;
+  QPoint drag_from_;
+  QRect rubber_band_;
+  bool dragging_ = false;
+};
+
+}  // namespace zephyrim

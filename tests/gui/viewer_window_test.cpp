@@ -1,0 +1,233 @@
+// TRC32 driven as a person drives it: menus, dialogs, mouse and keys, on files
+// that ngspice and zsim wrote in the test.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QImage>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "common/file_io.h"
+#include "platform/process.h"
+#include "viewer/app/main_window.h"
+#include "viewer/app/plot_view.h"
+#include "viewer/session/command_table.h"
+
+using namespace zephyrim;
+
+namespace {
+
+constexpr const char* kDeck =
+    "rc pulse\n"
+    "V1 in 0 PULSE(0 5 1u 10n 10n 5u 10u)\n"
+    "R1 in out 1k\n"
+    "C1 out 0 1n\n"
+    ".control\nset filetype=binary\ntran 10n 30u\nwrite rc.raw\n.endc\n.end\n";
+
+constexpr const char* kNetlist =
+    "rc lowpass\n"
+    "V1 in 0 PULSE(0 1 0 1u 1u 5m 10m) AC 1\n"
+    "R1 in out 1k\n"
+    "C1 out 0 1u\n"
+    ".TRAN 10u 20m\n"
+    ".AC DEC 10 10 100k\n"
+    ".PROBE\n"
+    "#AUTOPLOT TRAN V(in) V(out)\n"
+    ".END\n";
+
+// Handles each modal dialog as it appears: a file dialog gets the path, a
+// question the answer, a text prompt the text.
+class DialogFiller {
+ public:
+  QString path{};
+  QString text{};
+  QStringList choose{};  // Probe: the names to select
+  QMessageBox::StandardButton answer = QMessageBox::Yes;
+  int seen = 0;
+
+  void run(const std::function<void()>& work) {
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [this] { fill(); });
+    timer.start();
+    work();
+  }
+
+ private:
+  void fill() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    ++seen;
+    if (auto* f = qobject_cast<QFileDialog*>(modal)) {
+      // Typed into the name box and confirmed with Return, as a person does.
+      auto* name = f->findChild<QLineEdit*>("fileNameEdit");
+      if (!name) return;
+      name->setText(path);
+      QTest::keyClick(name, Qt::Key_Return);
+    } else if (auto* m = qobject_cast<QMessageBox*>(modal)) {
+      if (QAbstractButton* b = m->button(answer))
+        b->click();
+      else
+        m->accept();
+    } else if (auto* i = qobject_cast<QInputDialog*>(modal)) {
+      i->setTextValue(text);
+      i->accept();
+    } else if (auto* d = qobject_cast<QDialog*>(modal)) {
+      if (auto* list = d->findChild<QListWidget*>()) {
+        if (auto* filter = d->findChild<QLineEdit*>()) filter->setText(choose.value(0).left(2));
+        for (int k = 0; k < list->count(); ++k)
+          if (choose.contains(list->item(k)->text(), Qt::CaseInsensitive)) list->item(k)->setSelected(true);
+      }
+      d->accept();
+    }
+  }
+};
+
+// The share of pixels of an image that are not the background.
+double drawn_share(const QImage& image) {
+  const QRgb background = image.pixel(2, 2);
+  qint64 other = 0;
+  for (int y = 0; y < image.height(); y += 2)
+    for (int x = 0; x < image.width(); x += 2) other += image.pixel(x, y) != background;
+  return double(other) / (double(image.width() / 2) * (image.height() / 2));
+}
+
+}  // namespace
+
+class ViewerWindowTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir_;
+
+  QString file(const char* name) const { return dir_.filePath(name); }
+
+  void trigger(ViewerMainWindow& w, int id, DialogFiller* filler = nullptr) {
+    QAction* a = w.action(id);
+    QVERIFY2(a && a->isEnabled(), qPrintable(QString("command %1 not enabled").arg(id)));
+    if (filler)
+      filler->run([a] { a->trigger(); });
+    else
+      a->trigger();
+  }
+
+ private slots:
+  void initTestCase() {
+    qputenv("ZEPHYRIM_RUNTIME_DIR", dir_.path().toLocal8Bit() + "/runtime");
+    QVERIFY(write_file_atomic(file("rc.cir").toStdString(), kDeck));
+    process_run({"ngspice", "-b", "rc.cir"}, dir_.path().toStdString());
+    QVERIFY(QFileInfo::exists(file("rc.raw")));
+    QVERIFY(write_file_atomic(file("lowpass.CIR").toStdString(), kNetlist));
+    const ProcessResult z =
+        process_run({ZEPHYRIM_APPS_DIR "/zsim", "lowpass.CIR"}, dir_.path().toStdString());
+    QVERIFY2(QFileInfo::exists(file("lowpass.SAV")), z.output.c_str());
+  }
+
+  void raw_file_by_probe_and_expression_then_zoom_and_cursors() {
+    ViewerMainWindow w;
+    w.resize(1000, 700);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    DialogFiller open{.path = file("rc.raw")};
+    trigger(w, CMD_OPEN, &open);
+    // A RAW file has no #AUTOPLOT: nothing is plotted until the user probes.
+    QCOMPARE(int(w.graph().traces.size()), 0);
+    DialogFiller probe{.choose = {"v(in)", "v(out)"}};
+    trigger(w, CMD_PROBE, &probe);
+    QCOMPARE(int(w.graph().traces.size()), 2);
+    DialogFiller expression{.text = "DIFF=V(IN)-V(OUT)"};
+    trigger(w, CMD_TRACE_ADD, &expression);
+    QCOMPARE(int(w.graph().traces.size()), 3);
+    QCOMPARE(QString::fromStdString(w.graph().traces[2]->name), QString("DIFF"));
+
+    // Zoom: the menu item, then a drag over the left third of the plot.
+    PlotView* view = w.plot_view();
+    const double x_high = w.graph().x_axis.high;
+    trigger(w, CMD_ZOOM_AREA);
+    const QRectF frame = view->layout().frames.at(0).rect;
+    const QPoint from(int(frame.left() + 5), int(frame.top() + 5));
+    const QPoint to(int(frame.left() + frame.width() / 3), int(frame.bottom() - 5));
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+    QVERIFY(w.graph().x_axis.high < x_high / 2);
+    trigger(w, CMD_ZOOM_CANCEL);
+    QCOMPARE(w.graph().x_axis.high, x_high);
+
+    // Both cursors: shown from the menu, placed by clicks, the deltas read out.
+    trigger(w, CMD_CURSOR1);
+    QTest::mouseClick(view, Qt::LeftButton, {},
+                      QPoint(int(frame.left() + frame.width() * 0.1), int(frame.center().y())));
+    trigger(w, CMD_CURSOR2);
+    QTest::mouseClick(view, Qt::LeftButton, {},
+                      QPoint(int(frame.left() + frame.width() * 0.6), int(frame.center().y())));
+    const CursorPair& c = w.cursors();
+    QVERIFY(c.cursor[0].active && c.cursor[1].active);
+    QVERIFY(c.cursor[1].x > c.cursor[0].x);
+    auto* readout = w.findChild<QDockWidget*>("cursor_readout");
+    QVERIFY(readout && readout->isVisible());
+    const QString text = qobject_cast<QLabel*>(readout->widget())->text();
+    QVERIFY2(text.contains(" X2-X1=") && text.contains(" SLOPE="), qPrintable(text));
+
+    // Pictures of the graph in every format, of the size asked for and not blank.
+    for (const auto& [id, name] : {std::pair{CMD_PICTURE_PNG, "g.png"}, {CMD_PICTURE_BMP, "g.bmp"}}) {
+      DialogFiller save{.path = file(name)};
+      trigger(w, id, &save);
+      const QImage image(file(name));
+      QVERIFY2(!image.isNull(), name);
+      QCOMPARE(image.size(), view->size().expandedTo(QSize(640, 480)));
+      QVERIFY2(drawn_share(image) > 0.02, name);
+    }
+    DialogFiller svg{.path = file("g.svg")};
+    trigger(w, CMD_PICTURE_WMF, &svg);
+    const QByteArray svg_text = read_text_file(file("g.svg").toStdString()).value_or("").c_str();
+    QVERIFY(svg_text.contains("<svg") && svg_text.count("<path") + svg_text.count("<polyline") > 3);
+    DialogFiller pdf{.path = file("g.pdf")};
+    trigger(w, CMD_PICTURE_EMF, &pdf);
+    QVERIFY(read_text_file(file("g.pdf").toStdString()).value_or("").starts_with("%PDF"));
+  }
+
+  void zsim_listing_autoplots_and_runs_a_script() {
+    ViewerMainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    DialogFiller open{.path = file("lowpass.OUT")};
+    trigger(w, CMD_OPEN, &open);
+    QCOMPARE(int(w.graph().traces.size()), 2);
+    QCOMPARE(QString::fromStdString(w.graph().traces[1]->name).toUpper(), QString("V(OUT)"));
+    QVERIFY(w.windowTitle().endsWith("lowpass.OUT"));
+
+    QVERIFY(write_file_atomic(file("ac.qsc").toStdString(),
+                              "#AUTOPLOT AC XLOG VDB(OUT)\n#MEASURE AC VALUE G1K YVAR VDB(OUT) XVAL 1K\n"));
+    DialogFiller script{.path = file("ac.qsc")};
+    trigger(w, CMD_RUN_SCRIPT, &script);
+    QCOMPARE(w.graph().analysis, int(ANALYSIS_AC));
+    QVERIFY(w.graph().x_log);
+    QVERIFY(w.store().find_vector("G1K", DATA_CLASS_TEXT, -1, -1, -1));
+
+    // Opening again asks whether the old data goes; keeping it adds runs.
+    DialogFiller again{.path = file("lowpass.OUT"), .answer = QMessageBox::No};
+    trigger(w, CMD_OPEN, &again);
+    QVERIFY(w.store().find_vector("V(OUT)", DATA_CLASS_BINARY, ANALYSIS_TRAN, -1, -1, 2));
+  }
+
+  void commands_of_later_work_are_shown_disabled_with_a_reason() {
+    ViewerMainWindow w;
+    QAction* fft = w.action(CMD_FFT);
+    QVERIFY(fft && !fft->isEnabled());
+    QVERIFY(fft->statusTip().contains("not available"));
+    QCOMPARE(w.action(CMD_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
+    QCOMPARE(w.action(CMD_AUTOPLOT)->shortcut(), QKeySequence("F2"));
+  }
+};
+
+QTEST_MAIN(ViewerWindowTest)
+#include "viewer_window_test.moc"
