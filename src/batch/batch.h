@@ -13,7 +13,7 @@
 namespace zephyrim {
 class DataStore;
 struct Graph;
-}
+}  // namespace zephyrim
 
 namespace zephyrim {
 

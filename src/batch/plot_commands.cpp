@@ -59,9 +59,12 @@ int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph) {
     run_script_file(script, store, notify, &report);
     if (!report.opened) return 2;
   }
-  graph.analysis = a.has("--kind") ? analysis_kind(a.text("--kind")) : choose_analysis(store, script.autoplot);
-  if (a.has("--kind") && graph.analysis < 0) return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");
-  if (graph.analysis < 0 || autoplot_setup(graph, store, script.autoplot, notify, &session.parameters) == 0) return 1;
+  graph.analysis =
+      a.has("--kind") ? analysis_kind(a.text("--kind")) : choose_analysis(store, script.autoplot);
+  if (a.has("--kind") && graph.analysis < 0)
+    return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");
+  if (graph.analysis < 0 || autoplot_setup(graph, store, script.autoplot, notify, &session.parameters) == 0)
+    return 1;
   return graph_update_axes(graph, store, notify) ? 0 : 2;
 }
 
