@@ -3,7 +3,6 @@
 // run (its interpreter's start and its reading of the values are not counted).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,13 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "common/file_io.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "viewer/calc/expression.h"
 #include "viewer/data/data_store.h"
-
-extern char** environ;
 
 namespace zephyrim {
 namespace {
@@ -43,20 +41,6 @@ constexpr const char* kNumpy =
     "r = v2 / v1 * 2 + np.sin(t)\n"
     "s = time.perf_counter() - s\n"
     "print(s * 1e3, float(r.sum()))\n";
-
-bool spawn(std::vector<std::string> args, int out_fd) {
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, out_fd, 1);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, "/usr/bin/python3", &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  int status = 0;
-  return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 void calc_expression(benchmark::State& state) {
   for (auto _ : state) {
@@ -96,7 +80,8 @@ void numpy_expression(benchmark::State& state) {
       state.SkipWithError("no pipe");
       break;
     }
-    const bool ran = spawn({"python3", "-c", kNumpy, g_values_path}, fds[1]);
+    const bool ran =
+        bench_support::run_program("/usr/bin/python3", {"python3", "-c", kNumpy, g_values_path}, fds[1]);
     close(fds[1]);
     char out[128] = {};
     const ssize_t n = read(fds[0], out, sizeof out - 1);
@@ -113,16 +98,6 @@ void numpy_expression(benchmark::State& state) {
 BENCHMARK(calc_expression)->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(calc_expression_registered)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(numpy_expression)->Iterations(5)->Unit(benchmark::kMillisecond)->UseManualTime();
-
-class Capture : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> ms;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (!r.error_occurred) ms[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 }  // namespace zephyrim
@@ -170,7 +145,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  Capture capture;
+  bench_support::FigureCapture capture;
   benchmark::RunSpecifiedBenchmarks(&capture);
   benchmark::Shutdown();
   fs::remove_all(dir);

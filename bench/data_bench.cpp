@@ -8,7 +8,6 @@
 // memory each part took.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,13 +24,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "viewer/data/data_store.h"
 #include "viewer/data/probe_file.h"
 #include "viewer/data/raw_file.h"
-
-extern char** environ;
 
 namespace zephyrim {
 namespace {
@@ -161,28 +159,9 @@ long peak_rss_kb() {
   return 0;
 }
 
-// Runs a program with its output to out_fd (or /dev/null); true when it ran
-// and exited with 0.
-bool spawn(const char* program, std::vector<std::string> args, int out_fd) {
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  if (out_fd >= 0)
-    posix_spawn_file_actions_adddup2(&fa, out_fd, 1);
-  else
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, program, &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  int status = 0;
-  return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 void run_cat(benchmark::State& state, const std::string& path) {
   for (auto _ : state)
-    if (!spawn("/bin/cat", {"cat", path}, -1)) {
+    if (!bench_support::run_program("/bin/cat", {"cat", path}, -1)) {
       state.SkipWithError("cat failed");
       break;
     }
@@ -211,10 +190,11 @@ constexpr const char* kNumpyReader =
 double numpy_once() {
   int fds[2];
   if (pipe(fds) != 0) return -1;
-  const bool ran = spawn("/usr/bin/python3",
-                         {"python3", "-c", kNumpyReader, g_raw_path, std::to_string(g_raw_data_offset),
-                          std::to_string(kVariables), std::to_string(kPoints)},
-                         fds[1]);
+  const bool ran = bench_support::run_program(
+      "/usr/bin/python3",
+      {"python3", "-c", kNumpyReader, g_raw_path, std::to_string(g_raw_data_offset),
+       std::to_string(kVariables), std::to_string(kPoints)},
+      fds[1]);
   close(fds[1]);
   char out[64] = {};
   const ssize_t n = read(fds[0], out, sizeof out - 1);
@@ -309,27 +289,9 @@ BENCHMARK(probe_catalogue_and_load)->Iterations(5)->Unit(benchmark::kMillisecond
 
 // Keeps each benchmark's mean time per iteration (ms) and its counters for the
 // summary lines.
-class Capture : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> ms;
-  std::map<std::string, std::map<std::string, double>> counters;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) {
-      if (r.error_occurred) continue;
-      const std::string name = r.run_name.function_name;
-      ms[name] = r.GetAdjustedRealTime();
-      for (const auto& [key, counter] : r.counters) counters[name][key] = counter.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double get(const std::string& name) const {
-    const auto it = ms.find(name);
-    return it == ms.end() ? -1 : it->second;
-  }
-};
 
-void summary(const Capture& c, const char* label, const std::string& load, const std::string& cat,
-             const std::string& numpy) {
+void summary(const bench_support::FigureCapture& c, const char* label, const std::string& load,
+             const std::string& cat, const std::string& numpy) {
   const double total = c.get(load), k = c.get(cat), np = numpy.empty() ? -1 : c.get(numpy);
   if (total < 0 || k < 0) {
     std::printf("%s: no figures\n", label);
@@ -399,7 +361,7 @@ int main(int argc, char** argv) {
   warm(g_raw_path);
   warm(g_probe_path);
 
-  Capture capture;
+  bench_support::FigureCapture capture;
   benchmark::RunSpecifiedBenchmarks(&capture);
   benchmark::Shutdown();
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "viewer/plot/level_of_detail.h"
 
 namespace zephyrim {
@@ -117,19 +118,11 @@ BENCHMARK(lod_envelope_zoom)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMicrose
 BENCHMARK(lod_build)->Arg(kSmall)->Arg(kLarge)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(plain_pass)->Arg(kSmall)->Arg(kLarge)->Iterations(5)->Unit(benchmark::kMillisecond);
 
-class Capture : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> ms;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (!r.error_occurred) ms[r.run_name.function_name + "/" + r.run_name.args] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  // In milliseconds whatever the unit shown.
-  double get(const std::string& name, int64_t points, double to_ms) {
-    return ms[name + "/" + std::to_string(points)] * to_ms;
-  }
-};
+// A run's figure in milliseconds, whatever unit it was shown in.
+double lod_figure(const bench_support::FigureCapture& capture, const std::string& name, int64_t points,
+                  double to_ms) {
+  return capture.get(name + "/" + std::to_string(points)) * to_ms;
+}
 
 }  // namespace
 }  // namespace zephyrim
@@ -138,19 +131,21 @@ int main(int argc, char** argv) {
   using namespace zephyrim;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Capture capture;
+  bench_support::FigureCapture capture;
   benchmark::RunSpecifiedBenchmarks(&capture);
   benchmark::Shutdown();
 
   std::printf("\nEnvelope over %d columns, after the summaries are built (goal under 1 ms):\n", kColumns);
   for (const char* name : {"lod_envelope_whole", "lod_envelope_zoom"}) {
-    const double small = capture.get(name, kSmall, 1e-3), large = capture.get(name, kLarge, 1e-3);
+    const double small = lod_figure(capture, name, kSmall, 1e-3),
+                 large = lod_figure(capture, name, kLarge, 1e-3);
     std::printf("  %-20s 10 M points %.3f ms, 100 M points %.3f ms: 100 M takes %.2f x the time of 10 M\n",
                 name, small, large, small > 0 ? large / small : 0.0);
   }
   std::printf("Building the summaries against a plain pass over Y (goal about 2 passes at most):\n");
   for (int64_t points : {kSmall, kLarge}) {
-    const double build = capture.get("lod_build", points, 1), plain = capture.get("plain_pass", points, 1);
+    const double build = lod_figure(capture, "lod_build", points, 1),
+                 plain = lod_figure(capture, "plain_pass", points, 1);
     const Trace& t = g_traces[points];
     if (!t.lod) continue;
     std::printf(

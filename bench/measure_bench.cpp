@@ -4,7 +4,6 @@
 // same file, and numpy computing the same 20 figures on values it already holds.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,14 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "common/file_io.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "viewer/calc/script.h"
 #include "viewer/data/data_store.h"
 #include "viewer/data/raw_file.h"
-
-extern char** environ;
 
 namespace zephyrim {
 namespace {
@@ -113,20 +111,6 @@ s = time.perf_counter() - s
 print(s * 1e3, float(np.sum(np.abs(out))))
 )";
 
-int spawn(std::vector<std::string> args, int out_fd) {
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, out_fd, 1);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  int status = 0;
-  return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 double sum_of(const ScriptReport& report) {
   double sum = 0;
   for (const auto& m : report.measures)
@@ -177,7 +161,7 @@ void script_opening_the_file(benchmark::State& state) {
 void cat_file(benchmark::State& state) {
   const int null = open("/dev/null", O_WRONLY);
   for (auto _ : state)
-    if (!spawn({"cat", g_raw_path}, null)) state.SkipWithError("cat failed");
+    if (!bench_support::run_program("cat", {"cat", g_raw_path}, null)) state.SkipWithError("cat failed");
   close(null);
 }
 
@@ -188,9 +172,10 @@ void numpy_specs(benchmark::State& state, int64_t offset) {
       state.SkipWithError("no pipe");
       break;
     }
-    const bool ran =
-        spawn({"/usr/bin/python3", "-c", kNumpy, g_raw_path, std::to_string(offset), std::to_string(kPoints)},
-              fds[1]);
+    const bool ran = bench_support::run_program(
+        "/usr/bin/python3",
+        {"/usr/bin/python3", "-c", kNumpy, g_raw_path, std::to_string(offset), std::to_string(kPoints)},
+        fds[1]);
     close(fds[1]);
     char out[128] = {};
     const ssize_t n = read(fds[0], out, sizeof out - 1);
@@ -203,16 +188,6 @@ void numpy_specs(benchmark::State& state, int64_t offset) {
     state.SetIterationTime(ms / 1e3);
   }
 }
-
-class Capture : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> ms;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (!r.error_occurred) ms[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 std::string raw_header() {
   std::string head =
@@ -267,7 +242,7 @@ int main(int argc, char** argv) {
       ->Iterations(3)
       ->Unit(benchmark::kMillisecond)
       ->UseManualTime();
-  Capture capture;
+  bench_support::FigureCapture capture;
   benchmark::RunSpecifiedBenchmarks(&capture);
   benchmark::Shutdown();
   fs::remove_all(dir);

@@ -6,7 +6,6 @@
 // size of the file.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,12 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "viewer/data/data_store.h"
 #include "viewer/data/text_data_file.h"
-
-extern char** environ;
 
 namespace zephyrim {
 namespace {
@@ -94,18 +92,6 @@ void warm(const std::string& path) {
   close(fd);
 }
 
-bool spawn_cat(const std::string& path) {
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  char* argv[] = {const_cast<char*>("cat"), const_cast<char*>(path.c_str()), nullptr};
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, "/bin/cat", &fa, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&fa);
-  int status = 0;
-  return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // The store a load fills, with what it reports to.
 struct Loaded {
   BatchNotify notify{kTraceryTitle};
@@ -133,7 +119,7 @@ bool complete(DataStore& store) {
 
 void cat_text(benchmark::State& state) {
   for (auto _ : state)
-    if (!spawn_cat(g_path)) {
+    if (!bench_support::run_program("/bin/cat", {"cat", g_path}, -1)) {
       state.SkipWithError("cat failed");
       break;
     }
@@ -161,20 +147,6 @@ void text_load(benchmark::State& state) {
 
 BENCHMARK(cat_text)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(text_load)->Iterations(5)->Unit(benchmark::kMillisecond)->UseManualTime();
-
-class Capture : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> ms;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (!r.error_occurred) ms[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double get(const std::string& name) const {
-    const auto it = ms.find(name);
-    return it == ms.end() ? -1 : it->second;
-  }
-};
 
 // kB figures of /proc/self/status.
 struct Memory {
@@ -252,7 +224,7 @@ int main(int argc, char** argv) {
   warm(g_path);
   const bool child_ok = load_in_child();
 
-  Capture capture;
+  bench_support::FigureCapture capture;
   benchmark::RunSpecifiedBenchmarks(&capture);
   benchmark::Shutdown();
 

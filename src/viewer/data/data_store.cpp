@@ -112,6 +112,23 @@ int quantity_code(int kind, std::string_view name) {
   }
 }
 
+double digital_level(char state) {
+  switch (state) {
+    case '0':
+      return 0.01;
+    case '1':
+      return 5.01;
+    case 'F':
+      return 2.01;
+    case 'R':
+      return 3.01;
+    case 'Z':
+      return 6.01;
+    default:
+      return 1.01;
+  }
+}
+
 int x_name_kind(std::string_view name) {
   if (starts_ci(name, "TIME")) return ANALYSIS_TRAN;
   if (starts_ci(name, "FREQ")) return ANALYSIS_AC;

@@ -151,6 +151,9 @@ struct NewVector {
 // The quantity code of a vector name for an analysis kind; -1 for kinds it does
 // not know.
 int quantity_code(int kind, std::string_view name);
+// The value a digital column's state letter stands for in tables: '0' 0.01,
+// '1' 5.01, 'F' 2.01, 'R' 3.01, 'Z' 6.01, anything else 1.01.
+double digital_level(char state);
 // The analysis kind an x-axis name suggests (text readers): TIME transient,
 // FREQ AC, other names beginning with V, I, R or T DC, anything else OTHER.
 int x_name_kind(std::string_view name);

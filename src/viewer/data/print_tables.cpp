@@ -81,24 +81,6 @@ bool number(std::string_view field, double& value) {
   return parse_eng(text, value) >= 0;
 }
 
-// Digital states by their letter.
-double digital_level(char c) {
-  switch (c) {
-    case '0':
-      return 0.01;
-    case '1':
-      return 5.01;
-    case 'F':
-      return 2.01;
-    case 'R':
-      return 3.01;
-    case 'Z':
-      return 6.01;
-    default:
-      return 1.01;
-  }
-}
-
 // AC tables of noise or distortion outputs are of those kinds.
 int kind_by_columns(int kind, std::span<const std::string_view> names) {
   if (kind != ANALYSIS_AC) return kind;

@@ -151,24 +151,6 @@ size_t split(std::string_view text, uint8_t separators, std::array<std::string_v
   return n;
 }
 
-// Digital levels of a D(...) column, by the state letter.
-double digital_level(char c) {
-  switch (c) {
-    case '0':
-      return 0.01;
-    case '1':
-      return 5.01;
-    case 'F':
-      return 2.01;
-    case 'R':
-      return 3.01;
-    case 'Z':
-      return 6.01;
-    default:
-      return 1.01;
-  }
-}
-
 // The value of eight ASCII digits, or -1 when they are not all digits.
 int64_t eight_digits(const char* p) {
   uint64_t v = 0;
