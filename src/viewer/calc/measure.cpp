@@ -231,7 +231,7 @@ std::span<const double> real_parts(std::span<const double> pairs, std::vector<do
   return buffer;
 }
 
-// The arrays of a run with the spec's mode applied; false when a vector is
+// The arrays of a run with the measure's value mode applied; false when a vector is
 // missing or empty.
 bool run_arrays(DataStore& store, const MeasureSpec& s, const DataVector* const (&vectors)[3], RunData& run,
                 RunBuffers& buffers) {

@@ -37,7 +37,7 @@ inline constexpr size_t kMeasureNameMax = 63;
 inline constexpr size_t kMeasureDefaultNameMax = 31;
 
 struct MeasureSpec {
-  int analysis = 0;             // analysis kind the spec reads
+  int analysis = 0;             // analysis kind the measure reads
   int kind = 0;                 // MeasureKind
   std::string name;             // result vector name; empty: the kind's default name
   std::string y_name;           // the first signal
@@ -111,7 +111,7 @@ int measure_run_all(DataStore& store, MeasureList& list, std::vector<MeasureOutc
 void measure_report(Notify& notify, const std::string& name, int count, double first);
 
 // The algorithms on plain arrays, one result or none (NO_VALUE). Values already
-// in the spec's value mode; n is the shorter length.
+// in the measure's value mode; n is the shorter length.
 double measure_value_at(std::span<const double> x, std::span<const double> y, const MeasureSpec& spec);
 double measure_extreme_of(std::span<const double> x, std::span<const double> y, const MeasureSpec& spec);
 double measure_delay_of(std::span<const double> x, std::span<const double> a, std::span<const double> b,
