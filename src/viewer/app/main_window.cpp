@@ -323,10 +323,13 @@ void ViewerMainWindow::toggle_cursor(int which) {
   if (c.active) {
     c.active = false;
   } else {
-    // A cursor appears in the middle of the X axis on the first trace, and becomes the one moved.
+    // Cursor 1 appears a third of the way along the X axis and cursor 2 two
+    // thirds, each on its own trace when there are two, so that their
+    // differences read something at once; the one shown is the one moved.
     view_->active_cursor = which;
     if (c.trace < 0) c.trace = which < static_cast<int>(graph_.traces.size()) ? which : 0;
-    view_->place_cursor(which, (graph_.x_axis.low + graph_.x_axis.high) / 2);
+    const double share = which == 0 ? 1.0 / 3 : 2.0 / 3;
+    view_->place_cursor(which, graph_.x_axis.low + (graph_.x_axis.high - graph_.x_axis.low) * share);
   }
   update_readout();
   view_->update();
