@@ -22,87 +22,10 @@
 #include "viewer/app/main_window.h"
 #include "viewer/app/plot_view.h"
 #include "viewer/session/command_table.h"
+#include "viewer_test_support.h"
 
 using namespace zephyrim;
-
-namespace {
-
-constexpr const char* kDeck =
-    "rc pulse\n"
-    "V1 in 0 PULSE(0 5 1u 10n 10n 5u 10u)\n"
-    "R1 in out 1k\n"
-    "C1 out 0 1n\n"
-    ".control\nset filetype=binary\ntran 10n 30u\nwrite rc.raw\n.endc\n.end\n";
-
-constexpr const char* kNetlist =
-    "rc lowpass\n"
-    "V1 in 0 PULSE(0 1 0 1u 1u 5m 10m) AC 1\n"
-    "R1 in out 1k\n"
-    "C1 out 0 1u\n"
-    ".TRAN 10u 20m\n"
-    ".AC DEC 10 10 100k\n"
-    ".PROBE\n"
-    "#AUTOPLOT TRAN V(in) V(out)\n"
-    ".END\n";
-
-// Handles each modal dialog as it appears: a file dialog gets the path, a
-// question the answer, a text prompt the text.
-class DialogFiller {
- public:
-  QString path{};
-  QString text{};
-  QStringList choose{};  // Probe: the names to select
-  QMessageBox::StandardButton answer = QMessageBox::Yes;
-  int seen = 0;
-
-  void run(const std::function<void()>& work) {
-    QTimer timer;
-    timer.setInterval(20);
-    QObject::connect(&timer, &QTimer::timeout, [this] { fill(); });
-    timer.start();
-    work();
-  }
-
- private:
-  void fill() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) return;
-    ++seen;
-    if (auto* f = qobject_cast<QFileDialog*>(modal)) {
-      // Typed into the name box and confirmed with Return, as a person does.
-      auto* name = f->findChild<QLineEdit*>("fileNameEdit");
-      if (!name) return;
-      name->setText(path);
-      QTest::keyClick(name, Qt::Key_Return);
-    } else if (auto* m = qobject_cast<QMessageBox*>(modal)) {
-      if (QAbstractButton* b = m->button(answer))
-        b->click();
-      else
-        m->accept();
-    } else if (auto* i = qobject_cast<QInputDialog*>(modal)) {
-      i->setTextValue(text);
-      i->accept();
-    } else if (auto* d = qobject_cast<QDialog*>(modal)) {
-      if (auto* list = d->findChild<QListWidget*>()) {
-        if (auto* filter = d->findChild<QLineEdit*>()) filter->setText(choose.value(0).left(2));
-        for (int k = 0; k < list->count(); ++k)
-          if (choose.contains(list->item(k)->text(), Qt::CaseInsensitive)) list->item(k)->setSelected(true);
-      }
-      d->accept();
-    }
-  }
-};
-
-// The share of pixels of an image that are not the background.
-double drawn_share(const QImage& image) {
-  const QRgb background = image.pixel(2, 2);
-  qint64 other = 0;
-  for (int y = 0; y < image.height(); y += 2)
-    for (int x = 0; x < image.width(); x += 2) other += image.pixel(x, y) != background;
-  return double(other) / (double(image.width() / 2) * (image.height() / 2));
-}
-
-}  // namespace
+using namespace zephyrim::test;
 
 class ViewerWindowTest : public QObject {
   Q_OBJECT
@@ -110,26 +33,8 @@ class ViewerWindowTest : public QObject {
 
   QString file(const char* name) const { return dir_.filePath(name); }
 
-  void trigger(ViewerMainWindow& w, int id, DialogFiller* filler = nullptr) {
-    QAction* a = w.action(id);
-    QVERIFY2(a && a->isEnabled(), qPrintable(QString("command %1 not enabled").arg(id)));
-    if (filler)
-      filler->run([a] { a->trigger(); });
-    else
-      a->trigger();
-  }
-
  private slots:
-  void initTestCase() {
-    qputenv("ZEPHYRIM_RUNTIME_DIR", dir_.path().toLocal8Bit() + "/runtime");
-    QVERIFY(write_file_atomic(file("rc.cir").toStdString(), kDeck));
-    process_run({"ngspice", "-b", "rc.cir"}, dir_.path().toStdString());
-    QVERIFY(QFileInfo::exists(file("rc.raw")));
-    QVERIFY(write_file_atomic(file("lowpass.CIR").toStdString(), kNetlist));
-    const ProcessResult z =
-        process_run({ZEPHYRIM_APPS_DIR "/zsim", "lowpass.CIR"}, dir_.path().toStdString());
-    QVERIFY2(QFileInfo::exists(file("lowpass.SAV")), z.output.c_str());
-  }
+  void initTestCase() { QVERIFY(write_simulated_files(dir_)); }
 
   void raw_file_by_probe_and_expression_then_zoom_and_cursors() {
     ViewerMainWindow w;

@@ -60,6 +60,10 @@ class ViewerMainWindow : public QMainWindow {
  private:
   void build_menus();
   void add_handlers();
+  // The handlers of each group of commands, one file each.
+  void add_plot_handlers();    // plots, traces, axes, titles and captions
+  void add_tool_handlers();    // measure specs, cursor dialogs, status, analysis choice
+  void add_output_handlers();  // printing, clipboard, screen capture, scrolling, programs
   void handle(int id, std::function<void()> work);
   void busy(const QString& text, const std::function<void()>& work);
   void show_graph();

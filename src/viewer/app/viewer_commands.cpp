@@ -15,6 +15,9 @@
 namespace zephyrim {
 
 void ViewerMainWindow::add_handlers() {
+  add_plot_handlers();
+  add_tool_handlers();
+  add_output_handlers();
   handle(CMD_OPEN, [this] {
     QStringList filters;
     for (const char* f : kDataOpenFilters)
