@@ -16,13 +16,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   const zephyrim::ViewerCommandLine line = zephyrim::parse_viewer_command_line(args, startup);
   zephyrim::ViewerMainWindow window(std::move(config));
-  bool shown = false;
-  if (!line.data_file.empty()) shown = window.open_file(QString::fromStdString(line.data_file));
-  // Started by a simulation that gave nothing to show: there is nothing to stay for.
-  if (zephyrim::close_after_load(line, shown)) return 0;
+  // Shown before the file is read, so that the status pop-up of a long load is seen.
   if (line.show_maximised)
     window.showMaximized();
   else
     window.show();
+  bool loaded = false;
+  if (!line.data_file.empty()) loaded = window.open_file(QString::fromStdString(line.data_file));
+  // Started by a simulation that gave no data: there is nothing to stay for.
+  if (zephyrim::close_after_load(line, loaded)) return 0;
   return QApplication::exec();
 }

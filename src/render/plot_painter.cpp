@@ -57,9 +57,10 @@ QString latin1(const std::string& s) {
   return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QFont sized_font(double pixels, bool bold = false) {
+QFont sized_font(const QString& family, double pixels, bool bold = false) {
   QFont font;
   font.setStyleHint(QFont::SansSerif);
+  if (!family.isEmpty()) font.setFamily(family);
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
   font.setBold(bold);
   return font;
@@ -76,11 +77,11 @@ struct Fonts {
   double line;  // line pitch
   double pad;   // the unit of the margins
 
-  explicit Fonts(double pixels)
+  Fonts(const QString& family, double pixels)
       : px(pixels),
-        text(sized_font(pixels)),
-        small(sized_font(pixels * 0.72)),
-        title(sized_font(pixels * 1.1, true)),
+        text(sized_font(family, pixels)),
+        small(sized_font(family, pixels * 0.72)),
+        title(sized_font(family, pixels * 1.1, true)),
         fm(text),
         small_fm(small),
         title_fm(title),
@@ -162,7 +163,7 @@ struct Geometry {
   double x_label_gap = 0;  // from the bottom frame down to the X labels
   double tick = 0;         // tick mark length
 
-  explicit Geometry(double px) : fonts(px) {}
+  Geometry(const QString& family, double px) : fonts(family, px) {}
 };
 
 std::vector<HeaderLine> header_lines(const GraphHeader& h) {
@@ -259,7 +260,7 @@ Geometry measure(const QRectF& area, const Graph& graph, const DataStore& store,
   const double px = style.font_pixels > 0 ? std::min(style.font_pixels, 500.0)
                     : std::isfinite(side) ? std::clamp(side / 52, 10.0, 40.0)
                                           : 10.0;
-  Geometry g(px);
+  Geometry g(style.font_family, px);
   const Fonts& f = g.fonts;
   g.layout.area = area;
   g.layout.font_pixels = px;

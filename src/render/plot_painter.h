@@ -26,6 +26,7 @@ extern const std::array<QColor, 16> kTraceQColours;
 struct PlotStyle {
   int mode = DISPLAY_MODE_WHITE;  // black background, white, or monochrome on white
   double font_pixels = 0;         // text height in the area's units; 0: from the area's size
+  QString font_family{};          // of every text; empty: the desktop's sans serif
   bool header = true;             // the file, title, subtitle, date, time and temperature lines
   bool legend = true;             // the trace names above each plot
   bool printing = false;          // line types and pen widths of the traces' printing options

@@ -69,6 +69,7 @@ class DialogFiller {
   std::function<void(QDialog*)> custom{};
   QStringList messages{};  // the texts of the message boxes seen
   int seen = 0;
+  bool pending = false;  // a call of custom is queued (public so that fillers stay aggregates)
 
   void run(const std::function<void()>& work) {
     QTimer timer;
@@ -100,7 +101,16 @@ class DialogFiller {
       i->accept();
     } else if (auto* d = qobject_cast<QDialog*>(modal)) {
       if (custom) {
-        custom(d);
+        // Run from the event loop rather than inside this timer's slot: a
+        // message the dialog shows on OK runs a loop of its own, and this
+        // timer does not fire again while its slot is still running.
+        if (!pending) {
+          pending = true;
+          QTimer::singleShot(0, d, [this, d] {
+            pending = false;
+            custom(d);
+          });
+        }
         return;
       }
       if (auto* list = d->findChild<QListWidget*>()) {

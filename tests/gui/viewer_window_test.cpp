@@ -2,8 +2,11 @@
 // that ngspice and zsim wrote in the test.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
@@ -11,6 +14,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -41,11 +47,12 @@ class ViewerWindowTest : public QObject {
     w.resize(1000, 700);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    DialogFiller open{.path = file("rc.raw")};
+    // A RAW file has no #AUTOPLOT: the Probe selection follows the file dialog.
+    DialogFiller open{.path = file("rc.raw"), .choose = {"v(in)"}};
     trigger(w, CMD_OPEN, &open);
-    // A RAW file has no #AUTOPLOT: nothing is plotted until the user probes.
-    QCOMPARE(int(w.graph().traces.size()), 0);
-    DialogFiller probe{.choose = {"v(in)", "v(out)"}};
+    QVERIFY(open.seen >= 2);
+    QCOMPARE(int(w.graph().traces.size()), 1);
+    DialogFiller probe{.choose = {"v(out)"}};
     trigger(w, CMD_PROBE, &probe);
     QCOMPARE(int(w.graph().traces.size()), 2);
     DialogFiller expression{.text = "DIFF=V(IN)-V(OUT)"};
@@ -122,6 +129,74 @@ class ViewerWindowTest : public QObject {
     DialogFiller again{.path = file("lowpass.OUT"), .answer = QMessageBox::No};
     trigger(w, CMD_OPEN, &again);
     QVERIFY(w.store().find_vector("V(OUT)", DATA_CLASS_BINARY, ANALYSIS_TRAN, -1, -1, 2));
+  }
+
+  void printing_clipboard_capture_and_scrolling() {
+    ViewerMainWindow w;
+    w.resize(1000, 700);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    DialogFiller open{.path = file("lowpass.OUT")};
+    trigger(w, CMD_OPEN, &open);
+    QCOMPARE(int(w.graph().traces.size()), 2);
+
+    // Margins wider than the paper are refused and the dialog stays open.
+    DialogFiller margins{.custom = [](QDialog* d) {
+      auto* left = d->findChild<QDoubleSpinBox*>("left");
+      auto* right = d->findChild<QDoubleSpinBox*>("right");
+      const double each = left->value() < 100 ? 200 : 20;
+      left->setValue(each);
+      right->setValue(each);
+      d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    }};
+    trigger(w, CMD_PAGE_SETUP, &margins);
+    QCOMPARE(margins.messages, QStringList{"Invalid horizontal margins"});
+
+    // Printed into a PDF file, as the print dialog's "Print to File" does.
+    const QString printed = file("printed.pdf");
+    DialogFiller print{.custom = [&](QDialog* d) {
+      auto* dialog = qobject_cast<QPrintDialog*>(d);
+      QVERIFY(dialog);
+      dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+      dialog->printer()->setOutputFileName(printed);
+      // Closed without the dialog's own OK, which would take its widgets'
+      // printer over the file set here.
+      dialog->done(QDialog::Accepted);
+    }};
+    trigger(w, CMD_PRINT, &print);
+    const std::string pdf = read_text_file(printed.toStdString()).value_or("");
+    QVERIFY(pdf.starts_with("%PDF") && pdf.size() > 2000);
+
+    trigger(w, CMD_COPY_GRAPH);
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(clip && clip->hasImage() && clip->hasFormat("image/svg+xml"));
+    QVERIFY(drawn_share(qvariant_cast<QImage>(clip->imageData())) > 0.02);
+
+    DialogFiller capture{.path = file("screen.png")};
+    trigger(w, CMD_CAPTURE_PNG, &capture);
+    QCOMPARE(QImage(file("screen.png")).size(), w.grab().size());
+
+    // Scrolling moves a zoomed window by whole ticks and stops at the data's ends.
+    const AxisScale full = w.graph().x_axis;
+    trigger(w, CMD_SCROLL_RIGHT);
+    QCOMPARE(w.graph().x_axis.low, full.low);
+    PlotView* view = w.plot_view();
+    trigger(w, CMD_ZOOM_AREA);
+    const QRectF frame = view->layout().frames.at(0).rect;
+    const QPoint to(int(frame.left() + frame.width() / 4), int(frame.bottom() - 5));
+    QTest::mousePress(view, Qt::LeftButton, {}, frame.topLeft().toPoint() + QPoint(2, 5));
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+    const double span = w.graph().x_axis.high - w.graph().x_axis.low;
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(view, Qt::Key_Right, Qt::ControlModifier);
+    QVERIFY(w.graph().x_axis.low > full.low);
+    QCOMPARE(w.graph().x_axis.high - w.graph().x_axis.low, span);
+    trigger(w, CMD_SCROLL_END_X);
+    QCOMPARE(w.graph().x_axis.high, full.high);
+    trigger(w, CMD_SCROLL_START_X);
+    QCOMPARE(w.graph().x_axis.low, full.low);
   }
 
   void commands_of_later_work_are_shown_disabled_with_a_reason() {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QSvgGenerator>
@@ -20,6 +22,7 @@
 #include "common/progress.h"
 #include "platform/broadcast.h"
 #include "platform/qt/broadcast_notifier.h"
+#include "platform/qt/qt_sound.h"
 #include "render/plot_painter.h"
 #include "viewer/app/plot_view.h"
 #include "viewer/data/text_data_file.h"
@@ -65,6 +68,9 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
       store_(std::make_unique<DataStore>(notify_, *progress_)) {
   store_->start();
   session_.script = &script_;
+  sound_ = std::make_unique<QtSoundPlayer>();
+  playback_ = std::make_unique<WavPlayback>(*sound_, QDir::tempPath().toStdString());
+  session_.playback = playback_.get();
   cursors_.cursor[0].shape = config_.cursor1_style;
   cursors_.cursor[1].shape = config_.cursor2_style;
   view_ = new PlotView(graph_, *store_, cursors_, this);
@@ -216,7 +222,9 @@ bool ViewerMainWindow::open_file(const QString& path) {
   recent_files_add(config_, session_.names.path);
   update_recent_files();
   show_graph();
-  return !graph_.traces.empty();
+  // Without an autoplot the user is asked what to plot straight away.
+  if (graph_.traces.empty()) handlers_[CMD_PROBE]();
+  return true;
 }
 
 int ViewerMainWindow::run_script(const QString& path) {
@@ -227,16 +235,13 @@ int ViewerMainWindow::run_script(const QString& path) {
   return statements;
 }
 
-bool ViewerMainWindow::save_picture(const QString& path, QSize size) {
-  if (graph_.traces.empty()) return false;
-  if (!size.isValid()) size = view_->size().expandedTo(QSize(640, 480));
-  const QString ext = QFileInfo(path).suffix().toLower();
+QByteArray ViewerMainWindow::picture_bytes(const QString& format, QSize size) {
   PlotStyle style = view_->style;
   style.cursors = &cursors_;
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  if (ext == "svg") {
+  if (format == "svg") {
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
     svg.setSize(size);
@@ -244,7 +249,7 @@ bool ViewerMainWindow::save_picture(const QString& path, QSize size) {
     svg.setTitle(QString::fromLatin1(kTraceryTitle));
     QPainter p(&svg);
     draw_graph(p, QRectF(QPointF(0, 0), size), graph_, *store_, style);
-  } else if (ext == "pdf") {
+  } else if (format == "pdf") {
     QPdfWriter pdf(&buffer);
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setPageOrientation(QPageLayout::Landscape);
@@ -257,11 +262,19 @@ bool ViewerMainWindow::save_picture(const QString& path, QSize size) {
     p.setRenderHint(QPainter::Antialiasing, true);
     draw_graph(p, QRectF(image.rect()), graph_, *store_, style);
     p.end();
-    image.save(&buffer, ext == "bmp" ? "BMP" : "PNG");
+    image.save(&buffer, format == "bmp" ? "BMP" : "PNG");
   }
+  return bytes;
+}
+
+bool ViewerMainWindow::save_picture(const QString& path, QSize size) {
+  if (graph_.traces.empty()) return false;
+  if (!size.isValid()) size = view_->size().expandedTo(QSize(640, 480));
+  const QByteArray bytes = picture_bytes(QFileInfo(path).suffix().toLower(), size);
   // Written whole into a temporary file and renamed, so a failed save leaves the old picture.
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+      !file.commit()) {
     notify_.error("Cannot write file " + path.toStdString());
     return false;
   }

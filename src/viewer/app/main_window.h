@@ -18,12 +18,20 @@
 #include "viewer/session/viewer_config.h"
 
 class QAction;
+class QPrinter;
 class QLabel;
 class QDockWidget;
 
 namespace zephyrim {
 
 class PlotView;
+class SoundPlayer;
+class WavPlayback;
+
+// The page margins of printing, in millimetres.
+struct PageMargins {
+  double left = 15, right = 15, top = 15, bottom = 15;
+};
 class WindowProgress;
 
 class ViewerMainWindow : public QMainWindow {
@@ -43,7 +51,8 @@ class ViewerMainWindow : public QMainWindow {
   QAction* action(int id) const;
 
   // Opens a data file as the Open command does once the file is chosen, and
-  // shows its autoplot. Returns whether anything is shown.
+  // shows its autoplot, or asks what to plot when it has none. Returns whether
+  // the file gave data.
   bool open_file(const QString& path);
   // Runs a script file as Run Script File does once the file is chosen.
   int run_script(const QString& path);
@@ -77,6 +86,15 @@ class ViewerMainWindow : public QMainWindow {
   void export_wav();
   void toggle_cursor(int which);
   void toggle_readout(bool ReadoutFlags::*flag);
+  // The picture file's bytes of the graph: "png", "bmp", "svg" or "pdf".
+  QByteArray picture_bytes(const QString& format, QSize size);
+  QPrinter& printer();
+  bool print_graph(QPrinter& printer);
+  void copy_to_clipboard(bool screen);
+  // Starts a program from its argument vector in the data folder; false after
+  // "Run %s failed; error code %d".
+  bool start_program(const QString& program, const QStringList& arguments);
+  QString help_page() const;
 
   QtNotify notify_;
   ViewerConfig config_;
@@ -91,6 +109,10 @@ class ViewerMainWindow : public QMainWindow {
   QDockWidget* readout_dock_ = nullptr;
   std::map<int, QAction*> actions_;
   std::map<int, std::function<void()>> handlers_;
+  std::unique_ptr<QPrinter> printer_;
+  PageMargins margins_;
+  std::unique_ptr<SoundPlayer> sound_;
+  std::unique_ptr<WavPlayback> playback_;
 };
 
 }  // namespace zephyrim

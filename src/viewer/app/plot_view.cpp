@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "viewer/data/data_store.h"
@@ -70,6 +71,50 @@ void PlotView::zoom_cancel() {
   if (zoom_stack_.empty()) return;
   restore(zoom_stack_.back());
   zoom_stack_.pop_back();
+  emit zoom_changed();
+  update();
+}
+
+void PlotView::scroll(int step) {
+  if (graph_.traces.empty()) return;
+  current_plot_ = std::clamp(current_plot_, 0, graph_.plots - 1);
+  if (step == 7 || step == 8) {
+    current_plot_ = std::clamp(current_plot_ + (step == 8 ? 1 : -1), 0, graph_.plots - 1);
+    return;
+  }
+  const Ranges full = zoom_stack_.empty() ? current() : zoom_stack_.front();
+  const bool x_axis = step <= 4;
+  AxisScale& a = x_axis ? graph_.x_axis : graph_.plot[current_plot_].y_axis;
+  const AxisScale& bounds = x_axis ? full.x : full.y[current_plot_];
+  const double span = a.high - a.low;
+  if (!(span > 0)) return;
+  // Whole tick steps keep the tick marks where they were on the moved axis.
+  const double tick = a.spacing > 0 && a.divisions > 0 ? a.spacing : span / 2;
+  const double half = std::max(tick, std::floor(span / 2 / tick) * tick);
+  double low = a.low;
+  switch (step) {
+    case 1:
+    case 6:
+      low -= half;
+      break;
+    case 2:
+    case 5:
+      low += half;
+      break;
+    case 3:
+      low = bounds.low;
+      break;
+    case 4:
+      low = bounds.high - span;
+      break;
+    default:
+      return;
+  }
+  low = std::clamp(low, bounds.low, std::max(bounds.low, bounds.high - span));
+  if (low == a.low) return;
+  a.low = low;
+  a.high = low + span;
+  a.limits_manual = 1;
   emit zoom_changed();
   update();
 }

@@ -28,6 +28,12 @@ class PlotView : public QWidget {
   void zoom_to(double x_low, double x_high, int plot, double y_low, double y_high);
   void zoom_cancel();
   bool zoomed() const { return !zoom_stack_.empty(); }
+  // View > Scroll, steps 1 to 8: half a window left or right, to the start or
+  // the end of the X data, half a window up or down in the current plot, and
+  // the previous or next plot as the current one. The window keeps its width
+  // and stays within the unzoomed ranges, so an unzoomed graph does not move.
+  void scroll(int step);
+  int current_plot() const { return current_plot_; }
   // Puts the active cursor on its trace at the X value (axis scale); shows it.
   void place_cursor(int which, double x);
   // Moves the active cursor to the next (+1) or previous (-1) trace.
@@ -62,6 +68,7 @@ class PlotView : public QWidget {
   QPoint drag_from_;
   QRect rubber_band_;
   bool dragging_ = false;
+  int current_plot_ = 0;
 };
 
 }  // namespace zephyrim
