@@ -25,6 +25,7 @@
 #include "platform/qt/qt_sound.h"
 #include "render/plot_painter.h"
 #include "viewer/app/plot_view.h"
+#include "viewer/app/tool_dialogs.h"
 #include "viewer/data/text_data_file.h"
 #include "viewer/data/wav_file.h"
 #include "viewer/plot/autoplot_setup.h"
@@ -189,18 +190,40 @@ void ViewerMainWindow::update_recent_files() {
   }
 }
 
-void ViewerMainWindow::show_graph() {
+bool ViewerMainWindow::show_graph(bool ask) {
+  int analysis = choose_analysis(*store_, script_.autoplot);
+  int cls = -1;
+  if (ask) {
+    // The autoplot's analysis is offered first; with one analysis nothing is asked.
+    analysis = choose_analysis_dialog(this, *store_, analysis, &cls);
+    if (analysis < 0) return false;
+  }
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;
   graph_ = Graph{};
-  graph_.analysis = choose_analysis(*store_, script_.autoplot);
+  graph_.analysis = analysis;
+  graph_.cls = cls;
   int shown = 0;
   busy(tr("Loading autoplot data..."), [&] {
     if (graph_.analysis >= 0)
       shown = autoplot_setup(graph_, *store_, script_.autoplot, notify_, &session_.parameters);
     if (shown > 0) graph_update_axes(graph_, *store_, notify_);
   });
+  fill_header();
   update_readout();
   view_->update();
+  return true;
+}
+
+void ViewerMainWindow::fill_header() {
+  GraphHeader& h = graph_.header;
+  h.file = QFileInfo(QString::fromStdString(session_.names.path)).fileName().toStdString();
+  if (!script_.revision.empty()) h.file += "   " + script_.revision;
+  if (!script_.subtitle.empty()) h.subtitle = script_.subtitle;
+  // Traces chosen without an autoplot still show what the data set says of itself.
+  if (h.circuit_title.empty()) h.circuit_title = store_->header.title;
+  if (h.date.empty()) h.date = store_->header.date;
+  if (h.time.empty()) h.time = store_->header.time;
+  if (h.temperature.empty()) h.temperature = store_->header.run_info;
 }
 
 void ViewerMainWindow::add_traces(std::vector<TraceRequest>& requests) {
@@ -210,6 +233,7 @@ void ViewerMainWindow::add_traces(std::vector<TraceRequest>& requests) {
     if (select_traces(graph_, *store_, requests, notify_, &session_.parameters) > 0)
       graph_update_axes(graph_, *store_, notify_);
   });
+  fill_header();
   view_->update();
 }
 
@@ -221,9 +245,8 @@ bool ViewerMainWindow::open_file(const QString& path) {
   setWindowTitle(QString::fromStdString(session_.names.window_title));
   recent_files_add(config_, session_.names.path);
   update_recent_files();
-  show_graph();
   // Without an autoplot the user is asked what to plot straight away.
-  if (graph_.traces.empty()) handlers_[CMD_PROBE]();
+  if (show_graph(true) && graph_.traces.empty()) handlers_[CMD_PROBE]();
   return true;
 }
 
@@ -231,7 +254,7 @@ int ViewerMainWindow::run_script(const QString& path) {
   script_.script_name = path.toStdString();
   int statements = 0;
   busy(tr("Running script..."), [&] { statements = run_script_file(script_, *store_, notify_); });
-  if (script_.autoplot.statements > 0) show_graph();
+  if (script_.autoplot.statements > 0) show_graph(false);
   return statements;
 }
 
@@ -359,8 +382,6 @@ void ViewerMainWindow::toggle_readout(bool ReadoutFlags::*flag) {
 
 void ViewerMainWindow::closeEvent(QCloseEvent* e) {
   config_.display_mode = view_->style.mode;
-  config_.cursor1_style = cursors_.cursor[0].shape;
-  config_.cursor2_style = cursors_.cursor[1].shape;
   if (!config_.ini_path.empty()) viewer_config_save(config_, config_.ini_path);
   // Gives the focus back to an editor that started the viewer.
   broadcast_post({kZsTaskDoneNotify, kViewerClosedNotice, 0});

@@ -75,7 +75,11 @@ class ViewerMainWindow : public QMainWindow {
   void add_output_handlers();  // printing, clipboard, screen capture, scrolling, programs
   void handle(int id, std::function<void()> work);
   void busy(const QString& text, const std::function<void()>& work);
-  void show_graph();
+  // Shows the autoplot of the analysis chosen (asked when ask and the data
+  // holds several); false when the user cancelled the choice.
+  bool show_graph(bool ask);
+  // The header texts above the plots: file and revision, subtitle, and the data set's own.
+  void fill_header();
   // Selects traces into the graph (Probe, Add Traces) and shows them.
   void add_traces(std::vector<TraceRequest>& requests);
   void update_readout();

@@ -35,7 +35,7 @@ void ViewerMainWindow::add_handlers() {
       if (k < static_cast<int>(config_.recent_files.size()))
         open_file(QString::fromStdString(config_.recent_files[static_cast<size_t>(k)]));
     });
-  handle(CMD_AUTOPLOT, [this] { show_graph(); });
+  handle(CMD_AUTOPLOT, [this] { show_graph(true); });
   handle(CMD_PROBE, [this] {
     // The real vectors with an X vector of the analysis shown (or of every
     // analysis before one is chosen), each name once.
