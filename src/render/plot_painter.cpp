@@ -577,8 +577,28 @@ void draw_polyline(QPainter& p, const QPolygonF& line) {
 void draw_columns(QPainter& p, const std::vector<LodColumn>& cols, const PlotFrame& f) {
   const double step = f.rect.width() / static_cast<double>(cols.size());
   QPolygonF line;
+  // A tall column of a dense trace is filled as a rectangle: stroking
+  // thousands of tall, overlapping antialiased segments as one outline costs
+  // a whole frame and more, filling them a small part of that.
   const auto flush = [&] {
-    draw_polyline(p, line);
+    if (p.pen().style() != Qt::SolidLine || line.size() < 2) {
+      draw_polyline(p, line);
+      line.clear();
+      return;
+    }
+    const double w = p.pen().widthF();
+    std::vector<QLineF> thin;
+    for (qsizetype i = 0; i + 1 < line.size(); i += 2) {
+      const QPointF a = line[i], b = line[i + 1];
+      if (std::abs(b.y() - a.y()) > 2 * w)
+        p.fillRect(QRectF(a.x() - w / 2, std::min(a.y(), b.y()) - w / 2, b.x() - a.x() + w,
+                          std::abs(b.y() - a.y()) + w),
+                   p.pen().brush());
+      else
+        thin.emplace_back(a, b);
+      if (i + 2 < line.size()) thin.emplace_back(b, line[i + 2]);
+    }
+    p.drawLines(thin.data(), static_cast<int>(thin.size()));
     line.clear();
   };
   double lo = 0, hi = 0, next_lo = 0, next_hi = 0;

@@ -583,7 +583,13 @@ std::vector<DataVector*> waiting_block(DataStore& store, DataVector& vector, boo
     doubles += static_cast<uint64_t>(v.points) * (v.complex ? 2 : 1);
     if (&v != &vector) out.push_back(&v);
   }
-  if (!whole_block && doubles > kBlockLoadDoubles) out.resize(1);
+  if (!whole_block && doubles > kBlockLoadDoubles) {
+    out.resize(1);
+    for (auto& v : c->vectors)
+      if (&v == vector.x && !v.loaded() && v.source == vector.source &&
+          v.source_position == vector.source_position)
+        out.push_back(&v);
+  }
   return out;
 }
 
