@@ -1,9 +1,362 @@
+// The plot, trace, axis and title dialogs of TRC32, driven through the menu and
+// filled through their widgets, on zsim's transient of a 1 kOhm / 1 uF low pass
+// (V(in) a 0..1 V pulse, 20 ms) that autoplots V(in) and V(out).
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QtTest>
 
+#include "viewer/app/plot_view.h"
+#include "viewer/data/data_store.h"
+#include "viewer/session/command_table.h"
 #include "viewer_test_support.h"
+
+using namespace zephyrim;
+using namespace zephyrim::test;
+
+namespace {
+
+template <typename W>
+W* field(QDialog* d, const QString& name) {
+  W* w = d->findChild<W*>(name);
+  if (!w) qFatal("no field %s in %s", qPrintable(name), qPrintable(d->objectName()));
+  return w;
+}
+
+// Replaces a field's text as a person does: select all, type.
+void type(QDialog* d, const QString& name, const QString& text) {
+  QLineEdit* e = field<QLineEdit>(d, name);
+  QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+  if (text.isEmpty())
+    QTest::keyClick(e, Qt::Key_Delete);
+  else
+    QTest::keyClicks(e, text);
+}
+
+void pick(QDialog* d, const char* name, const QString& item) {
+  QComboBox* c = field<QComboBox>(d, name);
+  const int k = c->findText(item);
+  if (k < 0) qFatal("no item %s in %s", qPrintable(item), name);
+  c->setCurrentIndex(k);
+}
+
+// Clicks the traces whose names are given (the first alone, the others with Ctrl).
+void choose_traces(QDialog* d, const QStringList& names) {
+  QListWidget* list = field<QListWidget>(d, "traces");
+  bool first = true;
+  for (int k = 0; k < list->count(); ++k) {
+    const QString name = list->item(k)->text().section("   ", 0, 0);
+    if (!names.contains(name, Qt::CaseInsensitive)) continue;
+    const QPoint at = list->visualItemRect(list->item(k)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, first ? Qt::NoModifier : Qt::ControlModifier, at);
+    first = false;
+  }
+}
+
+void press_ok(QDialog* d) {
+  field<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok)->click();
+}
+
+// Presses OK from the dialog's own event loop: a refusal's message box then
+// comes while the filler is free to answer it.
+void press_ok_later(QDialog* d) {
+  QMetaObject::invokeMethod(field<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok), "click",
+                            Qt::QueuedConnection);
+}
+
+QString trace_name(ViewerMainWindow& w, size_t k) {
+  return QString::fromStdString(w.graph().traces.at(k)->name).toUpper();
+}
+
+}  // namespace
 
 class ViewerPlotDialogsTest : public QObject {
   Q_OBJECT
+  QTemporaryDir dir_;
+
+  // A window showing the autoplot of lowpass.OUT.
+  void open(ViewerMainWindow& w) {
+    w.resize(1000, 700);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    DialogFiller open{.path = dir_.filePath("lowpass.OUT")};
+    trigger(w, CMD_OPEN, &open);
+    QCOMPARE(int(w.graph().traces.size()), 2);
+    QCOMPARE(trace_name(w, 0), QString("V(IN)"));
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(write_simulated_files(dir_)); }
+
+  void plots_added_traces_moved_styled_and_deleted() {
+    ViewerMainWindow w;
+    open(w);
+    Graph& g = w.graph();
+
+    DialogFiller three{.custom = [](QDialog* d) {
+      QCOMPARE(d->windowTitle(), QString("Add/Delete Plots"));
+      field<QSpinBox>(d, "plot_count")->setValue(3);
+      press_ok(d);
+    }};
+    trigger(w, CMD_ADD_DELETE_PLOTS, &three);
+    QCOMPARE(g.plots, 3);
+
+    // V(out) to the third plot: it gets an axis of its own there.
+    DialogFiller move{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(out)"});
+      pick(d, "move_to", "Plot 3");
+      press_ok(d);
+    }};
+    trigger(w, CMD_TRACE_MOVE_DELETE, &move);
+    QCOMPARE(g.traces[1]->plot, 2);
+    QCOMPARE(g.traces[0]->plot, 0);
+    QVERIFY(g.plot[2].y_axis.in_use >= 0);
+    QCOMPARE(g.plot[1].y_axis.in_use, -1);  // the empty plot stays, without ticks
+    QCOMPARE(g.plots, 3);
+
+    // Options of two traces at once: the choice goes to both; Cancel changes nothing.
+    DialogFiller cancel{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(in)", "V(out)"});
+      pick(d, "colour", "Yellow");
+      d->reject();
+    }};
+    trigger(w, CMD_TRACE_OPTIONS, &cancel);
+    QVERIFY(g.traces[0]->options.colour != 14);
+    DialogFiller style{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(in)", "V(out)"});
+      pick(d, "colour", "Red");
+      pick(d, "symbol", "Circle");
+      choose_traces(d, {"V(out)"});
+      QCOMPARE(field<QComboBox>(d, "colour")->currentText(), QString("Red"));
+      pick(d, "line_type", "Dashed");
+      press_ok(d);
+    }};
+    trigger(w, CMD_TRACE_OPTIONS, &style);
+    QCOMPARE(g.traces[0]->options.colour, int(COLOUR_RED));
+    QCOMPARE(g.traces[1]->options.colour, int(COLOUR_RED));
+    QCOMPARE(g.traces[0]->options.symbol, 1);
+    QCOMPARE(g.traces[0]->options.line_type, 1);  // only V(out) was chosen then
+    QCOMPARE(g.traces[1]->options.line_type, 2);
+
+    // Back up to the second plot: the third stays, drawn empty.
+    DialogFiller up{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(out)"});
+      pick(d, "move_to", "Plot 2");
+      press_ok(d);
+    }};
+    trigger(w, CMD_TRACE_MOVE_DELETE, &up);
+    QCOMPARE(g.plots, 3);
+    QVERIFY(g.plot[1].y_axis.in_use >= 0);
+    QCOMPARE(g.plot[2].y_axis.in_use, -1);
+
+    // Hiding a trace takes it out of its plot's range.
+    DialogFiller hide{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(out)"});
+      pick(d, "display", "Hide");
+      press_ok(d);
+    }};
+    trigger(w, CMD_TRACE_OPTIONS, &hide);
+    QCOMPARE(g.traces[1]->options.display, int(DISPLAY_HIDE));
+    QCOMPARE(g.plot[1].y_axis.in_use, -1);
+
+    // Down to one plot: the traces of the plots that went join it.
+    DialogFiller one{.custom = [](QDialog* d) {
+      field<QSpinBox>(d, "plot_count")->setValue(1);
+      press_ok(d);
+    }};
+    trigger(w, CMD_ADD_DELETE_PLOTS, &one);
+    QCOMPARE(g.plots, 1);
+    QCOMPARE(g.traces[1]->plot, 0);
+
+    // Delete V(in) with the cursor on it: the cursor goes with its trace.
+    trigger(w, CMD_CURSOR1);
+    QCOMPARE(w.cursors().cursor[0].trace, 0);
+    DialogFiller remove{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(in)"});
+      field<QPushButton>(d, "delete")->click();
+    }};
+    trigger(w, CMD_TRACE_MOVE_DELETE, &remove);
+    QCOMPARE(int(g.traces.size()), 1);
+    QCOMPARE(trace_name(w, 0), QString("V(OUT)"));
+    QVERIFY(!w.cursors().cursor[0].active);
+
+    // Traces > Label hides the trace names above the plots, and shows them again.
+    QVERIFY(w.plot_view()->style.legend);
+    trigger(w, CMD_TRACE_LABEL);
+    QVERIFY(!w.plot_view()->style.legend);
+    QVERIFY(!w.action(CMD_TRACE_LABEL)->isChecked());
+    trigger(w, CMD_TRACE_LABEL);
+    QVERIFY(w.plot_view()->style.legend);
+  }
+
+  void axis_limits_refused_then_applied_and_axis_options() {
+    ViewerMainWindow w;
+    open(w);
+    Graph& g = w.graph();
+    DialogFiller second{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(out)"});
+      pick(d, "move_to", "Plot 2");
+      press_ok(d);
+    }};
+    trigger(w, CMD_TRACE_MOVE_DELETE, &second);
+    QCOMPARE(g.plots, 2);
+    const AxisScale y2_before = g.plot[1].y_axis;
+
+    // A bad Y2 row is refused with its plot's number and the focus on the
+    // field; cancelling then leaves every axis as it was.
+    bool focused = false;
+    int calls = 0;
+    DialogFiller refused{.custom = [&](QDialog* d) {
+      if (calls++ == 0) {
+        QCOMPARE(d->windowTitle(), QString("Set Axis Limits"));
+        QVERIFY(field<QCheckBox>(d, "x_auto")->isChecked());
+        type(d, "x_high", "10m");
+        type(d, "y2_low", "5");
+        type(d, "y2_high", "5");
+        QVERIFY(!field<QCheckBox>(d, "y2_auto")->isChecked());
+        press_ok_later(d);
+        return;  // the message box comes, the dialog stays
+      }
+      focused = d->focusWidget() == field<QLineEdit>(d, "y2_high");
+      d->reject();
+    }};
+    trigger(w, CMD_AXIS_LIMITS, &refused);
+    QCOMPARE(refused.messages, QStringList{"Invalid Y2 axis limits specified"});
+    QVERIFY(focused);
+    QCOMPARE(g.x_axis.limits_manual, 0);
+    QCOMPARE(g.plot[1].y_axis.high, y2_before.high);
+
+    // Too many ticks on X, then good limits: X 0..10 ms by 2 ms, Y1 -1..2 by 0.5.
+    calls = 0;
+    DialogFiller applied{.custom = [&](QDialog* d) {
+      if (calls++ == 0) {
+        type(d, "x_low", "0");
+        type(d, "x_high", "10m");
+        type(d, "x_spacing", "1u");
+        press_ok_later(d);
+        return;
+      }
+      type(d, "x_spacing", "2m");
+      type(d, "y1_low", "-1");
+      type(d, "y1_high", "2");
+      type(d, "y1_spacing", "0.5");
+      press_ok(d);
+    }};
+    trigger(w, CMD_AXIS_LIMITS, &applied);
+    QCOMPARE(applied.messages.value(0), QString("Too many X ticks: \ninvalid limits or spacing specified"));
+    // Y2 stayed automatic while the others became manual: the user is asked.
+    QCOMPARE(applied.messages.value(1), QString("Auto update axes limits?"));
+    QCOMPARE(g.x_axis.limits_manual, 1);
+    QCOMPARE(g.x_axis.high, 0.01);
+    QCOMPARE(g.x_axis.divisions, 5);
+    QCOMPARE(g.plot[0].y_axis.low, -1.0);
+    QCOMPARE(g.plot[0].y_axis.divisions, 6);
+    QCOMPARE(g.plot[1].y_axis.limits_manual, 0);
+
+    // Manual limits outlast a later update of the axes (a trace hidden and shown).
+    DialogFiller hide{.custom = [](QDialog* d) {
+      choose_traces(d, {"V(out)"});
+      pick(d, "display", "Hide");
+      press_ok(d);
+    }};
+    trigger(w, CMD_TRACE_OPTIONS, &hide);
+    QCOMPARE(g.x_axis.high, 0.01);
+
+    // Back to automatic X: the whole 20 ms again.
+    DialogFiller automatic{.custom = [](QDialog* d) {
+      field<QCheckBox>(d, "x_auto")->click();
+      QVERIFY(field<QCheckBox>(d, "x_auto")->isChecked());
+      press_ok(d);
+    }};
+    trigger(w, CMD_AXIS_LIMITS, &automatic);
+    QCOMPARE(g.x_axis.limits_manual, 0);
+    QVERIFY(g.x_axis.high > 0.0199);
+
+    // Axis options: Y plot 1 logarithmic with a unit of the user's on the caption;
+    // X keeps its own settings while another axis is shown.
+    DialogFiller options{.custom = [](QDialog* d) {
+      QCOMPARE(d->windowTitle(), QString("Set Axis Options"));
+      QVERIFY(field<QRadioButton>(d, "unit_auto")->isChecked());
+      field<QRadioButton>(d, "unit_none")->click();
+      pick(d, "axis", "Y plot 1");
+      QVERIFY(field<QRadioButton>(d, "unit_auto")->isChecked());
+      field<QRadioButton>(d, "log")->click();
+      field<QRadioButton>(d, "unit_user")->click();
+      type(d, "unit_name", "Volt");
+      field<QRadioButton>(d, "on_axis_caption")->click();
+      press_ok(d);
+    }};
+    trigger(w, CMD_AXIS_OPTIONS, &options);
+    QVERIFY(g.plot[0].log);
+    QCOMPARE(g.plot[0].y_axis.log_scale, 1);
+    QVERIFY(!g.x_log);
+    const PlotStyle& style = w.plot_view()->style;
+    QVERIFY(style.y_ticks[0] && style.x_ticks);
+    QCOMPARE(int(style.x_ticks->unit_mode), int(UnitMode::None));
+    QCOMPARE(int(style.y_ticks[0]->unit_mode), int(UnitMode::User));
+    QCOMPARE(QString::fromStdString(style.y_ticks[0]->unit_name), QString("Volt"));
+    QVERIFY(style.y_ticks[0]->scale_on_caption);
+    QCOMPARE(style.y_ticks[0]->code, int(TICK_DECADE));
+    QVERIFY(drawn_share(w.plot_view()->grab().toImage()) > 0.01);
+  }
+
+  void x_variable_and_titles() {
+    ViewerMainWindow w;
+    open(w);
+    Graph& g = w.graph();
+
+    // V(out) over V(in): every trace takes V(in) as its X.
+    DialogFiller vin{.custom = [](QDialog* d) {
+      field<QComboBox>(d, "x_variable")->setCurrentText("v(in)");
+      press_ok(d);
+    }};
+    trigger(w, CMD_AXIS_X_VARIABLE, &vin);
+    QCOMPARE(QString::fromStdString(g.x_variable.text).toUpper(), QString("V(IN)"));
+    QVERIFY(!g.x_variable.expression);
+    for (const auto& t : g.traces) QCOMPARE(QString::fromStdString(t->x->name).toUpper(), QString("V(IN)"));
+    QVERIFY(g.x_axis.high < 2);
+
+    // An expression: time in milliseconds.
+    DialogFiller ms{.custom = [](QDialog* d) {
+      field<QComboBox>(d, "x_variable")->setCurrentText("{TIME*1000}");
+      press_ok(d);
+    }};
+    trigger(w, CMD_AXIS_X_VARIABLE, &ms);
+    QVERIFY(g.x_variable.expression);
+    QCOMPARE(QString::fromStdString(g.x_variable.text), QString("TIME*1000"));
+    QVERIFY(g.x_axis.high >= 20 && g.x_axis.high < 30);
+
+    // Empty: each trace its own X again.
+    DialogFiller own{.custom = [](QDialog* d) {
+      field<QComboBox>(d, "x_variable")->setCurrentText("");
+      press_ok(d);
+    }};
+    trigger(w, CMD_AXIS_X_VARIABLE, &own);
+    QVERIFY(g.x_variable.empty());
+    for (const auto& t : g.traces) QCOMPARE(t->x, t->y->x);
+    QVERIFY(g.x_axis.high > 0.0199 && g.x_axis.high < 0.03);
+
+    DialogFiller titles{.custom = [](QDialog* d) {
+      QCOMPARE(d->objectName(), QString("LABELS_EDIT_DLG"));
+      type(d, "circuit_title", "Low pass filter");
+      type(d, "subtitle", "");
+      type(d, "x_label", "Time");
+      type(d, "y_label_1", "Volts");
+      QVERIFY(!d->findChild<QLineEdit*>("y_label_2"));  // one plot shown
+      press_ok(d);
+    }};
+    trigger(w, CMD_TITLES, &titles);
+    QCOMPARE(g.header.circuit_title, std::string("Low pass filter"));
+    QVERIFY(g.header.subtitle.empty());
+    QCOMPARE(g.x_label, std::string("Time"));
+    QCOMPARE(g.plot[0].y_label, std::string("Volts"));
+    QVERIFY(drawn_share(w.plot_view()->grab().toImage()) > 0.01);
+  }
 };
 
 QTEST_MAIN(ViewerPlotDialogsTest)
