@@ -24,7 +24,7 @@ const std::array<QColor, 16> kTraceQColours = {
 
 QColor trace_colour(int colour, int mode) {
   const int c = std::clamp(colour, 0, 15);
-  if (mode == DISPLAY_MODE_MONOCHROME) return Qt::black;
+  if (mode == DISPLAY_MODE_MONOCHROME || mode == DISPLAY_MODE_FILE_MONO) return Qt::black;
   if (mode == DISPLAY_MODE_BLACK && c == COLOUR_BLACK) return kTraceQColours[COLOUR_WHITE];
   if (mode != DISPLAY_MODE_BLACK && c == COLOUR_WHITE) return kTraceQColours[COLOUR_BLACK];
   return kTraceQColours[static_cast<size_t>(c)];
@@ -577,9 +577,11 @@ void draw_polyline(QPainter& p, const QPolygonF& line) {
 void draw_columns(QPainter& p, const std::vector<LodColumn>& cols, const PlotFrame& f) {
   const double step = f.rect.width() / static_cast<double>(cols.size());
   QPolygonF line;
-  // A tall column of a dense trace is filled as a rectangle: stroking
-  // thousands of tall, overlapping antialiased segments as one outline costs
-  // a whole frame and more, filling them a small part of that.
+  // A column where a dense trace covers a band is filled as a rectangle:
+  // stroking thousands of tall, overlapping antialiased segments as one
+  // outline costs a frame and more, filling them a small part of that. A band
+  // overlaps its neighbours; a steep piece of a sparse trace only touches
+  // them, and stays a stroke so that it does not turn into steps.
   const auto flush = [&] {
     if (p.pen().style() != Qt::SolidLine || line.size() < 2) {
       draw_polyline(p, line);
@@ -587,16 +589,26 @@ void draw_columns(QPainter& p, const std::vector<LodColumn>& cols, const PlotFra
       return;
     }
     const double w = p.pen().widthF();
+    const qsizetype columns = line.size() / 2;
+    const auto span = [&](qsizetype k) {
+      const double a = line[2 * k].y(), b = line[2 * k + 1].y();
+      return std::pair{std::min(a, b), std::max(a, b)};
+    };
+    const auto overlap = [&](qsizetype k, qsizetype j) {
+      if (j < 0 || j >= columns) return 0.0;
+      const auto [lo1, hi1] = span(k);
+      const auto [lo2, hi2] = span(j);
+      return std::min(hi1, hi2) - std::max(lo1, lo2);
+    };
     std::vector<QLineF> thin;
-    for (qsizetype i = 0; i + 1 < line.size(); i += 2) {
-      const QPointF a = line[i], b = line[i + 1];
-      if (std::abs(b.y() - a.y()) > 2 * w)
-        p.fillRect(QRectF(a.x() - w / 2, std::min(a.y(), b.y()) - w / 2, b.x() - a.x() + w,
-                          std::abs(b.y() - a.y()) + w),
-                   p.pen().brush());
+    for (qsizetype k = 0; k < columns; ++k) {
+      const QPointF a = line[2 * k], b = line[2 * k + 1];
+      const auto [top, bottom] = span(k);
+      if (bottom - top > 2 * w && std::max(overlap(k, k - 1), overlap(k, k + 1)) > w)
+        p.fillRect(QRectF(a.x() - w / 2, top - w / 2, b.x() - a.x() + w, bottom - top + w), p.pen().brush());
       else
         thin.emplace_back(a, b);
-      if (i + 2 < line.size()) thin.emplace_back(b, line[i + 2]);
+      if (k + 1 < columns) thin.emplace_back(b, line[2 * k + 2]);
     }
     p.drawLines(thin.data(), static_cast<int>(thin.size()));
     line.clear();

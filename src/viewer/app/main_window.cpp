@@ -176,6 +176,9 @@ void ViewerMainWindow::update_actions() {
   check(CMD_READOUT_SLOPE, cursors_.flags.slope);
   check(CMD_AUTO_CLOSE, config_.auto_close_option != 0);
   check(CMD_ZOOM_AREA, view_->pointer == POINTER_ZOOM_AREA);
+  check(CMD_TRACE_LABEL, view_->style.legend);
+  check(CMD_DISPLAY_FILE_COLOUR, view_->style.mode == DISPLAY_MODE_FILE_COLOUR);
+  check(CMD_DISPLAY_FILE_MONO, view_->style.mode == DISPLAY_MODE_FILE_MONO);
   update_recent_files();
 }
 
@@ -199,6 +202,7 @@ bool ViewerMainWindow::show_graph(bool ask) {
     if (analysis < 0) return false;
   }
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;
+  view_->clear_zoom();
   graph_ = Graph{};
   graph_.analysis = analysis;
   graph_.cls = cls;
@@ -233,6 +237,7 @@ void ViewerMainWindow::add_traces(std::vector<TraceRequest>& requests) {
     if (select_traces(graph_, *store_, requests, notify_, &session_.parameters) > 0)
       graph_update_axes(graph_, *store_, notify_);
   });
+  view_->clear_zoom();
   fill_header();
   view_->update();
 }

@@ -28,6 +28,8 @@ class PlotView : public QWidget {
   void zoom_to(double x_low, double x_high, int plot, double y_low, double y_high);
   void zoom_cancel();
   bool zoomed() const { return !zoom_stack_.empty(); }
+  // Forgets the zooms: the graph's ranges were set anew (new traces, limits).
+  void clear_zoom() { zoom_stack_.clear(); }
   // View > Scroll, steps 1 to 8: half a window left or right, to the start or
   // the end of the X data, half a window up or down in the current plot, and
   // the previous or next plot as the current one. The window keeps its width

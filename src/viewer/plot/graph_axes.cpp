@@ -70,7 +70,8 @@ bool graph_update_axes(Graph& graph, DataStore& store, Notify& notify) {
     plot.y_axis.in_use = values.empty() ? -1 : 0;
     if (values.empty()) continue;
     PlotDataRange r;
-    if (!summary_range(graph, store, p, plot.log, r)) r = plot_data_range(values, graph.x_log, plot.log, notify);
+    if (!summary_range(graph, store, p, plot.log, r))
+      r = plot_data_range(values, graph.x_log, plot.log, notify);
     set_axis(plot.y_axis, plot.log, r.y_min, r.y_max, plot.limits, true, graph.plots);
     if (!r.has_x) continue;
     x_lo = any_x ? std::min(x_lo, r.x_min) : r.x_min;
