@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   const zephyrim::ViewerCommandLine line = zephyrim::parse_viewer_command_line(args, startup);
   zephyrim::ViewerMainWindow window(std::move(config));
   // Shown before the file is read, so that the status pop-up of a long load is seen.
-  if (line.show_maximised)
+  if (line.show_maximised || window.config().window_show_mode == zephyrim::WINDOW_SHOW_MAXIMISED)
     window.showMaximized();
   else
     window.show();

@@ -2,6 +2,7 @@
 // that ngspice and zsim wrote in the test.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -18,6 +19,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -89,19 +91,31 @@ class ViewerWindowTest : public QObject {
     const QString text = qobject_cast<QLabel*>(readout->widget())->text();
     QVERIFY2(text.contains(" X2-X1=") && text.contains(" SLOPE="), qPrintable(text));
 
-    // Pictures of the graph in every format, of the size asked for and not blank.
-    for (const auto& [id, name] : {std::pair{CMD_PICTURE_PNG, "g.png"}, {CMD_PICTURE_BMP, "g.bmp"}}) {
-      DialogFiller save{.path = file(name)};
-      trigger(w, id, &save);
-      const QImage image(file(name));
-      QVERIFY2(!image.isNull(), name);
-      QCOMPARE(image.size(), view->size().expandedTo(QSize(640, 480)));
-      QVERIFY2(drawn_share(image) > 0.02, name);
-    }
+    // Pictures of the graph in every format, of the size asked for and not blank:
+    // the window's size is offered first, a size typed into the options is kept.
+    DialogFiller bmp{.path = file("g.bmp")};
+    trigger(w, CMD_PICTURE_BMP, &bmp);
+    QCOMPARE(QImage(file("g.bmp")).size(), view->size());
+    QVERIFY(drawn_share(QImage(file("g.bmp"))) > 0.02);
+    DialogFiller png{.path = file("g.png"), .custom = [](QDialog* d) {
+                       if (d->objectName() != "DIB_OPTIONS_DLG") return d->reject();
+                       d->findChild<QSpinBox*>("width")->setValue(800);
+                       d->findChild<QSpinBox*>("height")->setValue(500);
+                       d->findChild<QCheckBox*>("monochrome")->setChecked(true);
+                       d->accept();
+                     }};
+    trigger(w, CMD_PICTURE_PNG, &png);
+    const QImage image(file("g.png"));
+    QCOMPARE(image.size(), QSize(800, 500));
+    QVERIFY(drawn_share(image) > 0.02);
+    QVERIFY(image.allGray());
+    // A vector picture takes the paper size of its options, 16 x 12 cm unless changed.
     DialogFiller svg{.path = file("g.svg")};
     trigger(w, CMD_PICTURE_WMF, &svg);
+    QVERIFY(QFileInfo(file("g.svg")).size() > 0);
     const QByteArray svg_text = read_text_file(file("g.svg").toStdString()).value_or("").c_str();
     QVERIFY(svg_text.contains("<svg") && svg_text.count("<path") + svg_text.count("<polyline") > 3);
+    QVERIFY2(svg_text.contains("width=\"160mm\""), svg_text.left(400).constData());
     DialogFiller pdf{.path = file("g.pdf")};
     trigger(w, CMD_PICTURE_EMF, &pdf);
     QVERIFY(read_text_file(file("g.pdf").toStdString()).value_or("").starts_with("%PDF"));

@@ -16,6 +16,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScreen>
 #include <QStatusBar>
 #include <QSvgGenerator>
 
@@ -75,8 +76,9 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
   cursors_.cursor[0].shape = config_.cursor1_style;
   cursors_.cursor[1].shape = config_.cursor2_style;
   view_ = new PlotView(graph_, *store_, cursors_, this);
-  view_->style.mode =
-      config_.display_mode <= DISPLAY_MODE_MONOCHROME ? config_.display_mode : DISPLAY_MODE_WHITE;
+  view_->style.mode = config_.display_mode >= 0 && config_.display_mode <= DISPLAY_MODE_FILE_MONO
+                          ? config_.display_mode
+                          : DISPLAY_MODE_WHITE;
   setCentralWidget(view_);
   readout_ = new QLabel(this);
   readout_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -94,6 +96,16 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
   update_actions();
   statusBar()->showMessage(" Ready");
   resize(1100, 750);
+  // Where the window was when it last closed, when that is on a screen now.
+  if (const auto r = start_window_rect(config_)) {
+    const QRect rect(QPoint(r->left, r->top), QPoint(r->right - 1, r->bottom - 1));
+    for (const QScreen* screen : QGuiApplication::screens())
+      if (screen->availableGeometry().intersects(rect)) {
+        setGeometry(rect);
+        break;
+      }
+  }
+  if (!config_.builtin_font()) view_->style.font_family = QString::fromStdString(config_.last_font_name);
   setWindowTitle(QString::fromLatin1(kTraceryTitle));
   auto* messages = new BroadcastNotifier("trc32", this);
   connect(messages, &BroadcastNotifier::received, this, [this](const QString& name, long first, long) {
@@ -263,29 +275,40 @@ int ViewerMainWindow::run_script(const QString& path) {
   return statements;
 }
 
-QByteArray ViewerMainWindow::picture_bytes(const QString& format, QSize size) {
+QByteArray ViewerMainWindow::picture_bytes(const QString& format, const PictureOptions& options) {
   PlotStyle style = view_->style;
   style.cursors = &cursors_;
+  if (options.monochrome) style.mode = DISPLAY_MODE_MONOCHROME;
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   if (format == "svg") {
+    // A paper size is drawn in units of a tenth of a millimetre, so that the
+    // picture keeps the size typed; a bitmap's size in pixels of 1/96 inch.
+    const bool paper = options.millimetres.isValid();
+    const QSize size = paper ? (options.millimetres * 10).toSize() : options.pixels;
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
     svg.setSize(size);
+    svg.setResolution(paper ? 254 : 96);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setTitle(QString::fromLatin1(kTraceryTitle));
     QPainter p(&svg);
     draw_graph(p, QRectF(QPointF(0, 0), size), graph_, *store_, style);
   } else if (format == "pdf") {
     QPdfWriter pdf(&buffer);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageOrientation(QPageLayout::Landscape);
+    if (options.millimetres.isValid()) {
+      pdf.setPageSize(QPageSize(options.millimetres, QPageSize::Millimeter));
+      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    } else {
+      pdf.setPageSize(QPageSize(QPageSize::A4));
+      pdf.setPageOrientation(QPageLayout::Landscape);
+    }
     pdf.setTitle(QString::fromLatin1(kTraceryTitle));
     QPainter p(&pdf);
     draw_graph(p, QRectF(0, 0, pdf.width(), pdf.height()), graph_, *store_, style);
   } else {
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(options.pixels, QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
     draw_graph(p, QRectF(image.rect()), graph_, *store_, style);
@@ -295,17 +318,24 @@ QByteArray ViewerMainWindow::picture_bytes(const QString& format, QSize size) {
   return bytes;
 }
 
-bool ViewerMainWindow::save_picture(const QString& path, QSize size) {
+bool ViewerMainWindow::save_picture(const QString& path, const PictureOptions& options) {
   if (graph_.traces.empty()) return false;
-  if (!size.isValid()) size = view_->size().expandedTo(QSize(640, 480));
-  const QByteArray bytes = picture_bytes(QFileInfo(path).suffix().toLower(), size);
+  const QString format = QFileInfo(path).suffix().toLower();
+  const QByteArray bytes = picture_bytes(format, options);
   // Written whole into a temporary file and renamed, so a failed save leaves the old picture.
   QSaveFile file(path);
   if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
       !file.commit()) {
-    notify_.error("Cannot write file " + path.toStdString());
+    const std::string name = path.toStdString();
+    if (format == "png")
+      notify_.error("Error creating PNG file:\n" + name);
+    else if (format == "bmp")
+      notify_.error("Error writing bitmap file:\n" + name);
+    else
+      notify_.error("Error writing " + format.toUpper().toStdString() + " file:\n" + name);
     return false;
   }
+  if (format == "png") statusBar()->showMessage(path + tr(" - PNG file saved"), 5000);
   return true;
 }
 
@@ -387,6 +417,8 @@ void ViewerMainWindow::toggle_readout(bool ReadoutFlags::*flag) {
 
 void ViewerMainWindow::closeEvent(QCloseEvent* e) {
   config_.display_mode = view_->style.mode;
+  const QRect g = normalGeometry();
+  remember_window(config_, isMaximized(), {g.left(), g.top(), g.right() + 1, g.bottom() + 1});
   if (!config_.ini_path.empty()) viewer_config_save(config_, config_.ini_path);
   // Gives the focus back to an editor that started the viewer.
   broadcast_post({kZsTaskDoneNotify, kViewerClosedNotice, 0});

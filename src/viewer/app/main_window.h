@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/qt/qt_notify.h"
+#include "viewer/app/picture_options.h"
 #include "viewer/calc/data_open.h"
 #include "viewer/calc/script.h"
 #include "viewer/data/data_store.h"
@@ -57,7 +58,7 @@ class ViewerMainWindow : public QMainWindow {
   // Runs a script file as Run Script File does once the file is chosen.
   int run_script(const QString& path);
   // Writes the graph as a picture: .png, .bmp, .svg or .pdf by the extension.
-  bool save_picture(const QString& path, QSize size = {});
+  bool save_picture(const QString& path, const PictureOptions& options);
 
   // Closes when a new simulation starts (AutoCloseOption), so that the engine
   // can write the files anew.
@@ -91,7 +92,7 @@ class ViewerMainWindow : public QMainWindow {
   void toggle_cursor(int which);
   void toggle_readout(bool ReadoutFlags::*flag);
   // The picture file's bytes of the graph: "png", "bmp", "svg" or "pdf".
-  QByteArray picture_bytes(const QString& format, QSize size);
+  QByteArray picture_bytes(const QString& format, const PictureOptions& options);
   QPrinter& printer();
   bool print_graph(QPrinter& printer);
   void copy_to_clipboard(bool screen);
@@ -115,6 +116,7 @@ class ViewerMainWindow : public QMainWindow {
   std::map<int, std::function<void()>> handlers_;
   std::unique_ptr<QPrinter> printer_;
   PageMargins margins_;
+  PictureOptions bitmap_options_;  // of the last bitmap written, offered again
   std::unique_ptr<SoundPlayer> sound_;
   std::unique_ptr<WavPlayback> playback_;
 };

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "viewer/app/main_window.h"
+#include "viewer/app/picture_options.h"
 #include "viewer/app/plot_view.h"
 #include "viewer/app/probe_dialog.h"
 #include "viewer/data/data_store.h"
@@ -73,19 +74,34 @@ void ViewerMainWindow::add_handlers() {
     const char* caption;
     const char* filter;
     const char* extension;
+    const char* options;  // the options dialog's name
   };
   static constexpr Picture kPictures[] = {
-      {CMD_SAVE_AS_WMF, "Save As SVG Picture File", "SVG pictures (*.svg)", "svg"},
-      {CMD_PICTURE_WMF, "Save As SVG Picture File", "SVG pictures (*.svg)", "svg"},
-      {CMD_SAVE_AS_EMF, "Save As PDF Picture File", "PDF documents (*.pdf)", "pdf"},
-      {CMD_PICTURE_EMF, "Save As PDF Picture File", "PDF documents (*.pdf)", "pdf"},
-      {CMD_PICTURE_BMP, "Save As Bitmap Picture File", "Bitmap pictures (*.bmp)", "bmp"},
-      {CMD_PICTURE_PNG, "Save As PNG Compressed Picture File", "PNG pictures (*.png)", "png"},
+      {CMD_SAVE_AS_WMF, "Save As SVG Picture File", "SVG pictures (*.svg)", "svg", "METAFILE_OPTS_DLG"},
+      {CMD_PICTURE_WMF, "Save As SVG Picture File", "SVG pictures (*.svg)", "svg", "METAFILE_OPTS_DLG"},
+      {CMD_SAVE_AS_EMF, "Save As PDF Picture File", "PDF documents (*.pdf)", "pdf", "EMFFILE_OPTS_DLG"},
+      {CMD_PICTURE_EMF, "Save As PDF Picture File", "PDF documents (*.pdf)", "pdf", "EMFFILE_OPTS_DLG"},
+      {CMD_PICTURE_BMP, "Save As Bitmap Picture File", "Bitmap pictures (*.bmp)", "bmp",
+       "BMPFILE_OPTIONS_DLG"},
+      {CMD_PICTURE_PNG, "Save As PNG Compressed Bitmap File", "PNG pictures (*.png)", "png",
+       "DIB_OPTIONS_DLG"},
   };
   for (const Picture& p : kPictures)
     handle(p.id, [this, p] {
+      if (graph_.traces.empty()) return;
       const QString path = choose_save_path(tr(p.caption), tr(p.filter), p.extension);
-      if (!path.isEmpty()) save_picture(path);
+      if (path.isEmpty()) return;
+      const bool vector = p.extension == std::string_view("svg") || p.extension == std::string_view("pdf");
+      const QString caption = tr("%1 Picture Options").arg(QString(p.extension).toUpper());
+      if (!bitmap_options_.pixels.isValid()) bitmap_options_.pixels = view_->size();
+      PictureExport& stored = p.extension == std::string_view("svg") ? config_.wmf : config_.emf;
+      const auto dialog =
+          vector ? std::make_unique<PictureOptionsDialog>(p.options, caption, stored, this)
+                 : std::make_unique<PictureOptionsDialog>(p.options, caption, bitmap_options_.pixels,
+                                                          bitmap_options_.monochrome, this);
+      if (dialog->exec() != QDialog::Accepted) return;
+      if (!vector) bitmap_options_ = dialog->options();
+      save_picture(path, dialog->options());
     });
   handle(CMD_SAVE_TEXT_HEADERS, [this] { export_text(0); });
   handle(CMD_SAVE_TEXT_DATA_ONLY, [this] { export_text(1); });

@@ -173,8 +173,6 @@ void ViewerMainWindow::copy_to_clipboard(bool screen) {
     data->setImageData(grab().toImage());
   } else {
     // The graph as the window shows it, as a bitmap and, for programs that take one, as SVG.
-    const QString svg =
-        QDir::temp().filePath(QString("trc32-clip-%1.svg").arg(QCoreApplication::applicationPid()));
     const QSize size = view_->size().expandedTo(QSize(640, 480));
     QImage image(size, QImage::Format_RGB32);
     {
@@ -185,7 +183,7 @@ void ViewerMainWindow::copy_to_clipboard(bool screen) {
       draw_graph(p, QRectF(image.rect()), graph_, *store_, style);
     }
     data->setImageData(image);
-    const QByteArray bytes = picture_bytes("svg", size);
+    const QByteArray bytes = picture_bytes("svg", {.pixels = size});
     if (!bytes.isEmpty()) data->setData("image/svg+xml", bytes);
   }
   QGuiApplication::clipboard()->setMimeData(data);
