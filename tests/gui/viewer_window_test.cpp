@@ -26,6 +26,7 @@
 #include <functional>
 
 #include "common/file_io.h"
+#include "platform/broadcast.h"
 #include "platform/process.h"
 #include "viewer/app/main_window.h"
 #include "viewer/app/plot_view.h"
@@ -93,9 +94,15 @@ class ViewerWindowTest : public QObject {
 
     // Pictures of the graph in every format, of the size asked for and not blank:
     // the window's size is offered first, a size typed into the options is kept.
-    DialogFiller bmp{.path = file("g.bmp")};
+    QSize offered;
+    DialogFiller bmp{.path = file("g.bmp"), .custom = [&](QDialog* d) {
+                       offered = QSize(d->findChild<QSpinBox*>("width")->value(),
+                                       d->findChild<QSpinBox*>("height")->value());
+                       d->accept();
+                     }};
     trigger(w, CMD_PICTURE_BMP, &bmp);
-    QCOMPARE(QImage(file("g.bmp")).size(), view->size());
+    QVERIFY(offered.width() > 600 && offered.height() > 400);
+    QCOMPARE(QImage(file("g.bmp")).size(), offered);
     QVERIFY(drawn_share(QImage(file("g.bmp"))) > 0.02);
     DialogFiller png{.path = file("g.png"), .custom = [](QDialog* d) {
                        if (d->objectName() != "DIB_OPTIONS_DLG") return d->reject();
@@ -211,6 +218,29 @@ class ViewerWindowTest : public QObject {
     QCOMPARE(w.graph().x_axis.high, full.high);
     trigger(w, CMD_SCROLL_START_X);
     QCOMPARE(w.graph().x_axis.low, full.low);
+  }
+
+  void a_new_simulation_closes_the_viewer_only_with_auto_close_on() {
+    BroadcastListener editor;
+    QVERIFY(editor.open("quill32"));
+    ViewerMainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (w.action(CMD_AUTO_CLOSE)->isChecked()) trigger(w, CMD_AUTO_CLOSE);
+    broadcast_post({kZsmSimulation, 1, 0});
+    QTest::qWait(200);
+    QVERIFY(w.isVisible());
+    trigger(w, CMD_AUTO_CLOSE);
+    broadcast_post({kZsmSimulation, 2, 0});  // not the start of a run
+    QTest::qWait(200);
+    QVERIFY(w.isVisible());
+    broadcast_post({kZsmSimulation, 1, 0});
+    QTRY_VERIFY(!w.isVisible());
+    // The editor learns that the viewer has gone.
+    bool told = false;
+    BroadcastMessage m;
+    while (!told && editor.wait(m, 2000)) told = m.name == kZsTaskDoneNotify && m.first == 300;
+    QVERIFY(told);
   }
 
   void commands_of_later_work_are_shown_disabled_with_a_reason() {
