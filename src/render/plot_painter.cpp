@@ -255,6 +255,34 @@ int place_legend(PlotPart& part, const std::vector<const SelectedTrace*>& traces
   return part.legend.empty() ? 0 : row + 1;
 }
 
+const PlotFrame* frame_of(const GraphLayout& l, int plot) {
+  for (const PlotFrame& f : l.frames)
+    if (f.plot == plot) return &f;
+  return nullptr;
+}
+
+// A graph label's box: the text with a small margin, standing on the anchor
+// so that the point it names stays in view.
+QRectF label_box(const Geometry& g, const GraphLabel& label) {
+  const GraphLayout& l = g.layout;
+  const PlotFrame* f = frame_of(l, label.plot);
+  double x = label.x, y = label.y;
+  if (!f || label.text.empty() || !std::isfinite(x) || !std::isfinite(y)) return {};
+  // On log axes the anchor goes where a trace's point of the same values goes.
+  if (l.x_log) {
+    if (!(x > 0)) return {};
+    x = std::log10(x);
+  }
+  if (f->log) {
+    if (y == 0) return {};
+    y = std::log10(std::abs(y));
+  }
+  const Fonts& fonts = g.fonts;
+  const double margin = fonts.px * 0.25;
+  const QSizeF size(fonts.width(latin1(label.text)) + 2 * margin, fonts.fm.height() + 2 * margin);
+  return QRectF(QPointF(x_pixel(l, f->rect, x), y_pixel(*f, y) - size.height()), size);
+}
+
 Geometry measure(const QRectF& area, const Graph& graph, const DataStore& store, const PlotStyle& style) {
   const double side = std::min(area.width(), area.height());
   const double px = style.font_pixels > 0 ? std::min(style.font_pixels, 500.0)
@@ -365,6 +393,7 @@ Geometry measure(const QRectF& area, const Graph& graph, const DataStore& store,
     half.push_back(f.width(m.label) / 2);
   }
   g.x_labelled = fit_labels(g.x_ticks.marks, pos, half, f.px * 0.8);
+  for (const GraphLabel& label : graph.labels) g.layout.labels.push_back(label_box(g, label));
   for (size_t p = 0; p < g.parts.size(); ++p) {
     PlotPart& part = g.parts[p];
     pos.clear();
@@ -835,6 +864,24 @@ void draw_cursors(QPainter& p, const Geometry& g, const Graph& graph, const Curs
   }
 }
 
+// ---- Graph labels ----------------------------------------------------------
+
+void draw_graph_labels(QPainter& p, const Geometry& g, const Graph& graph, const Theme& t) {
+  const size_t n = std::min(graph.labels.size(), g.layout.labels.size());
+  for (size_t i = 0; i < n; ++i) {
+    const QRectF& box = g.layout.labels[i];
+    const PlotFrame* f = frame_of(g.layout, graph.labels[i].plot);
+    if (box.isEmpty() || !f) continue;
+    p.save();
+    p.setClipRect(f->rect, Qt::IntersectClip);
+    if (!graph.transparent_labels) p.fillRect(box, t.background);
+    p.setPen(t.foreground);
+    p.setFont(g.fonts.text);
+    p.drawText(box, Qt::AlignCenter, latin1(graph.labels[i].text));
+    p.restore();
+  }
+}
+
 }  // namespace
 
 GraphLayout graph_layout(const QRectF& area, const Graph& graph, const DataStore& store,
@@ -865,6 +912,7 @@ GraphLayout draw_graph(QPainter& painter, const QRectF& area, Graph& graph, Data
     painter.setRenderHint(QPainter::Antialiasing, true);
     if (style.legend) draw_legend(painter, g, g.parts[i], style, t);
   }
+  draw_graph_labels(painter, g, graph, t);
   if (style.cursors) draw_cursors(painter, g, graph, *style.cursors, t);
   painter.restore();
   return g.layout;
@@ -892,6 +940,15 @@ QPointF graph_position_of(const GraphLayout& layout, int plot, double x, double 
   for (const PlotFrame& f : layout.frames)
     if (f.plot == plot) return QPointF(x_pixel(layout, f.rect, x), y_pixel(f, y));
   return layout.area.center();
+}
+
+int graph_label_at(const GraphLayout& layout, const Graph& graph, QPointF position) {
+  const size_t n = std::min(layout.labels.size(), graph.labels.size());
+  for (size_t i = n; i-- > 0;) {
+    const PlotFrame* f = frame_of(layout, graph.labels[i].plot);
+    if (f && layout.labels[i].intersected(f->rect).contains(position)) return static_cast<int>(i);
+  }
+  return -1;
 }
 
 }  // namespace zephyrim

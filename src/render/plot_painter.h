@@ -59,6 +59,9 @@ struct GraphLayout {
   double x_high = 1;              // (log10 on a log axis)
   bool x_log = false;
   double font_pixels = 0;
+  // Per graph label its box, unclipped, with the label's anchor at its
+  // bottom-left corner; empty when the label is not shown.
+  std::vector<QRectF> labels;
 };
 
 // The layout draw_graph uses for an area, without drawing (the store gives the
@@ -68,7 +71,7 @@ GraphLayout graph_layout(const QRectF& area, const Graph& graph, const DataStore
 
 // Draws the graph into the area: background, header, the stacked plots with
 // frames, grids, ticks, labels and legends, the traces, and the cursors when
-// the style names them. Nothing is painted outside the area. Returns the layout.
+// the style names them, and the graph's labels. Nothing is painted outside the area. Returns the layout.
 GraphLayout draw_graph(QPainter& painter, const QRectF& area, Graph& graph, DataStore& store,
                        const PlotStyle& style = {});
 
@@ -86,5 +89,9 @@ GraphPoint graph_point_at(const GraphLayout& layout, QPointF position);
 double graph_x_at(const GraphLayout& layout, double x);
 // Where axis values of a plot lie; the frame's centre when plot is not laid out.
 QPointF graph_position_of(const GraphLayout& layout, int plot, double x, double y);
+
+// The index of the graph label at a position (the topmost where labels
+// overlap, and only where the label shows inside its frame); -1 for none.
+int graph_label_at(const GraphLayout& layout, const Graph& graph, QPointF position);
 
 }  // namespace zephyrim

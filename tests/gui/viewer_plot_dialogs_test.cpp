@@ -73,6 +73,20 @@ QString trace_name(ViewerMainWindow& w, size_t k) {
   return QString::fromStdString(w.graph().traces.at(k)->name).toUpper();
 }
 
+// How many pixels two pictures of the view differ in, inside a rectangle or
+// (outside) everywhere but in it.
+int changed_pixels(const QImage& a, const QImage& b, const QRect& r, bool outside = false) {
+  int n = 0;
+  for (int y = 0; y < std::min(a.height(), b.height()); ++y)
+    for (int x = 0; x < std::min(a.width(), b.width()); ++x)
+      n += r.contains(x, y) != outside && a.pixel(x, y) != b.pixel(x, y);
+  return n;
+}
+
+QImage picture(PlotView* view) {
+  return view->grab().toImage();
+}
+
 }  // namespace
 
 class ViewerPlotDialogsTest : public QObject {
@@ -356,6 +370,109 @@ class ViewerPlotDialogsTest : public QObject {
     QCOMPARE(g.x_label, std::string("Time"));
     QCOMPARE(g.plot[0].y_label, std::string("Volts"));
     QVERIFY(drawn_share(w.plot_view()->grab().toImage()) > 0.01);
+  }
+
+  void labels_added_moved_and_deleted_with_the_mouse() {
+    ViewerMainWindow w;
+    open(w);
+    const Graph& g = w.graph();
+    PlotView* view = w.plot_view();
+    const QImage bare = picture(view);
+    const QRectF frame = view->layout().frames.at(0).rect;
+    const QPoint at = (frame.topLeft() + QPointF(frame.width() * 0.3, frame.height() * 0.4)).toPoint();
+
+    trigger(w, CMD_ADD_LABEL);
+    QCOMPARE(int(view->pointer), int(POINTER_ADD_LABEL));
+    QVERIFY(w.action(CMD_ADD_LABEL)->isChecked());
+    QCOMPARE(view->cursor().shape(), Qt::CrossCursor);
+
+    // An empty text adds nothing; the mode stays on for the next click.
+    DialogFiller empty{.text = ""};
+    empty.run([&] { QTest::mouseClick(view, Qt::LeftButton, {}, at); });
+    QCOMPARE(empty.seen, 1);
+    QVERIFY(g.labels.empty());
+    DialogFiller text{.text = "V(out) settles at the top of the pulse"};
+    text.run([&] { QTest::mouseClick(view, Qt::LeftButton, {}, at); });
+    QCOMPARE(int(g.labels.size()), 1);
+    QCOMPARE(int(view->pointer), int(POINTER_ADD_LABEL));
+    const GraphLabel& label = g.labels[0];
+    QCOMPARE(label.text, std::string("V(out) settles at the top of the pulse"));
+    QCOMPARE(label.plot, 0);
+    // The anchor in seconds and volts: 30 % along the 20 ms X axis, 60 % up the Y axis.
+    const AxisScale& x = g.x_axis;
+    const AxisScale& y = g.plot[0].y_axis;
+    QVERIFY(x.log_scale == 0 && y.log_scale == 0);
+    const double x_pixel = (x.high - x.low) / frame.width(), y_pixel = (y.high - y.low) / frame.height();
+    QVERIFY(std::abs(label.x - (x.low + 0.3 * (x.high - x.low))) <= 1.5 * x_pixel);
+    QVERIFY(std::abs(label.y - (y.low + 0.6 * (y.high - y.low))) <= 1.5 * y_pixel);
+
+    // It is drawn where it stands, in a box that hides the grid, and nowhere else.
+    const QImage opaque = picture(view);
+    const QRect box = view->layout().labels.at(0).toAlignedRect();
+    QVERIFY(box.left() >= at.x() - 1 && box.bottom() <= at.y() + 1 && box.width() > 100);
+    QVERIFY(changed_pixels(bare, opaque, box) > 50);
+    QCOMPARE(changed_pixels(bare, opaque, box.adjusted(-2, -2, 2, 2), true), 0);
+    trigger(w, CMD_TRANSPARENT_LABELS);
+    QVERIFY(g.transparent_labels);
+    QVERIFY(w.action(CMD_TRANSPARENT_LABELS)->isChecked());
+    const QImage transparent = picture(view);
+    QVERIFY(changed_pixels(opaque, transparent, box) > 0);  // the grid shows through
+    QVERIFY(changed_pixels(bare, transparent, box) > 50);   // the text stays
+
+    // Dragged by its middle in Move mode: it lands as far off as the mouse went.
+    trigger(w, CMD_MOVE_LABEL);
+    QVERIFY(w.action(CMD_MOVE_LABEL)->isChecked());
+    QVERIFY(!w.action(CMD_ADD_LABEL)->isChecked());
+    QCOMPARE(view->cursor().shape(), Qt::OpenHandCursor);
+    const QPointF before = graph_position_of(view->layout(), 0, label.x, label.y);
+    const QPoint from = box.center(), to = from + QPoint(60, 45);
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(view, from + QPoint(30, 20));
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+    QCOMPARE(int(g.labels.size()), 1);
+    const QPointF after = graph_position_of(view->layout(), 0, g.labels[0].x, g.labels[0].y);
+    QVERIFY2(QLineF(after, before + QPointF(60, 45)).length() < 1.5,
+             qPrintable(QString("moved to %1,%2").arg(after.x()).arg(after.y())));
+    const QImage moved = picture(view);
+    const QRect moved_box = view->layout().labels.at(0).toAlignedRect();
+    QCOMPARE(moved_box.topLeft(), box.topLeft() + QPoint(60, 45));
+    QCOMPARE(changed_pixels(bare, moved, box.adjusted(0, 0, 0, -2)), 0);  // gone from where it was
+    QVERIFY(changed_pixels(bare, moved, moved_box) > 50);
+
+    // Del mode: a click beside the label keeps it, a click on it removes it.
+    trigger(w, CMD_DELETE_LABEL);
+    QVERIFY(w.action(CMD_DELETE_LABEL)->isChecked());
+    QVERIFY(!w.action(CMD_MOVE_LABEL)->isChecked());
+    QTest::mouseClick(view, Qt::LeftButton, {}, moved_box.bottomLeft() + QPoint(-5, 10));
+    QCOMPARE(int(g.labels.size()), 1);
+    QTest::mouseClick(view, Qt::LeftButton, {}, moved_box.center());
+    QVERIFY(g.labels.empty());
+    QCOMPARE(changed_pixels(bare, picture(view), view->rect(), false), 0);
+    QVERIFY(!w.cursors().cursor[0].active);  // the clicks did not place a cursor
+
+    // A label at the right edge is cut at its frame, and only what shows of it is hit.
+    trigger(w, CMD_ADD_LABEL);
+    const QPoint edge(int(frame.right()) - 8, int(frame.center().y()));
+    DialogFiller cut{.text = "cut at the frame"};
+    cut.run([&] { QTest::mouseClick(view, Qt::LeftButton, {}, edge); });
+    QCOMPARE(int(g.labels.size()), 1);
+    const QImage clipped = picture(view);
+    const QRect edge_box = view->layout().labels.at(0).toAlignedRect();
+    QVERIFY(edge_box.right() > frame.right() + 20);
+    QVERIFY(changed_pixels(bare, clipped, edge_box) > 0);
+    QCOMPARE(changed_pixels(bare, clipped, frame.toAlignedRect().adjusted(-1, -1, 1, 1), true), 0);
+    trigger(w, CMD_DELETE_LABEL);
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(int(frame.right()) + 6, edge_box.center().y()));
+    QCOMPARE(int(g.labels.size()), 1);
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(int(frame.right()) - 4, edge_box.center().y()));
+    QVERIFY(g.labels.empty());
+
+    // Escape leaves the mode and unchecks it.
+    QTest::keyClick(view, Qt::Key_Escape);
+    QCOMPARE(int(view->pointer), int(POINTER_NORMAL));
+    QVERIFY(!w.action(CMD_DELETE_LABEL)->isChecked());
+    QCOMPARE(view->cursor().shape(), Qt::ArrowCursor);
   }
 };
 

@@ -30,6 +30,7 @@ void PlotView::paintEvent(QPaintEvent*) {
     layout_ = {};
     return;
   }
+  show_pointer();
   layout_ = draw_graph(p, QRectF(rect()), graph_, store_, s);
   if (dragging_) {
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -157,8 +158,89 @@ void PlotView::cursor_to_trace(int step) {
   update();
 }
 
+void PlotView::set_pointer(PointerMode mode) {
+  if (moving_label_ >= 0 && mode != POINTER_MOVE_LABEL) moving_label_ = -1;
+  pointer = mode;
+  show_pointer();
+}
+
+void PlotView::show_pointer() {
+  Qt::CursorShape shape = Qt::ArrowCursor;
+  if (pointer == POINTER_ADD_LABEL) shape = Qt::CrossCursor;
+  if (pointer == POINTER_DELETE_LABEL) shape = Qt::PointingHandCursor;
+  if (pointer == POINTER_MOVE_LABEL) shape = moving_label_ >= 0 ? Qt::ClosedHandCursor : Qt::OpenHandCursor;
+  if (cursor().shape() != shape) setCursor(shape);
+}
+
+void PlotView::enterEvent(QEnterEvent* e) {
+  // The mode may have been set while the mouse was over the menus.
+  show_pointer();
+  QWidget::enterEvent(e);
+}
+
+void PlotView::label_press(QPointF at) {
+  if (pointer == POINTER_ADD_LABEL) {
+    const GraphPoint point = graph_point_at(layout_, at);
+    const PlotFrame* frame = nullptr;
+    for (const PlotFrame& f : layout_.frames)
+      if (f.plot == point.plot) frame = &f;
+    if (!frame || at.x() < frame->rect.left() || at.x() > frame->rect.right() || !ask_label_text) return;
+    // The anchor is kept in the axes' own values, not their log10; taken
+    // before asking, since the window repaints (and lays out anew) meanwhile.
+    const GraphLabel label{{},
+                           layout_.x_log ? std::pow(10.0, point.x) : point.x,
+                           frame->log ? std::pow(10.0, point.y) : point.y,
+                           point.plot};
+    const std::optional<std::string> text = ask_label_text();
+    if (!text || text->empty()) return;
+    graph_.labels.push_back(label);
+    graph_.labels.back().text = *text;
+    update();
+    return;
+  }
+  const int k = graph_label_at(layout_, graph_, at);
+  if (k < 0) return;
+  if (pointer == POINTER_DELETE_LABEL) {
+    graph_.labels.erase(graph_.labels.begin() + k);
+  } else {
+    moving_label_ = k;
+    moved_from_ = graph_.labels[static_cast<size_t>(k)];
+    grab_offset_ = at - layout_.labels[static_cast<size_t>(k)].bottomLeft();
+    show_pointer();
+  }
+  update();
+}
+
+void PlotView::move_label_to(QPointF anchor) {
+  if (moving_label_ < 0 || moving_label_ >= static_cast<int>(graph_.labels.size()) ||
+      moving_label_ >= static_cast<int>(layout_.labels.size()))
+    return;
+  GraphLabel& label = graph_.labels[static_cast<size_t>(moving_label_)];
+  // Into the plot it is dropped on; between plots it stays in its own.
+  const PlotFrame* frame = nullptr;
+  for (const PlotFrame& f : layout_.frames)
+    if (anchor.y() >= f.rect.top() && anchor.y() <= f.rect.bottom()) frame = &f;
+  for (const PlotFrame& f : layout_.frames)
+    if (!frame && f.plot == label.plot) frame = &f;
+  if (!frame || frame->rect.width() <= 0 || frame->rect.height() <= 0) return;
+  const QRectF& r = frame->rect;
+  const QSizeF box = layout_.labels[static_cast<size_t>(moving_label_)].size();
+  const double x = std::clamp(anchor.x(), r.left(), std::max(r.left(), r.right() - box.width()));
+  const double y = std::clamp(anchor.y(), std::min(r.top() + box.height(), r.bottom()), r.bottom());
+  const double ax = graph_x_at(layout_, x);
+  const double ay = frame->low + (r.bottom() - y) / r.height() * (frame->high - frame->low);
+  label.plot = frame->plot;
+  label.x = layout_.x_log ? std::pow(10.0, ax) : ax;
+  label.y = frame->log ? std::pow(10.0, ay) : ay;
+  update();
+}
+
 void PlotView::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton || graph_.traces.empty()) return;
+  if (pointer == POINTER_ADD_LABEL || pointer == POINTER_DELETE_LABEL || pointer == POINTER_MOVE_LABEL) {
+    label_press(e->position());
+    return;
+  }
   if (pointer == POINTER_ZOOM_AREA) {
     dragging_ = true;
     drag_from_ = e->position().toPoint();
@@ -169,7 +251,12 @@ void PlotView::mousePressEvent(QMouseEvent* e) {
 }
 
 void PlotView::mouseMoveEvent(QMouseEvent* e) {
-  if (dragging_) {
+  if (moving_label_ >= 0) {
+    move_label_to(e->position() - grab_offset_);
+  } else if (pointer == POINTER_ADD_LABEL || pointer == POINTER_DELETE_LABEL ||
+             pointer == POINTER_MOVE_LABEL) {
+    // A drag in a label mode leaves the cursors where they are.
+  } else if (dragging_) {
     rubber_band_ = QRect(drag_from_, e->position().toPoint());
     update();
   } else if (e->buttons() & Qt::LeftButton && !graph_.traces.empty()) {
@@ -178,10 +265,17 @@ void PlotView::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void PlotView::mouseReleaseEvent(QMouseEvent* e) {
+  if (moving_label_ >= 0 && e->button() == Qt::LeftButton) {
+    move_label_to(e->position() - grab_offset_);
+    moving_label_ = -1;
+    show_pointer();
+    return;
+  }
   if (!dragging_ || e->button() != Qt::LeftButton) return;
   dragging_ = false;
   const QRect r = QRect(drag_from_, e->position().toPoint()).normalized();
-  pointer = POINTER_NORMAL;
+  set_pointer(POINTER_NORMAL);
+  emit pointer_changed();
   if (r.width() < 3) {
     update();
     return;
@@ -193,6 +287,21 @@ void PlotView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void PlotView::keyPressEvent(QKeyEvent* e) {
+  const bool label_mode =
+      pointer == POINTER_ADD_LABEL || pointer == POINTER_DELETE_LABEL || pointer == POINTER_MOVE_LABEL;
+  if (e->key() == Qt::Key_Escape && label_mode) {
+    // Escape first puts back a label being dragged, then leaves the mode.
+    if (moving_label_ >= 0 && moving_label_ < static_cast<int>(graph_.labels.size())) {
+      graph_.labels[static_cast<size_t>(moving_label_)] = moved_from_;
+      moving_label_ = -1;
+      show_pointer();
+    } else {
+      set_pointer(POINTER_NORMAL);
+      emit pointer_changed();
+    }
+    update();
+    return;
+  }
   Cursor& c = cursors_.cursor[active_cursor];
   if (!c.active || (e->key() != Qt::Key_Left && e->key() != Qt::Key_Right)) {
     QWidget::keyPressEvent(e);

@@ -1,8 +1,11 @@
 #pragma once
 // The plot window's drawing area: the graph painted by the one plot painter,
-// the zoom area dragged with the mouse, and the cursors moved along their
-// traces by clicks and keys.
+// the zoom area dragged with the mouse, the cursors moved along their traces
+// by clicks and keys, and the graph labels added, deleted and moved by clicks.
 #include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "render/plot_painter.h"
@@ -22,6 +25,13 @@ class PlotView : public QWidget {
   PlotStyle style;
   PointerMode pointer = POINTER_NORMAL;
   int active_cursor = 0;  // 0 or 1
+  // Asks for the text of a new label (Latin-1); absent or empty adds nothing.
+  std::function<std::optional<std::string>()> ask_label_text;
+
+  // Sets the pointer mode and the mouse cursor that shows it. A label mode
+  // stays on for one label after another until it is toggled off or Escape
+  // is pressed.
+  void set_pointer(PointerMode mode);
 
   // Zoom: the X range and each plot's Y range shown; cancelling returns to
   // the ranges before the last zoom, then to the automatic ones.
@@ -45,6 +55,8 @@ class PlotView : public QWidget {
  signals:
   void cursors_changed();
   void zoom_changed();
+  // The view left a pointer mode by itself (Escape, a finished zoom).
+  void pointer_changed();
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -52,6 +64,7 @@ class PlotView : public QWidget {
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void enterEvent(QEnterEvent* e) override;
 
  private:
   struct Ranges {
@@ -61,6 +74,12 @@ class PlotView : public QWidget {
   Ranges current() const;
   void restore(const Ranges& r);
   void update_cursor(Cursor& c, double x);
+  // The mouse cursor of the pointer mode, also after the mode was set directly.
+  void show_pointer();
+  void label_press(QPointF at);
+  // Puts the moving label's anchor (a box's bottom-left corner) at the pixel,
+  // keeping the whole box inside the frame it lands in.
+  void move_label_to(QPointF anchor);
 
   Graph& graph_;
   DataStore& store_;
@@ -71,6 +90,9 @@ class PlotView : public QWidget {
   QRect rubber_band_;
   bool dragging_ = false;
   int current_plot_ = 0;
+  int moving_label_ = -1;  // the label being dragged; -1 none
+  QPointF grab_offset_;    // from its anchor to where it was taken
+  GraphLabel moved_from_;  // where it was, for Escape
 };
 
 }  // namespace zephyrim

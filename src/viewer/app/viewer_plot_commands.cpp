@@ -1,9 +1,10 @@
 // The commands that reshape the graph: plots, traces, axes, titles and
-// captions. Each opens its dialog on a copy of what it edits and applies the
-// result to the graph only on OK.
+// captions, and the labels placed on it. Each dialog works on a copy of what
+// it edits and applies the result to the graph only on OK.
 #include <QAction>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "common/notify.h"
 #include "viewer/app/main_window.h"
@@ -17,6 +18,9 @@
 namespace zephyrim {
 
 namespace {
+
+// As long as the texts of a format file's label blocks may be.
+constexpr qsizetype kMaxLabelText = 255;
 
 // The axes again from the data, keeping what the user chose that the data do
 // not give: the number of plots (empty plots included) and data ranges typed
@@ -291,6 +295,34 @@ void ViewerMainWindow::add_plot_handlers() {
     graph_.x_label = edited.x_label;
     for (size_t p = 0; p < edited.y_labels.size() && p < graph_.plot.size(); ++p)
       graph_.plot[p].y_label = edited.y_labels[p];
+    view_->update();
+  });
+
+  // Each label command toggles its pointer mode; the menu shows the mode in force.
+  static constexpr std::pair<int, PointerMode> kLabelModes[] = {{CMD_ADD_LABEL, POINTER_ADD_LABEL},
+                                                                {CMD_DELETE_LABEL, POINTER_DELETE_LABEL},
+                                                                {CMD_MOVE_LABEL, POINTER_MOVE_LABEL}};
+  const auto check_pointer = [this] {
+    update_actions();
+    for (const auto& [id, mode] : kLabelModes)
+      if (QAction* a = action(id)) a->setChecked(view_->pointer == mode);
+  };
+  for (const auto& [id, mode] : kLabelModes)
+    handle(id, [this, check_pointer, mode] {
+      view_->set_pointer(toggle_pointer_mode(view_->pointer, mode));
+      check_pointer();
+    });
+  connect(view_, &PlotView::pointer_changed, this, check_pointer);
+  view_->ask_label_text = [this]() -> std::optional<std::string> {
+    const std::optional<std::string> text = notify_.prompt("Add Label", "Label text:", "", -1);
+    if (!text) return std::nullopt;
+    // Graph texts are Latin-1, as the titles are.
+    return QString::fromStdString(*text).left(kMaxLabelText).toLatin1().toStdString();
+  };
+
+  handle(CMD_TRANSPARENT_LABELS, [this] {
+    graph_.transparent_labels = !graph_.transparent_labels;
+    if (QAction* a = action(CMD_TRANSPARENT_LABELS)) a->setChecked(graph_.transparent_labels);
     view_->update();
   });
 }

@@ -95,6 +95,16 @@ struct GraphOptions {
   int info = INFO_TRACE_SYMBOL;
 };
 
+// A text the user placed on the graph. Its anchor is a point in the values of
+// the axes (not log10 on a log axis), so that the label stays on its point of
+// a curve through zooms, scrolls and scale changes.
+struct GraphLabel {
+  std::string text;  // Latin-1, as the header texts
+  double x = 0;
+  double y = 0;  // on the Y axis of its plot
+  int plot = 0;  // 0..7
+};
+
 struct Graph {
   int analysis = -1;  // the analysis kind shown; -1 none chosen
   int cls = -1;       // DATA_CLASS_BINARY or DATA_CLASS_TEXT; -1 not decided
@@ -112,6 +122,11 @@ struct Graph {
   bool angular = false;  // pole-zero data: frequencies read Rad/s
   GraphHeader header;
   GraphOptions options;
+  std::vector<GraphLabel> labels;  // in drawing order: the last one is on top
+  // Labels drawn without their background box. It belongs to the graph's look
+  // rather than to one device, so that pictures, printing and a saved format
+  // show the labels as the window does.
+  bool transparent_labels = false;
   // The drawing summaries of each (X, Y) pair shown, built once and kept while
   // the graph shows the pair.
   std::map<std::pair<const DataVector*, const DataVector*>, std::unique_ptr<LevelOfDetail>> details;
