@@ -189,6 +189,10 @@ void ViewerMainWindow::update_actions() {
   check(CMD_AUTO_CLOSE, config_.auto_close_option != 0);
   check(CMD_ZOOM_AREA, view_->pointer == POINTER_ZOOM_AREA);
   check(CMD_TRACE_LABEL, view_->style.legend);
+  check(CMD_ADD_LABEL, view_->pointer == POINTER_ADD_LABEL);
+  check(CMD_DELETE_LABEL, view_->pointer == POINTER_DELETE_LABEL);
+  check(CMD_MOVE_LABEL, view_->pointer == POINTER_MOVE_LABEL);
+  check(CMD_TRANSPARENT_LABELS, graph_.transparent_labels);
   check(CMD_DISPLAY_FILE_COLOUR, view_->style.mode == DISPLAY_MODE_FILE_COLOUR);
   check(CMD_DISPLAY_FILE_MONO, view_->style.mode == DISPLAY_MODE_FILE_MONO);
   update_recent_files();

@@ -109,7 +109,7 @@ void ViewerMainWindow::add_handlers() {
   handle(CMD_SAVE_WAV, [this] { export_wav(); });
 
   handle(CMD_ZOOM_AREA, [this] {
-    view_->pointer = view_->pointer == POINTER_ZOOM_AREA ? POINTER_NORMAL : POINTER_ZOOM_AREA;
+    view_->set_pointer(view_->pointer == POINTER_ZOOM_AREA ? POINTER_NORMAL : POINTER_ZOOM_AREA);
     update_actions();
   });
   handle(CMD_ZOOM_CANCEL, [this] { view_->zoom_cancel(); });

@@ -140,7 +140,14 @@ std::string auto_unit_name(std::string_view trace_name, bool angular_frequency) 
 
 TickStyle default_tick_style(const AxisScale& axis) {
   TickStyle s;
-  s.code = axis.log_scale ? TICK_DECADE : TICK_GENERAL;
+  s.code = TICK_GENERAL;
+  if (axis.log_scale) {
+    // Decade labels read plainly up to 100000 and down to 0.0001; an axis
+    // that goes further, as a frequency sweep to megahertz does, reads better
+    // as powers of ten than as "1e+06".
+    const double lo = std::min(axis.low, axis.high), hi = std::max(axis.low, axis.high);
+    s.code = hi > 5 + 1e-9 || lo < -4 - 1e-9 ? TICK_POWER : TICK_DECADE;
+  }
   return s;
 }
 

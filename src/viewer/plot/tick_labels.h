@@ -60,7 +60,8 @@ struct TickStyle {
   bool scale_on_caption = false;        // "On axis caption" rather than "Append to tick value"
 };
 
-// Linear axes write general labels, log axes decade labels.
+// Linear axes write general labels, log axes decade labels, or powers of ten
+// when they reach beyond 1E5 or below 1E-4.
 TickStyle default_tick_style(const AxisScale& axis);
 
 // One mark on an axis.

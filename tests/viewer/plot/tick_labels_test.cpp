@@ -234,6 +234,20 @@ TEST(AxisTicks, ManualSpacingThatMissesTheTopStopsBelowIt) {
   EXPECT_EQ(t.marks.back().value, 8);
 }
 
+TEST(AxisTicks, ASweepToMegahertzIsLabelledInPowersOfTen) {
+  AxisScale a;
+  a.log_scale = 1;
+  a.data_min = 1, a.data_max = 7;  // 10 Hz .. 10 MHz
+  auto_log_limits(a);
+  AxisTicks t = axis_ticks(a, default_tick_style(a));
+  std::vector<std::string> labelled;
+  for (const TickMark& m : t.marks)
+    if (!m.label.text.empty()) labelled.push_back(m.label.text + "^" + m.label.exponent);
+  ASSERT_EQ(labelled.size(), 7u);
+  EXPECT_EQ(labelled.front(), "10^1");
+  EXPECT_EQ(labelled.back(), "10^7");
+}
+
 TEST(AxisTicks, LogAxesMarkTheDecadesAndTheirSubMarks) {
   AxisScale a;
   a.log_scale = 1;
@@ -255,11 +269,16 @@ TEST(AxisTicks, LogAxesMarkTheDecadesAndTheirSubMarks) {
   EXPECT_EQ(labelled, (std::vector<std::string>{"4", "6", "8", "10", "20", "40", "60"}));
 
   a.low = -30, a.high = 30, a.spacing = 3, a.divisions = 20;
-  t = axis_ticks(a, default_tick_style(a));
+  TickStyle decades;
+  decades.code = TICK_DECADE;
+  t = axis_ticks(a, decades);
   ASSERT_EQ(t.marks.size(), 21u);
   EXPECT_EQ(t.marks[10].label.text, "1");
   EXPECT_EQ(t.marks[11].label.text, "1000");
   EXPECT_EQ(t.marks[12].label.text, "1e+06");
+  // By default an axis that wide reads in powers of ten.
+  t = axis_ticks(a, default_tick_style(a));
+  EXPECT_EQ(t.marks[12].label.text + "^" + t.marks[12].label.exponent, "10^6");
 }
 
 // Ranges 1e-15 to 1e15 wide, at and off zero, negative, reversed and flat, on
