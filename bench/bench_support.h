@@ -59,4 +59,14 @@ inline bool run_program(const std::string& program, std::vector<std::string> arg
   return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Reads the file through once, so that the loads and cat alike start from the page cache.
+inline void warm(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  std::vector<char> buf(1 << 20);
+  while (read(fd, buf.data(), buf.size()) > 0) {
+  }
+  close(fd);
+}
+
 }  // namespace zephyrim::bench_support

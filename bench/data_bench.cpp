@@ -125,16 +125,6 @@ bool in_child(Work work) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Both readers and the references must start from the page cache, not the disk.
-void warm(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return;
-  std::vector<char> buf(1 << 20);
-  while (read(fd, buf.data(), buf.size()) > 0) {
-  }
-  close(fd);
-}
-
 Memory memory_now() {
   std::ifstream in("/proc/self/status");
   std::string line;
@@ -358,8 +348,8 @@ int main(int argc, char** argv) {
     fs::remove_all(dir);
     return 1;
   }
-  warm(g_raw_path);
-  warm(g_probe_path);
+  bench_support::warm(g_raw_path);
+  bench_support::warm(g_probe_path);
 
   bench_support::FigureCapture capture;
   benchmark::RunSpecifiedBenchmarks(&capture);
@@ -381,7 +371,7 @@ int main(int argc, char** argv) {
   if (!in_child([] { return write_raw(g_big_path, kBigPoints, big_value); })) {
     std::printf("2 GB raw: cannot write %s\n", g_big_path.c_str());
   } else {
-    warm(g_big_path);
+    bench_support::warm(g_big_path);
     if (!in_child(big_file_read)) std::printf("2 GB raw: reading one vector failed\n");
   }
   fs::remove_all(dir);

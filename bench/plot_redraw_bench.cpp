@@ -195,16 +195,6 @@ bool write_raw(const std::string& path, int64_t points) {
   return std::fclose(f) == 0 && ok;
 }
 
-// The readers and the references all start from the page cache, not the disk.
-void warm(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return;
-  std::vector<char> buf(1 << 20);
-  while (read(fd, buf.data(), buf.size()) > 0) {
-  }
-  close(fd);
-}
-
 // The RAW file of a size, written and read into the page cache at its first
 // use, so that a run of the redraws alone writes nothing; empty when it cannot be written.
 const std::string& raw_file(int64_t points) {
@@ -213,7 +203,7 @@ const std::string& raw_file(int64_t points) {
   std::filesystem::create_directories(g_folder);
   const std::string path = (g_folder / ("points" + std::to_string(points) + ".raw")).string();
   if (write_raw(path, points)) {
-    warm(path);
+    bench_support::warm(path);
     it->second = path;
   } else {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());

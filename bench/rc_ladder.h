@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "schematic/schematic.h"
 #include "schematic/schematic_file.h"
 
@@ -94,16 +95,6 @@ inline bool write_ladder_file(int stages, const std::string& path) {
     RecordingNotify n;
     return schematic_save(*ladder(stages), path, n, 1767603600) == 0;
   });
-}
-
-// Reads the file through once, so that the loads and cat alike start from the page cache.
-inline void warm(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return;
-  std::vector<char> buf(1 << 20);
-  while (read(fd, buf.data(), buf.size()) > 0) {
-  }
-  close(fd);
 }
 
 // The floor a reader of the file is held against: /bin/cat FILE >/dev/null.

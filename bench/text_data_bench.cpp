@@ -82,16 +82,6 @@ int64_t write_table(const std::string& path) {
   return std::fclose(f) == 0 && ok ? rows : -1;
 }
 
-// Loads and cat start from the page cache, not the disk.
-void warm(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return;
-  std::vector<char> buf(1 << 20);
-  while (read(fd, buf.data(), buf.size()) > 0) {
-  }
-  close(fd);
-}
-
 // The store a load fills, with what it reports to.
 struct Loaded {
   BatchNotify notify{kTraceryTitle};
@@ -221,7 +211,7 @@ int main(int argc, char** argv) {
     fs::remove_all(dir);
     return 1;
   }
-  warm(g_path);
+  bench_support::warm(g_path);
   const bool child_ok = load_in_child();
 
   bench_support::FigureCapture capture;

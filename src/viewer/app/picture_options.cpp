@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "viewer/app/dialog_buttons.h"
+
 namespace zephyrim {
 
 namespace {
@@ -86,12 +88,9 @@ void PictureOptionsDialog::build(const QString& object_name, const QString& capt
   monochrome_ = new QCheckBox(tr("&Black and white"), this);
   monochrome_->setObjectName("monochrome");
   form->addRow(monochrome_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(buttons);
+  layout->addWidget(ok_cancel(this));
 }
 
 void PictureOptionsDialog::show_unit(bool inches) {

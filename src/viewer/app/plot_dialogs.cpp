@@ -18,6 +18,7 @@
 
 #include "common/eng_number.h"
 #include "common/notify.h"
+#include "viewer/app/dialog_buttons.h"
 #include "viewer/calc/autoplot.h"
 
 namespace zephyrim {
@@ -30,14 +31,6 @@ QString latin1(const std::string& text) {
 }
 std::string latin1(const QString& text) {
   return text.toLatin1().toStdString();
-}
-
-QDialogButtonBox* ok_cancel(QDialog* dialog) {
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-  buttons->setObjectName("buttons");
-  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-  return buttons;
 }
 
 QListWidget* trace_list(const std::vector<TraceEntry>& traces, QWidget* parent) {

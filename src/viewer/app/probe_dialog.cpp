@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include "viewer/app/dialog_buttons.h"
+
 namespace zephyrim {
 
 ProbeDialog::ProbeDialog(const QStringList& names, QWidget* parent)
@@ -14,9 +16,7 @@ ProbeDialog::ProbeDialog(const QStringList& names, QWidget* parent)
   filter_->setClearButtonEnabled(true);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->addItems(names);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = ok_cancel(this);
   // Hiding, not removing, keeps what was selected before the filter changed.
   connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
     for (int i = 0; i < list_->count(); ++i)

@@ -18,6 +18,7 @@
 
 #include "common/notify.h"
 #include "common/text_format.h"
+#include "viewer/app/dialog_buttons.h"
 #include "viewer/data/data_store.h"
 #include "viewer/plot/plot_model.h"
 
@@ -42,13 +43,6 @@ std::optional<double> typed_number(const QString& text) {
   double v = 0;
   if (parse_eng(s, v) < 1) return std::nullopt;
   return v;
-}
-
-QDialogButtonBox* ok_cancel(QDialog* d) {
-  auto* b = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
-  QObject::connect(b, &QDialogButtonBox::accepted, d, &QDialog::accept);
-  QObject::connect(b, &QDialogButtonBox::rejected, d, &QDialog::reject);
-  return b;
 }
 
 QComboBox* choice(QWidget* parent, const char* name, const QStringList& items, int index) {

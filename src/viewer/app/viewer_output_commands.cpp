@@ -29,6 +29,7 @@
 #include <cmath>
 
 #include "render/plot_painter.h"
+#include "viewer/app/dialog_buttons.h"
 #include "viewer/app/main_window.h"
 #include "viewer/app/plot_view.h"
 #include "viewer/data/wav_file.h"
@@ -81,12 +82,9 @@ class PageSetupDialog : public QDialog {
     landscape_->setObjectName("landscape");
     landscape_->setChecked(config.printer_paper_orient != 0);
     form->addRow(landscape_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    layout->addWidget(ok_cancel(this));
   }
 
   void accept() override {
