@@ -21,30 +21,6 @@ using namespace zephyrim::test;
 
 namespace {
 
-template <typename W>
-W* field(QDialog* d, const QString& name) {
-  W* w = d->findChild<W*>(name);
-  if (!w) qFatal("no field %s in %s", qPrintable(name), qPrintable(d->objectName()));
-  return w;
-}
-
-// Replaces a field's text as a person does: select all, type.
-void type(QDialog* d, const QString& name, const QString& text) {
-  QLineEdit* e = field<QLineEdit>(d, name);
-  QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
-  if (text.isEmpty())
-    QTest::keyClick(e, Qt::Key_Delete);
-  else
-    QTest::keyClicks(e, text);
-}
-
-void pick(QDialog* d, const char* name, const QString& item) {
-  QComboBox* c = field<QComboBox>(d, name);
-  const int k = c->findText(item);
-  if (k < 0) qFatal("no item %s in %s", qPrintable(item), name);
-  c->setCurrentIndex(k);
-}
-
 // Clicks the traces whose names are given (the first alone, the others with Ctrl).
 void choose_traces(QDialog* d, const QStringList& names) {
   QListWidget* list = field<QListWidget>(d, "traces");
@@ -56,10 +32,6 @@ void choose_traces(QDialog* d, const QStringList& names) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, first ? Qt::NoModifier : Qt::ControlModifier, at);
     first = false;
   }
-}
-
-void press_ok(QDialog* d) {
-  field<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok)->click();
 }
 
 // Presses OK from the dialog's own event loop: a refusal's message box then

@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -122,6 +125,43 @@ class DialogFiller {
     }
   }
 };
+
+// A dialog's widget by its object name; the test stops when it is missing.
+template <typename W>
+W* field(QDialog* d, const QString& name) {
+  W* w = d->findChild<W*>(name);
+  if (!w) qFatal("no field %s in %s", qPrintable(name), qPrintable(d->objectName()));
+  return w;
+}
+
+// Replaces a field's text as a person does: select all, type.
+inline void type(QDialog* d, const QString& name, const QString& text) {
+  QLineEdit* e = field<QLineEdit>(d, name);
+  QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+  if (text.isEmpty())
+    QTest::keyClick(e, Qt::Key_Delete);
+  else
+    QTest::keyClicks(e, text);
+}
+
+// Chooses a list entry; an editable list takes the text as typed.
+inline void pick(QDialog* d, const QString& name, const QString& item) {
+  QComboBox* c = field<QComboBox>(d, name);
+  if (c->isEditable()) {
+    c->setCurrentText(item);
+    return;
+  }
+  const int k = c->findText(item);
+  if (k < 0) qFatal("no item %s in %s", qPrintable(item), qPrintable(name));
+  c->setCurrentIndex(k);
+}
+
+// Clicks OK, as a person does once the fields are filled.
+inline void press_ok(QDialog* d) {
+  auto* buttons = d->findChild<QDialogButtonBox*>();
+  if (!buttons) qFatal("no buttons in %s", qPrintable(d->objectName()));
+  buttons->button(QDialogButtonBox::Ok)->click();
+}
 
 // Triggers a menu command as its menu item does, with the filler answering dialogs.
 inline void trigger(ViewerMainWindow& w, int id, DialogFiller* filler = nullptr) {

@@ -23,35 +23,6 @@ using namespace zephyrim::test;
 
 namespace {
 
-template <typename W>
-W* field(QDialog* d, const char* name) {
-  W* w = d->findChild<W*>(name);
-  if (!w) qFatal("no field %s in %s", name, qPrintable(d->objectName()));
-  return w;
-}
-
-void type(QDialog* d, const char* name, const QString& text) {
-  field<QLineEdit>(d, name)->setText(text);
-}
-
-void pick(QDialog* d, const char* name, const QString& item) {
-  QComboBox* c = field<QComboBox>(d, name);
-  if (c->isEditable()) {
-    c->setCurrentText(item);
-    return;
-  }
-  const int k = c->findText(item);
-  if (k < 0) qFatal("no item %s in %s", qPrintable(item), name);
-  c->setCurrentIndex(k);
-}
-
-// Clicks OK, as a person does once the fields are filled.
-void ok(QDialog* d) {
-  auto* buttons = d->findChild<QDialogButtonBox*>();
-  if (!buttons) qFatal("no buttons in %s", qPrintable(d->objectName()));
-  buttons->button(QDialogButtonBox::Ok)->click();
-}
-
 DialogFiller filling(std::function<void(QDialog*)> custom) {
   DialogFiller f;
   f.custom = std::move(custom);
@@ -103,7 +74,7 @@ class ViewerToolDialogsTest : public QObject {
       QVERIFY(!d->findChild<QComboBox*>("mode"));  // the extremes have no value mode
       type(d, "name", "VMAX");
       pick(d, "y_name", "V(OUT)");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_MAXIMUM, &maximum);
     QCOMPARE(caption, QString("Measure Maximum Value Setup"));
@@ -120,7 +91,7 @@ class ViewerToolDialogsTest : public QObject {
     QString kept;
     DialogFiller again = filling([&](QDialog* d) {
       kept = field<QLineEdit>(d, "name")->text() + " " + field<QComboBox>(d, "y_name")->currentText();
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_MAXIMUM, &again);
     QCOMPARE(kept, QString("VMAX V(OUT)"));
@@ -136,7 +107,7 @@ class ViewerToolDialogsTest : public QObject {
       type(d, "value1", "0.5");
       pick(d, "edge1", "Rise");
       pick(d, "edge2", "Rise");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_DELAY, &delay);
     found = results(w.store(), "TD50");
@@ -150,7 +121,7 @@ class ViewerToolDialogsTest : public QObject {
       type(d, "name", "TDF");
       pick(d, "edge1", "Fall");
       pick(d, "edge2", "Fall");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_DELAY, &fall);
     found = results(w.store(), "TDF");
@@ -170,7 +141,7 @@ class ViewerToolDialogsTest : public QObject {
       type(d, "name", "V2M");
       pick(d, "y_name", "V(OUT)");
       type(d, "value1", shown == 1 ? "two" : "2ms");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_VALUE, &value);
     QCOMPARE(shown, 2);
@@ -186,7 +157,7 @@ class ViewerToolDialogsTest : public QObject {
       type(d, "value1", "1m");
       type(d, "value2", "3m");
       pick(d, "mode", "Offset values");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_DELTA, &delta);
     QCOMPARE(delta.messages, QStringList{"MEASURE DELTA: offset values not allowed"});
@@ -197,7 +168,7 @@ class ViewerToolDialogsTest : public QObject {
       type(d, "name", "XMX");
       pick(d, "y_name", "V(OUT)");
       type(d, "lower", "30m");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_X_AT_MAXIMUM, &empty);
     QCOMPARE(empty.messages, QStringList{"MEASURE XMX: No data within spec found"});
@@ -217,7 +188,7 @@ class ViewerToolDialogsTest : public QObject {
     DialogFiller maximum = filling([](QDialog* d) {
       QCOMPARE(d->windowTitle(), QString("Set Cursor Position"));
       field<QRadioButton>(d, "maximum")->setChecked(true);
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_CURSOR_POSITION, &maximum);
     // Where the trace's largest value lies, found independently.
@@ -239,7 +210,7 @@ class ViewerToolDialogsTest : public QObject {
       field<QRadioButton>(d, "fix_x")->setChecked(true);
       range = field<QLineEdit>(d, "min_value")->text() + " " + field<QLineEdit>(d, "max_value")->text();
       type(d, "fixed_value", shown == 1 ? "50m" : "2m");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_CURSOR_POSITION, &fixed);
     QCOMPARE(shown, 2);
@@ -254,7 +225,7 @@ class ViewerToolDialogsTest : public QObject {
       field<QRadioButton>(d, "fix_y")->setChecked(true);
       QVERIFY(field<QLineEdit>(d, "max_value")->text().startsWith("993"));
       type(d, "fixed_value", "0.5");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_CURSOR_POSITION, &half);
     QVERIFY(half.messages.isEmpty());
@@ -271,7 +242,7 @@ class ViewerToolDialogsTest : public QObject {
       QCOMPARE(field<QComboBox>(d, "shape2")->currentText(), QString("X"));
       pick(d, "shape1", "Vertical bar");
       pick(d, "shape2", "Cross hair");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_CURSOR_SHAPE, &shape);
     QCOMPARE(w.cursors().cursor[0].shape, int(SHAPE_VERTICAL_BAR));
@@ -283,7 +254,7 @@ class ViewerToolDialogsTest : public QObject {
     DialogFiller save = filling([](QDialog* d) {
       pick(d, "shape1", "X");
       field<QCheckBox>(d, "save_default")->setChecked(true);
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_CURSOR_SHAPE, &save);
     QCOMPARE(w.config().cursor1_style, int(SHAPE_X));
@@ -305,7 +276,7 @@ class ViewerToolDialogsTest : public QObject {
     DialogFiller status = filling([&](QDialog* d) {
       QCOMPARE(d->objectName(), QString("VIEW_STATUS_DLG"));
       text = field<QPlainTextEdit>(d, "status_text")->toPlainText();
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_VIEW_STATUS, &status);
     QVERIFY2(text.contains("File: ") && text.contains("lowpass.OUT"), qPrintable(text));
@@ -325,7 +296,7 @@ class ViewerToolDialogsTest : public QObject {
       for (QRadioButton* b : d->findChildren<QRadioButton*>()) offered << b->text();
       QVERIFY(field<QRadioButton>(d, "analysis_2")->isChecked());  // the one shown
       field<QRadioButton>(d, "analysis_3")->setChecked(true);
-      ok(d);
+      press_ok(d);
     });
     int kind = -2;
     choose.run([&] { kind = choose_analysis_dialog(&w, w.store(), w.graph().analysis); });
@@ -342,7 +313,7 @@ class ViewerToolDialogsTest : public QObject {
     // and the source is offered, only where the chosen analysis has vectors.
     DialogFiller maximum = filling([](QDialog* d) {
       pick(d, "y_name", "V(OUT)");
-      ok(d);
+      press_ok(d);
     });
     trigger(w, CMD_MEASURE_MAXIMUM, &maximum);
     bool binary_for_transient = false;
@@ -352,7 +323,7 @@ class ViewerToolDialogsTest : public QObject {
       field<QRadioButton>(d, "analysis_0")->setChecked(true);
       QVERIFY(!field<QRadioButton>(d, "source_binary")->isEnabled());
       QVERIFY(field<QRadioButton>(d, "source_text")->isChecked());
-      ok(d);
+      press_ok(d);
     });
     int cls = -2;
     other.run([&] { kind = choose_analysis_dialog(&w, w.store(), ANALYSIS_TRAN, &cls); });
