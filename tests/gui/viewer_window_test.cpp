@@ -9,6 +9,7 @@
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -218,6 +220,29 @@ class ViewerWindowTest : public QObject {
     QCOMPARE(w.graph().x_axis.high, full.high);
     trigger(w, CMD_SCROLL_START_X);
     QCOMPARE(w.graph().x_axis.low, full.low);
+  }
+
+  void format_options_change_the_graph_and_the_next_one() {
+    ViewerMainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    DialogFiller open{.path = file("lowpass.OUT")};
+    trigger(w, CMD_OPEN, &open);
+    const QImage before = w.plot_view()->grab().toImage();
+    DialogFiller options{.custom = [](QDialog* d) {
+      d->findChild<QGroupBox*>("grid")->findChildren<QRadioButton*>().at(0)->click();  // None
+      d->findChild<QGroupBox*>("info")->findChildren<QRadioButton*>().at(1)->click();  // SPICE run
+      press_ok(d);
+    }};
+    trigger(w, CMD_FORMAT_OPTIONS, &options);
+    QCOMPARE(w.graph().options.grid, int(GRID_NONE));
+    QCOMPARE(w.graph().options.info, int(INFO_SPICE_RUN));
+    QVERIFY(w.plot_view()->grab().toImage() != before);
+    // The next graph starts with them, and so does the next session.
+    trigger(w, CMD_AUTOPLOT, &open);
+    QCOMPARE(w.graph().options.grid, int(GRID_NONE));
+    QCOMPARE(w.config().grid_mode, int(GRID_NONE));
+    QCOMPARE(w.config().run_info, 1);
   }
 
   void a_new_simulation_closes_the_viewer_only_with_auto_close_on() {

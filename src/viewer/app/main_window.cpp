@@ -70,6 +70,7 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
       store_(std::make_unique<DataStore>(notify_, *progress_)) {
   store_->start();
   session_.script = &script_;
+  graph_.options = graph_options_of(config_);
   sound_ = std::make_unique<QtSoundPlayer>();
   playback_ = std::make_unique<WavPlayback>(*sound_, QDir::tempPath().toStdString());
   session_.playback = playback_.get();
@@ -220,6 +221,7 @@ bool ViewerMainWindow::show_graph(bool ask) {
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;
   view_->clear_zoom();
   graph_ = Graph{};
+  graph_.options = graph_options_of(config_);
   graph_.analysis = analysis;
   graph_.cls = cls;
   int shown = 0;

@@ -35,6 +35,9 @@ struct PageMargins {
 };
 class WindowProgress;
 
+// The display options a new graph starts with, as the configuration keeps them.
+GraphOptions graph_options_of(const ViewerConfig& config);
+
 class ViewerMainWindow : public QMainWindow {
   Q_OBJECT
  public:
@@ -74,6 +77,7 @@ class ViewerMainWindow : public QMainWindow {
   void add_plot_handlers();    // plots, traces, axes, titles and captions
   void add_tool_handlers();    // measure specs, cursor dialogs, status, analysis choice
   void add_output_handlers();  // printing, clipboard, screen capture, scrolling, programs
+  void add_format_handlers();  // format options, format and history files
   void handle(int id, std::function<void()> work);
   void busy(const QString& text, const std::function<void()>& work);
   // Shows the autoplot of the analysis chosen (asked when ask and the data

@@ -21,7 +21,8 @@ PlotView::PlotView(Graph& graph, DataStore& store, CursorPair& cursors, QWidget*
 
 void PlotView::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing, true);
+  // The fast plotting mode draws without smoothing the lines.
+  p.setRenderHint(QPainter::Antialiasing, graph_.options.plotting != PLOT_FAST);
   p.setRenderHint(QPainter::TextAntialiasing, true);
   PlotStyle s = style;
   s.cursors = &cursors_;

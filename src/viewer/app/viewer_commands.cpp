@@ -19,6 +19,7 @@ void ViewerMainWindow::add_handlers() {
   add_plot_handlers();
   add_tool_handlers();
   add_output_handlers();
+  add_format_handlers();
   handle(CMD_OPEN, [this] {
     QStringList filters;
     for (const char* f : kDataOpenFilters)
