@@ -6,6 +6,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "viewer/data/data_store.h"
@@ -667,33 +668,56 @@ void draw_columns(QPainter& p, const std::vector<LodColumn>& cols, const PlotFra
   flush();
 }
 
-// A trace with its X back and forth on a log axis, point by point.
-void draw_raw_log_x(QPainter& p, std::span<const double> xs, std::span<const double> ys, const GraphLayout& l,
-                    const PlotFrame& f) {
+// A trace point by point: one whose X goes back and forth on a log axis, or
+// one drawn in a single direction, where only the pieces along which X grows
+// (DIRECTION_UP) or falls (DIRECTION_DOWN) are drawn.
+void draw_raw(QPainter& p, std::span<const double> xs, std::span<const double> ys, const GraphLayout& l,
+              const PlotFrame& f, int direction) {
   QPolygonF line;
   const auto flush = [&] {
     draw_polyline(p, line);
     line.clear();
   };
+  double last_x = std::numeric_limits<double>::quiet_NaN();
   for (size_t i = 0; i < std::min(xs.size(), ys.size()); ++i) {
     double y = f.log ? std::abs(ys[i]) : ys[i];
-    if (!(xs[i] > 0) || std::isnan(y) || (f.log && !(y > 0))) {
+    if (std::isnan(xs[i]) || (l.x_log && !(xs[i] > 0)) || std::isnan(y) || (f.log && !(y > 0))) {
       flush();
+      last_x = std::numeric_limits<double>::quiet_NaN();
       continue;
     }
+    const bool along = direction == DIRECTION_BOTH || std::isnan(last_x) ||
+                       (direction == DIRECTION_UP ? xs[i] > last_x : xs[i] < last_x);
+    if (!along) {
+      // A point between two pieces going the other way is no piece of its own.
+      if (line.size() > 1) draw_polyline(p, line);
+      line.clear();
+    }
+    last_x = xs[i];
     if (f.log) y = std::log10(y);
-    line << QPointF(x_pixel(l, f.rect, std::log10(xs[i])), y_pixel(f, y));
+    line << QPointF(x_pixel(l, f.rect, l.x_log ? std::log10(xs[i]) : xs[i]), y_pixel(f, y));
   }
+  if (direction != DIRECTION_BOTH && line.size() == 1) line.clear();
   flush();
 }
 
 void draw_trace_line(QPainter& p, LevelOfDetail& detail, const GraphLayout& l, const PlotFrame& f,
-                     int columns, DataStore& store, const SelectedTrace& t) {
+                     int columns, DataStore& store, const SelectedTrace& t, int direction) {
+  if (direction == DIRECTION_UP || direction == DIRECTION_DOWN) {
+    // A sweep in one direction is drawn whole or not at all; one that goes
+    // back and forth shows its pieces in the direction asked for.
+    const LodOrder order = detail.order();
+    if (order == (direction == DIRECTION_UP ? LodOrder::descending : LodOrder::ascending)) return;
+    if (order == LodOrder::unordered) {
+      draw_raw(p, store.values(*t.x), store.values(*t.y), l, f, direction);
+      return;
+    }
+  }
   std::vector<LodColumn> cols;
   if (!l.x_log) {
     detail.envelope(l.x_low, l.x_high, columns, cols);
   } else if (detail.order() == LodOrder::unordered) {
-    draw_raw_log_x(p, store.values(*t.x), store.values(*t.y), l, f);
+    draw_raw(p, store.values(*t.x), store.values(*t.y), l, f, DIRECTION_BOTH);
     return;
   } else {
     // Equal columns in log10 X: one envelope per column.
@@ -791,7 +815,8 @@ void draw_traces(QPainter& p, const Geometry& g, const PlotFrame& f, Graph& grap
     LevelOfDetail* detail = trace_detail(graph, store, *t);
     if (!detail) continue;
     p.setPen(trace_pen(*t, g, style));
-    if (p.pen().style() != Qt::NoPen) draw_trace_line(p, *detail, g.layout, f, columns, store, *t);
+    if (p.pen().style() != Qt::NoPen)
+      draw_trace_line(p, *detail, g.layout, f, columns, store, *t, graph.options.direction);
     if (t->options.symbol > 0) draw_trace_symbols(p, *detail, g, f, store, *t);
   }
   p.restore();

@@ -120,6 +120,33 @@ struct TwoPlots : Fixture {
 class PlotPainterTest : public QObject {
   Q_OBJECT
  private slots:
+  void a_direction_draws_only_the_pieces_of_a_sweep_that_go_that_way() {
+    // A hysteresis loop: X up from 0 to 1 at Y 0.25, back down at Y 0.75.
+    std::vector<double> x = ramp(200, 0, 1), y(400, 0.25);
+    const std::vector<double> down = ramp(200, 1, 0);
+    x.insert(x.end(), down.begin(), down.end());
+    for (size_t i = 200; i < 400; ++i) y[i] = 0.75;
+    Fixture f(x);
+    f.trace("V(LOOP)", y, 0, COLOUR_RED);
+    QVERIFY(f.axes());
+    const QRectF area(0, 0, 800, 500);
+    // The red in a band around the upper (0.75) or the lower (0.25) line.
+    auto red_in_half = [&](int direction, bool upper) {
+      f.graph.options.direction = direction;
+      GraphLayout layout;
+      const QImage image = render(f, area, 0, &layout);
+      const PlotFrame& frame = layout.frames.at(0);
+      const double v = upper ? 0.75 : 0.25;
+      const double y = frame.rect.bottom() - (v - frame.low) / (frame.high - frame.low) * frame.rect.height();
+      return count_pixels(image, QRectF(frame.rect.left(), y - 6, frame.rect.width(), 12), reddish);
+    };
+    QVERIFY(red_in_half(DIRECTION_BOTH, true) > 200 && red_in_half(DIRECTION_BOTH, false) > 200);
+    QVERIFY(red_in_half(DIRECTION_UP, false) > 200);
+    QCOMPARE(red_in_half(DIRECTION_UP, true), 0);
+    QVERIFY(red_in_half(DIRECTION_DOWN, true) > 200);
+    QCOMPARE(red_in_half(DIRECTION_DOWN, false), 0);
+  }
+
   void traces_stay_in_their_own_frames_and_nothing_leaves_the_area() {
     TwoPlots f;
     QVERIFY(f.axes());
