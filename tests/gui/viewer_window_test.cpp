@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <map>
+#include <set>
 
 #include "common/file_io.h"
 #include "platform/broadcast.h"
@@ -243,6 +245,20 @@ class ViewerWindowTest : public QObject {
     QCOMPARE(w.graph().options.grid, int(GRID_NONE));
     QCOMPARE(w.config().grid_mode, int(GRID_NONE));
     QCOMPARE(w.config().run_info, 1);
+
+    // Two runs of the same circuit: the Monte Carlo format gives each trace
+    // one colour across its runs.
+    DialogFiller again{.path = file("lowpass.OUT"), .answer = QMessageBox::No};
+    trigger(w, CMD_OPEN, &again);
+    std::map<std::string, std::set<int>> colours;
+    for (const auto& t : w.graph().traces) colours[t->name].insert(t->options.colour);
+    QCOMPARE(int(w.graph().traces.size()), 4);
+    QCOMPARE(int(colours["V(OUT)"].size()), 2);
+    trigger(w, CMD_FORMAT_MONTE_CARLO);
+    colours.clear();
+    for (const auto& t : w.graph().traces) colours[t->name].insert(t->options.colour);
+    QCOMPARE(int(colours.size()), 2);
+    for (const auto& [name, used] : colours) QCOMPARE(int(used.size()), 1);
   }
 
   void a_new_simulation_closes_the_viewer_only_with_auto_close_on() {
