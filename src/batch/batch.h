@@ -49,6 +49,13 @@ bool load_data_file(DataStore& store, const std::string& path);
 // or the exit status of the failure (1 nothing to show, 2 not read).
 int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph);
 
+// The data file of a command line drawn with a saved plot format (--format FILE,
+// --slot N for a slot of FILE's project) instead of the autoplot: the file
+// opened, the script run, the format loaded and the axes computed. --kind
+// refuses a format of another analysis. Returns 0, or the exit status of the
+// failure (1 the format not loaded, 2 not read).
+int batch_format_graph(const Arguments& a, DataStore& store, Graph& graph);
+
 // An analysis kind as a user types it: tran, ac, dc, noise, op, four, pz, other
 // (any case) or its number; -1 for neither.
 int analysis_kind(const std::string& text);
@@ -64,6 +71,6 @@ std::vector<Verb> data_verbs();       // data, values, calc
 std::vector<Verb> message_verbs();    // listen, post
 std::vector<Verb> measure_verbs();    // measure, script
 std::vector<Verb> export_verbs();     // export
-std::vector<Verb> plot_verbs();       // autoplot
+std::vector<Verb> plot_verbs();       // autoplot, formats
 
 }  // namespace zephyrim

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "batch/batch.h"
+#include "viewer/plot/format_file.h"
 
 namespace zephyrim {
 
@@ -29,12 +30,16 @@ constexpr const char* kRenderSummary = "draw one page of a schematic to PNG, SVG
 
 constexpr const char* kPlotUsage =
     "usage: zephyrim plot DATAFILE [--script SCRIPT.qsc] [--kind KIND] [--size WxH]\n"
-    "                     -o OUT.png|OUT.svg|OUT.pdf|OUT.bmp\n"
+    "                     [--format FILE [--slot N]] -o OUT.png|OUT.svg|OUT.pdf|OUT.bmp\n"
     "Draws the graph the viewer shows first for a data file (see `zephyrim autoplot`):\n"
     "the header texts, each plot with its grid, ticks, labels and legend, and the traces.\n"
+    "With --format the graph is the saved plot format FILE recalled on the data (its\n"
+    "traces looked up again by name or computed from their expressions); --slot N\n"
+    "takes slot N (0..99) of FILE's project instead (see `zephyrim formats`).\n"
     "--size gives the picture in pixels (default 1200x800; a PDF page is as large at\n"
     "96 pixels an inch). Exit status: 0 drawn, 1 nothing to show (the reason on\n"
-    "stderr), 2 the data file not read or the picture not written.\n";
+    "stderr, or the format not loaded), 2 the data file not read or the picture not\n"
+    "written.\n";
 constexpr const char* kPlotSummary = "draw the first graph of a data file to PNG, SVG or PDF";
 
 }  // namespace
@@ -58,7 +63,13 @@ std::vector<Verb> render_verbs() {
   const std::vector<OptionSpec> plot_options{kRequiredOutputOption,
                                              {.name = "--script", .needs = "a script file"},
                                              {.name = "--kind", .needs = "an analysis kind"},
-                                             {.name = "--size", .needs = "WIDTHxHEIGHT"}};
+                                             {.name = "--size", .needs = "WIDTHxHEIGHT"},
+                                             {.name = "--format", .needs = "a plot format file"},
+                                             {.name = "--slot",
+                                              .kind = ValueKind::integer,
+                                              .min = 0,
+                                              .max = kFormatSlots - 1,
+                                              .needs = "a slot number, 0 to 99"}};
   return {{"render", kRenderSummary, kRenderUsage, {"FILE.sch"}, options, nullptr, true},
           {"plot", kPlotSummary, kPlotUsage, {"DATAFILE"}, plot_options, nullptr, true}};
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "batch/batch.h"
+#include "common/file_io.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "viewer/calc/autoplot.h"
@@ -10,6 +11,7 @@
 #include "viewer/calc/script.h"
 #include "viewer/data/data_store.h"
 #include "viewer/plot/autoplot_setup.h"
+#include "viewer/plot/format_file.h"
 #include "viewer/plot/graph_axes.h"
 #include "viewer/plot/tick_labels.h"
 
@@ -68,7 +70,66 @@ int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph) {
   return graph_update_axes(graph, store, notify) ? 0 : 2;
 }
 
+int batch_format_graph(const Arguments& a, DataStore& store, Graph& graph) {
+  Notify& notify = store.notify();
+  ScriptState script;
+  DataOpenSession session;
+  session.script = &script;
+  if (!store.start() || data_open(store, a.positionals[0], -1, true, session) <= 0) return 2;
+  if (a.has("--script")) {
+    script.script_name = a.text("--script");
+    ScriptReport report;
+    run_script_file(script, store, notify, &report);
+    if (!report.opened) return 2;
+  }
+  if (a.has("--kind")) {
+    graph.analysis = analysis_kind(a.text("--kind"));
+    if (graph.analysis < 0) return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");
+  }
+  // The header texts describe the data drawn, not the data the format was made on.
+  const DataSetHeader& h = store.header;
+  graph.header.circuit_title = h.title;
+  graph.header.date = h.date;
+  graph.header.time = h.time;
+  graph.header.temperature = h.run_info;
+  std::string path = a.text("--format");
+  if (a.has("--slot"))
+    path = format_slot_file(format_base_name(path), static_cast<int>(a.integer("--slot", 0)));
+  if (format_load(graph, store, path, notify, nullptr, &session.parameters) == 0) return 1;
+  return graph_update_axes(graph, store, notify) ? 0 : 2;
+}
+
 namespace {
+
+constexpr const char* kFormatsUsage =
+    "usage: zephyrim formats FILE\n"
+    "Lists the plot format files of the project FILE belongs to (FILE is any of its\n"
+    "files: the data file, the schematic or one of its format files NAME.F00 .. NAME.F99),\n"
+    "one line per slot that holds a format: the slot, the description, the data file it\n"
+    "was saved from, the analysis and the traces, separated by tabs.\n"
+    "Exit status: 0 listed, 1 no format file found.\n";
+constexpr const char* kFormatsSummary = "list the saved plot formats of a project";
+
+int formats(const Arguments& a) {
+  const std::string base = format_base_name(a.positionals[0]);
+  int listed = 0;
+  for (int slot = 0; slot < kFormatSlots; ++slot) {
+    const std::string path = format_slot_file(base, slot);
+    if (!file_exists(path)) continue;
+    const auto f = format_read_file(path);
+    if (!f) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), kFormatNotCompatible);
+      continue;
+    }
+    std::string traces;
+    for (const FormatTrace& t : f->traces) traces += (traces.empty() ? "" : " ") + t.name;
+    std::printf("%02d\t%s\t%s\t%s\t%s\n", slot, f->description.str().c_str(), f->data_file.str().c_str(),
+                f->analysis >= 0 ? analysis_short_name(f->analysis) : "-", traces.c_str());
+    ++listed;
+  }
+  if (listed == 0) std::fprintf(stderr, "No plot format files %s00 .. %s99\n", base.c_str(), base.c_str());
+  return listed > 0 ? 0 : 1;
+}
 
 constexpr const char* kAutoplotSummary = "print the graph the viewer would show first for a data file";
 int autoplot(const Arguments& a) {
@@ -107,7 +168,8 @@ int autoplot(const Arguments& a) {
 std::vector<Verb> plot_verbs() {
   const OptionSpec script{.name = "--script", .needs = "a script file"};
   const OptionSpec kind{.name = "--kind", .needs = "an analysis kind"};
-  return {{"autoplot", kAutoplotSummary, kAutoplotUsage, {"DATAFILE"}, {script, kind}, autoplot}};
+  return {{"autoplot", kAutoplotSummary, kAutoplotUsage, {"DATAFILE"}, {script, kind}, autoplot},
+          {"formats", kFormatsSummary, kFormatsUsage, {"FILE"}, {}, formats}};
 }
 
 }  // namespace zephyrim

@@ -74,7 +74,10 @@ int plot_command(const Arguments& a) {
   StderrProgress progress;
   DataStore store(notify, progress);
   Graph graph;
-  if (const int status = batch_autoplot_graph(a, store, graph)) return status;
+  if (a.has("--slot") && !a.has("--format")) return usage_error(a, "--slot needs --format");
+  const int status =
+      a.has("--format") ? batch_format_graph(a, store, graph) : batch_autoplot_graph(a, store, graph);
+  if (status) return status;
   if (graph.header.file.empty()) graph.header.file = a.positionals[0];
 
   const QRectF area(QPointF(0, 0), QSizeF(size));

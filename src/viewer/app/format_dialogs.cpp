@@ -38,10 +38,10 @@ FormatOptionsDialog::FormatOptionsDialog(const GraphOptions& o, QWidget* parent)
   auto* grid = new QGridLayout;
   grid_ = choices(this, grid, 0, 0, "grid", tr("Grid"), {tr("&None"), tr("&Single"), tr("&Double")}, o.grid);
   area_ = choices(this, grid, 0, 1, "area", tr("Plot area"), {tr("S&quare"), tr("&Rectangular")}, o.area);
-  plotting_ = choices(this, grid, 1, 0, "plotting", tr("Plotting mode"), {tr("&All data"), tr("&Fast")},
-                      o.plotting);
-  direction_ = choices(this, grid, 1, 1, "direction", tr("Plot direction"), {tr("&Both"), tr("&Up"), tr("D&own")},
-                       o.direction);
+  plotting_ =
+      choices(this, grid, 1, 0, "plotting", tr("Plotting mode"), {tr("&All data"), tr("&Fast")}, o.plotting);
+  direction_ = choices(this, grid, 1, 1, "direction", tr("Plot direction"),
+                       {tr("&Both"), tr("&Up"), tr("D&own")}, o.direction);
   info_ = choices(this, grid, 2, 0, "info", tr("Information shown"), {tr("&Trace/symbol"), tr("S&PICE run")},
                   o.info);
   auto* layout = new QVBoxLayout(this);
