@@ -160,7 +160,12 @@ inline void pick(QDialog* d, const QString& name, const QString& item) {
 inline void press_ok(QDialog* d) {
   auto* buttons = d->findChild<QDialogButtonBox*>();
   if (!buttons) qFatal("no buttons in %s", qPrintable(d->objectName()));
-  buttons->button(QDialogButtonBox::Ok)->click();
+  // OK, or the dialog's own accepting button (Save, Recall...).
+  QAbstractButton* ok = buttons->button(QDialogButtonBox::Ok);
+  for (QAbstractButton* b : buttons->buttons())
+    if (!ok && buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = b;
+  if (!ok) qFatal("no OK button in %s", qPrintable(d->objectName()));
+  ok->click();
 }
 
 // Triggers a menu command as its menu item does, with the filler answering dialogs.

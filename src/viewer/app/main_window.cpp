@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QSvgGenerator>
+#include <filesystem>
 
 #include "common/progress.h"
 #include "platform/broadcast.h"
@@ -30,6 +31,7 @@
 #include "viewer/data/text_data_file.h"
 #include "viewer/data/wav_file.h"
 #include "viewer/plot/autoplot_setup.h"
+#include "viewer/plot/format_file.h"
 #include "viewer/plot/graph_axes.h"
 #include "viewer/plot/trace_selection.h"
 #include "viewer/session/command_table.h"
@@ -188,6 +190,7 @@ void ViewerMainWindow::update_actions() {
   check(CMD_READOUT_Y_RATIO, cursors_.flags.y_ratio);
   check(CMD_READOUT_SLOPE, cursors_.flags.slope);
   check(CMD_AUTO_CLOSE, config_.auto_close_option != 0);
+  check(CMD_FORMAT_AUTO_RECALL, config_.auto_recall_format != 0);
   check(CMD_ZOOM_AREA, view_->pointer == POINTER_ZOOM_AREA);
   check(CMD_TRACE_LABEL, view_->style.legend);
   check(CMD_ADD_LABEL, view_->pointer == POINTER_ADD_LABEL);
@@ -261,14 +264,32 @@ void ViewerMainWindow::add_traces(std::vector<TraceRequest>& requests) {
 }
 
 bool ViewerMainWindow::open_file(const QString& path) {
+  // The display lets go of the data first: opening may clear the old data,
+  // and nothing (a paint under a message, a summary still being built) may
+  // look at values that are gone. A new file shows its own display anyway.
+  cursors_.cursor[0].active = cursors_.cursor[1].active = false;
+  view_->clear_zoom();
+  graph_ = Graph{};
+  graph_.options = graph_options_of(config_);
+  update_readout();
+  view_->update();
   bool read = false;
   busy(tr("Reading file..."),
        [&] { read = data_open_command(*store_, path.toStdString(), -1, session_) > 0; });
-  if (!read) return false;
+  if (!read) {
+    // What was there before is shown again when the old data stayed.
+    if (store_->data_class(DATA_CLASS_BINARY)->vectors.size() +
+        store_->data_class(DATA_CLASS_TEXT)->vectors.size())
+      show_graph(false);
+    return false;
+  }
   setWindowTitle(QString::fromStdString(session_.names.window_title));
   recent_files_add(config_, session_.names.path);
   update_recent_files();
-  // Without an autoplot the user is asked what to plot straight away.
+  // The last session's format when asked for and it fits these data; else the
+  // autoplot, and without one the user is asked what to plot straight away.
+  const std::string last = format_slot_file(session_.names.format, 0);
+  if (config_.auto_recall_format && std::filesystem::exists(last) && recall_format(last)) return true;
   if (show_graph(true) && graph_.traces.empty()) handlers_[CMD_PROBE]();
   return true;
 }
@@ -423,6 +444,9 @@ void ViewerMainWindow::toggle_readout(bool ReadoutFlags::*flag) {
 
 void ViewerMainWindow::closeEvent(QCloseEvent* e) {
   config_.display_mode = view_->style.mode;
+  // The display goes into slot 00 for Auto Recall Last and Format > Recall.
+  if (!graph_.traces.empty() && save_format(0, kFormatLastSession))
+    config_.last_session_file = session_.names.path;
   const QRect g = normalGeometry();
   remember_window(config_, isMaximized(), {g.left(), g.top(), g.right() + 1, g.bottom() + 1});
   if (!config_.ini_path.empty()) viewer_config_save(config_, config_.ini_path);

@@ -104,6 +104,13 @@ class ViewerMainWindow : public QMainWindow {
   // "Run %s failed; error code %d".
   bool start_program(const QString& program, const QStringList& arguments);
   QString help_page() const;
+  // Format and history files of the data shown (the project's slots).
+  bool save_format(int slot, const std::string& description);
+  bool recall_format(const std::string& path);
+  void save_history();
+  void add_history_traces();
+  // Takes the old runs' traces off the graph and empties their class.
+  void drop_history_traces();
 
   QtNotify notify_;
   ViewerConfig config_;

@@ -31,7 +31,11 @@ void ViewerMainWindow::add_handlers() {
     if (!path.isEmpty()) open_file(path);
   });
   handle(CMD_QUIT, [this] { close(); });
-  handle(CMD_SAVE_AND_EXIT, [this] { close(); });
+  handle(CMD_SAVE_AND_EXIT, [this] {
+    // The format of the last session is saved by every close.
+    if (config_.save_trace_history) save_history();
+    close();
+  });
   for (int k = 0; k < 5; ++k)
     handle(CMD_RECENT_FILE1 + k, [this, k] {
       if (k < static_cast<int>(config_.recent_files.size()))
