@@ -47,20 +47,26 @@ void print_axis(const char* what, const AxisScale& axis, const std::string& trac
   std::printf("\n");
 }
 
+// Opens the data file and runs the --script given; 0, or the exit status of a failure.
+int open_data(const Arguments& a, DataStore& store, ScriptState& script, DataOpenSession& session) {
+  session.script = &script;
+  if (!store.start() || data_open(store, a.positionals[0], -1, true, session) <= 0) return 2;
+  if (a.has("--script")) {
+    script.script_name = a.text("--script");
+    ScriptReport report;
+    run_script_file(script, store, store.notify(), &report);
+    if (!report.opened) return 2;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph) {
   Notify& notify = store.notify();
   ScriptState script;
   DataOpenSession session;
-  session.script = &script;
-  if (!store.start() || data_open(store, a.positionals[0], -1, true, session) <= 0) return 2;
-  if (a.has("--script")) {
-    script.script_name = a.text("--script");
-    ScriptReport report;
-    run_script_file(script, store, notify, &report);
-    if (!report.opened) return 2;
-  }
+  if (const int status = open_data(a, store, script, session)) return status;
   graph.analysis =
       a.has("--kind") ? analysis_kind(a.text("--kind")) : choose_analysis(store, script.autoplot);
   if (a.has("--kind") && graph.analysis < 0)
@@ -74,14 +80,7 @@ int batch_format_graph(const Arguments& a, DataStore& store, Graph& graph) {
   Notify& notify = store.notify();
   ScriptState script;
   DataOpenSession session;
-  session.script = &script;
-  if (!store.start() || data_open(store, a.positionals[0], -1, true, session) <= 0) return 2;
-  if (a.has("--script")) {
-    script.script_name = a.text("--script");
-    ScriptReport report;
-    run_script_file(script, store, notify, &report);
-    if (!report.opened) return 2;
-  }
+  if (const int status = open_data(a, store, script, session)) return status;
   if (a.has("--kind")) {
     graph.analysis = analysis_kind(a.text("--kind"));
     if (graph.analysis < 0) return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");

@@ -77,11 +77,13 @@ class ViewerFormatTest : public QObject {
         press_ok(d);
       }};
       trigger(w, CMD_FORMAT_SAVE_DELETE, &save);
-      QCOMPARE(format_read_header(file("lowpass.F").toStdString(), 1).value_or(""), std::string("three traces"));
+      QCOMPARE(format_read_header(file("lowpass.F").toStdString(), 1).value_or(""),
+               std::string("three traces"));
       w.close();
     }
     // Closing kept the last session in slot 00.
-    QCOMPARE(format_read_header(file("lowpass.F").toStdString(), 0).value_or(""), std::string(kFormatLastSession));
+    QCOMPARE(format_read_header(file("lowpass.F").toStdString(), 0).value_or(""),
+             std::string(kFormatLastSession));
 
     QVERIFY(simulate("2k"));
     ViewerMainWindow w;
