@@ -8,6 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -67,6 +70,29 @@ inline void warm(const std::string& path) {
   while (read(fd, buf.data(), buf.size()) > 0) {
   }
   close(fd);
+}
+
+// The process's memory now, in kB, from /proc/self/status: the peak, the
+// resident set and its anonymous, file and shared parts.
+struct Memory {
+  long peak = 0, rss = 0, anon = 0, file = 0, shmem = 0;
+};
+
+inline Memory memory_now() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  Memory m;
+  auto field = [&](const char* key, long& out) {
+    if (line.rfind(key, 0) == 0) out = std::atol(line.c_str() + std::strlen(key));
+  };
+  while (std::getline(in, line)) {
+    field("VmHWM:", m.peak);
+    field("VmRSS:", m.rss);
+    field("RssAnon:", m.anon);
+    field("RssFile:", m.file);
+    field("RssShmem:", m.shmem);
+  }
+  return m;
 }
 
 }  // namespace zephyrim::bench_support

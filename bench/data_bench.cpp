@@ -45,9 +45,7 @@ std::string g_big_path;
 int64_t g_raw_data_offset = 0;  // where the values begin, for numpy
 
 // Peak memory sampled right after the loads, in kB.
-struct Memory {
-  long rss = 0, anon = 0, file = 0, shmem = 0;
-};
+using bench_support::Memory;
 Memory g_peak;
 
 // Smooth but not repetitive in any byte pattern, so no layer can shortcut it.
@@ -123,22 +121,6 @@ bool in_child(Work work) {
   int status = 0;
   if (waitpid(pid, &status, 0) != pid) return false;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-Memory memory_now() {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  Memory m;
-  auto field = [&](const char* key, long& out) {
-    if (line.rfind(key, 0) == 0) out = std::atol(line.c_str() + std::strlen(key));
-  };
-  while (std::getline(in, line)) {
-    field("VmRSS:", m.rss);
-    field("RssAnon:", m.anon);
-    field("RssFile:", m.file);
-    field("RssShmem:", m.shmem);
-  }
-  return m;
 }
 
 long peak_rss_kb() {
@@ -227,7 +209,7 @@ bool load_once(const std::string& path, bool probe, double& catalogue_s, double&
   const auto t2 = Clock::now();
   catalogue_s += std::chrono::duration<double>(t1 - t0).count();
   load_s += std::chrono::duration<double>(t2 - t1).count();
-  const Memory m = memory_now();
+  const Memory m = bench_support::memory_now();
   g_peak = {std::max(g_peak.rss, m.rss), std::max(g_peak.anon, m.anon), std::max(g_peak.file, m.file),
             std::max(g_peak.shmem, m.shmem)};
   int vectors = 0;
@@ -303,7 +285,7 @@ bool big_file_read() {
   DataStore store(notify, progress);
   if (!store.start()) return false;
   store.open_data_file(g_big_path);
-  const Memory before = memory_now();
+  const Memory before = bench_support::memory_now();
   const auto t0 = Clock::now();
   const int vectors = raw_read_file(store, g_big_path, true);
   const auto t1 = Clock::now();
@@ -315,7 +297,7 @@ bool big_file_read() {
   for (const auto& w : store.data_class(DATA_CLASS_BINARY)->vectors) loaded += w.loaded() ? 1 : 0;
   const bool right = static_cast<int64_t>(values.size()) == kBigPoints && values[0] == big_value(7, 0) &&
                      values[kBigPoints - 1] == big_value(7, kBigPoints - 1);
-  const Memory after = memory_now();
+  const Memory after = bench_support::memory_now();
   std::printf(
       "2 GB raw (%.2f GB): catalogue %.2f ms, one vector (%lld points) %.1f ms, %d of %d vectors loaded, "
       "values %s\n",

@@ -139,29 +139,10 @@ BENCHMARK(cat_text)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime()
 BENCHMARK(text_load)->Iterations(5)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // kB figures of /proc/self/status.
-struct Memory {
-  long peak = 0, rss = 0, anon = 0, file = 0, shmem = 0;
-};
+using bench_support::Memory;
 
 double mb(long kb) {
   return static_cast<double>(kb) * 1024 / 1e6;
-}
-
-Memory memory_now() {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  Memory m;
-  auto field = [&](const char* key, long& out) {
-    if (line.rfind(key, 0) == 0) out = std::atol(line.c_str() + std::strlen(key));
-  };
-  while (std::getline(in, line)) {
-    field("VmHWM:", m.peak);
-    field("VmRSS:", m.rss);
-    field("RssAnon:", m.anon);
-    field("RssFile:", m.file);
-    field("RssShmem:", m.shmem);
-  }
-  return m;
 }
 
 // One load in a child whose peak memory is the load's: the parent is small
@@ -172,11 +153,11 @@ bool load_in_child() {
   if (pid < 0) return false;
   if (pid == 0) {
     Loaded loaded;
-    const Memory before = memory_now();
+    const Memory before = bench_support::memory_now();
     const auto t0 = Clock::now();
     const bool ok = loaded.store.start() && text_read_file(loaded.store, g_path, true) == kColumns;
     const double ms = std::chrono::duration<double>(Clock::now() - t0).count() * 1e3;
-    const Memory after = memory_now();
+    const Memory after = bench_support::memory_now();
     const bool whole = ok && complete(loaded.store);
     const double file_mb = static_cast<double>(std::filesystem::file_size(g_path)) / 1e6;
     const double data_mb = static_cast<double>(g_rows) * kColumns * sizeof(double) / 1e6;
