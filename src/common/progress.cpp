@@ -31,4 +31,45 @@ void StderrProgress::done() {
   shown_ = false;
 }
 
+namespace {
+constexpr std::string_view kStatusPrefix = "zsim-status: ";
+}
+
+std::string status_line(std::string_view text) {
+  std::string line(kStatusPrefix);
+  for (char c : text) {
+    if (c == '\n')
+      line += "\\n";
+    else if (c == '\\')
+      line += "\\\\";
+    else if (c != '\r')
+      line += c;
+  }
+  return line;
+}
+
+bool parse_status_line(std::string_view line, std::string& text) {
+  if (line.substr(0, kStatusPrefix.size()) != kStatusPrefix) return false;
+  text.clear();
+  for (size_t i = kStatusPrefix.size(); i < line.size(); ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) {
+      ++i;
+      text += line[i] == 'n' ? '\n' : line[i];
+    } else {
+      text += line[i];
+    }
+  }
+  return true;
+}
+
+void StatusLineProgress::show(const std::string& text) {
+  std::fprintf(stderr, "%s\n", status_line(text).c_str());
+  std::fflush(stderr);
+}
+
+void StatusLineProgress::done() {
+  std::fprintf(stderr, "%s\n", status_line("").c_str());
+  std::fflush(stderr);
+}
+
 }  // namespace zephyrim

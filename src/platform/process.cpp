@@ -69,7 +69,8 @@ ProcessResult process_run(const std::vector<std::string>& argv, const std::strin
 }
 
 ProcessResult process_run(const std::vector<std::string>& argv, const std::string& cwd,
-                          double timeout_seconds, const ProcessOutput& on_output) {
+                          double timeout_seconds, const ProcessOutput& on_output,
+                          const std::atomic<bool>* cancel) {
   ProcessResult r;
   if (argv.empty()) {
     r.start_error = EINVAL;
@@ -115,8 +116,13 @@ ProcessResult process_run(const std::vector<std::string>& argv, const std::strin
       kill(-pid, SIGKILL);
       break;
     }
+    if (cancel && cancel->load()) {
+      r.cancelled = true;
+      kill(-pid, SIGKILL);
+      break;
+    }
     pollfd p{read_end.fd, POLLIN, 0};
-    const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
+    const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, cancel ? 100 : 1000)));
     if (ready < 0 && errno != EINTR) break;
     if (ready == 0) {
       // The program has ended and whatever it left running in the background
@@ -136,9 +142,25 @@ ProcessResult process_run(const std::vector<std::string>& argv, const std::strin
   if (!reaped)
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-  if (!r.timed_out && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
+  if (!r.timed_out && !r.cancelled && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
   return r;
+}
+
+int process_start_detached(const std::vector<std::string>& argv, const std::string& cwd) {
+  if (argv.empty()) return EINVAL;
+  SpawnSetup setup;
+  posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&setup.actions, 1, 2);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&setup.actions, cwd.c_str());
+  // A session of its own: the program stays when its starter's terminal or group goes.
+  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSID);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  return posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
 }
 
 }  // namespace zephyrim
