@@ -196,7 +196,9 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
         if (number(t[i], v)) deck.temperatures.push_back(v);
       }
     } else if (head == ".STEP" || head == ".MC" || head == ".WC") {
-      deck.unsupported.push_back(s);
+      deck.sweeps.push_back(s);
+    } else if (head == ".TOL") {
+      deck.tolerances.push_back(s);
     } else if (head[0] == 'V' || head[0] == 'I') {
       size_t pwl = 0;
       for (size_t i = 3; i < t.size() && !pwl; ++i)
@@ -211,6 +213,8 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
   const bool saves = std::any_of(deck.lines.begin(), deck.lines.end(),
                                  [](const std::string& l) { return l.rfind(".save ", 0) == 0; });
   if (!saves) {
+    // An empty netlist still has a title line, so the request goes after it.
+    if (deck.lines.empty()) deck.lines.emplace_back();
     auto end = std::find_if(deck.lines.begin() + 1, deck.lines.end(), is_end);
     deck.lines.insert(end, ".save all");
   }
@@ -218,16 +222,22 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
 }
 
 std::string ngspice_deck_text(const NgspiceDeck& deck, int run, const std::vector<std::string>& control) {
+  std::optional<double> temperature;
+  if (run >= 0 && static_cast<size_t>(run) < deck.temperatures.size()) temperature = deck.temperatures[run];
+  return ngspice_deck_text(deck, deck.lines, temperature, control);
+}
+
+std::string ngspice_deck_text(const NgspiceDeck& deck, const std::vector<std::string>& lines,
+                              std::optional<double> temperature, const std::vector<std::string>& control) {
   std::string tail;
-  if (run >= 0 && static_cast<size_t>(run) < deck.temperatures.size())
-    tail = strprintf(".TEMP %.15G\n", deck.temperatures[run]);
+  if (temperature) tail = strprintf(".TEMP %.15G\n", *temperature);
   tail += ".control\nrun\n";
   for (const std::string& c : deck.after_run) tail += c + "\n";
   for (const std::string& c : control) tail += c + "\n";
   tail += ".endc\n";
   std::string out;
   bool placed = false;
-  for (const std::string& line : deck.lines) {
+  for (const std::string& line : lines) {
     if (!placed && is_end(line)) {
       out += tail;
       placed = true;

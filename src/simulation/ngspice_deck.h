@@ -10,7 +10,8 @@
 //   - .TEMP with its values is taken out: every temperature is a run of its own;
 //   - .OPTION SAVEOPB asks the engine for the bias file and is taken out;
 //   - PWL sources with keyword values get ngspice's point list;
-//   - .STEP, .MC and .WC are left out and named as not supported;
+//   - .STEP, .MC and .WC are kept aside: the engine makes runs of them;
+//   - .TOL statements (the statistics file's) are kept aside for .MC and .WC;
 //   - included files are prepared in their place.
 #include <functional>
 #include <optional>
@@ -25,6 +26,8 @@ struct NgspiceDeck {
   std::vector<std::string> unsupported;  // statements left out, as written
   std::vector<double> temperatures;      // of the .TEMP statements; empty: ngspice's default
   std::vector<std::string> after_run;    // control commands that follow the run
+  std::vector<std::string> sweeps;       // .STEP, .MC and .WC statements, in order
+  std::vector<std::string> tolerances;   // .TOL statements, in order
   bool save_bias = false;                // .OPTION SAVEOPB was given
 };
 
@@ -42,5 +45,10 @@ NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader
 // that runs the analyses, then the deck's own commands, then `control`.
 std::string ngspice_deck_text(const NgspiceDeck& deck, int run = 0,
                               const std::vector<std::string>& control = {});
+
+// The same for lines of the deck that a run changed, at the given temperature
+// (none: ngspice's default).
+std::string ngspice_deck_text(const NgspiceDeck& deck, const std::vector<std::string>& lines,
+                              std::optional<double> temperature, const std::vector<std::string>& control);
 
 }  // namespace zephyrim
