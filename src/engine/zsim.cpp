@@ -3,13 +3,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <thread>
 
 #include "common/file_io.h"
 #include "common/notify.h"
@@ -19,6 +24,7 @@
 #include "engine/listing.h"
 #include "platform/process.h"
 #include "simulation/ngspice_deck.h"
+#include "simulation/run_plan.h"
 #include "viewer/data/data_store.h"
 #include "viewer/data/probe_file.h"
 #include "viewer/data/raw_file.h"
@@ -196,6 +202,134 @@ std::optional<std::vector<std::string>> copy_run_data(const fs::path& raw, const
   return notices;
 }
 
+// What became of one run: its deck written or not, the ngspice process, the
+// warnings of applying the run's settings.
+struct RunOutcome {
+  bool written = false;
+  ProcessResult process;
+  std::vector<std::string> warnings;
+};
+
+// The runs of a plan on a few ngspice processes at once. Each run has its own
+// deck, data and output files in the netlist's folder, named after the engine's
+// process and the run, so that ngspice sees only plain names.
+class RunPool {
+ public:
+  RunPool(const RunPlan& plan, const NgspiceDeck& deck, const fs::path& folder, const std::string& tag,
+          const ZsimOptions& options)
+      : plan_(plan),
+        deck_(deck),
+        folder_(folder),
+        tag_(tag),
+        options_(options),
+        outcomes_(plan.runs.size()),
+        finished_(plan.runs.size(), false) {
+    unsigned n = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : std::thread::hardware_concurrency();
+    n = std::clamp<unsigned>(n, 1, 64);
+    n = std::min<unsigned>(n, static_cast<unsigned>(plan.runs.size()));
+    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
+  }
+  ~RunPool() {
+    stop_ = true;
+    for (auto& t : threads_) t.join();
+    std::error_code ec;
+    for (size_t r = 0; r < plan_.runs.size(); ++r)
+      if (!released_.count(r)) {
+        fs::remove(file(r, ".deck"), ec);
+        fs::remove(file(r, ".data"), ec);
+        fs::remove(file(r, ".log"), ec);
+      }
+  }
+  RunPool(const RunPool&) = delete;
+  RunPool& operator=(const RunPool&) = delete;
+
+  int workers() const { return static_cast<int>(threads_.size()); }
+
+  // Waits until run r has ended; the caller's cancel flag stops every run.
+  const RunOutcome& wait(size_t r) {
+    std::unique_lock lock(mutex_);
+    while (!done_.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished_[r]; }))
+      if (options_.cancel && options_.cancel->load()) stop_ = true;
+    return outcomes_[r];
+  }
+  // Hands the output of run r to on_output, piece by piece.
+  template <typename OnOutput>
+  void read_output(size_t r, OnOutput on_output) {
+    std::FILE* f = std::fopen(file(r, ".log").c_str(), "rb");
+    if (!f) return;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) on_output(std::string_view(buffer, n));
+    std::fclose(f);
+  }
+  fs::path data_path(size_t r) const { return file(r, ".data"); }
+  // Run r's files are no longer needed.
+  void release(size_t r) {
+    std::error_code ec;
+    fs::remove(file(r, ".data"), ec);
+    fs::remove(file(r, ".log"), ec);
+    released_.insert(r);
+  }
+
+ private:
+  fs::path file(size_t r, const char* extension) const { return folder_ / name(r, extension); }
+  std::string name(size_t r, const char* extension) const {
+    return tag_ + "-" + std::to_string(r + 1) + extension;
+  }
+
+  void work() {
+    for (;;) {
+      const size_t r = next_++;
+      if (r >= plan_.runs.size()) return;
+      RunOutcome outcome;
+      if (stop_) {
+        outcome.written = true;
+        outcome.process.cancelled = true;
+      } else {
+        run(r, outcome);
+      }
+      std::lock_guard lock(mutex_);
+      outcomes_[r] = std::move(outcome);
+      finished_[r] = true;
+      done_.notify_all();
+    }
+  }
+
+  void run(size_t r, RunOutcome& outcome) {
+    const PlannedRun& planned = plan_.runs[r];
+    const std::vector<std::string> lines = run_deck_lines(deck_, planned, &outcome.warnings);
+    const std::string deck_name = name(r, ".deck"), data_name = name(r, ".data");
+    std::error_code ec;
+    fs::remove(folder_ / data_name, ec);
+    outcome.written =
+        write_file_atomic(file(r, ".deck").string(),
+                          ngspice_deck_text(deck_, lines, planned.temperature, write_plots(data_name)));
+    if (!outcome.written) return;
+    std::FILE* log = std::fopen(file(r, ".log").c_str(), "wb");
+    outcome.process = process_run(
+        {options_.ngspice, "-b", deck_name}, folder_.string(), options_.timeout_seconds,
+        [&](std::string_view piece) {
+          if (log) std::fwrite(piece.data(), 1, piece.size(), log);
+        },
+        &stop_);
+    if (log) std::fclose(log);
+    fs::remove(file(r, ".deck"), ec);
+  }
+
+  const RunPlan& plan_;
+  const NgspiceDeck& deck_;
+  const fs::path folder_;
+  const std::string tag_;
+  const ZsimOptions& options_;
+  std::vector<std::thread> threads_;
+  std::atomic<size_t> next_{0};
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable done_;
+  std::vector<RunOutcome> outcomes_;
+  std::vector<bool> finished_;
+  std::set<size_t> released_;
+};
+
 }  // namespace
 
 ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
@@ -256,31 +390,44 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
     deck.lines.insert(end, ".OP");
   }
 
-  const size_t runs = std::max<size_t>(1, deck.temperatures.size());
+  const RunPlan plan = plan_runs(deck);
+  for (const auto& w : plan.warnings) {
+    say("*WARNING: " + w);
+    ++result.warnings;
+  }
+  if (!plan.errors.empty()) {
+    for (const auto& e : plan.errors) {
+      say("*ERROR*: " + e);
+      ++result.errors;
+    }
+    return finish(2);
+  }
+
+  const size_t runs = plan.runs.size();
   const std::string tag = "zsim-" + std::to_string(getpid());
-  // ngspice sees only these plain names in the netlist's folder, never the
-  // folder's own name, whatever characters it holds.
-  const std::string deck_name = tag + ".deck", data_name = tag + ".data";
+  RunPool pool(plan, deck, folder, tag, options);
   ProbeOutput probe(result.probe);
   BiasPoint bias;
   bool failed = false;
+  progress.show(runs == 1 ? std::string("Running ngspice...")
+                          : strprintf("Running ngspice...\n%d runs, %d at a time", static_cast<int>(runs),
+                                      pool.workers()));
+  // The runs are merged in their order, whatever order they finish in; only
+  // their files on disk wait, never their output in memory.
   for (size_t r = 0; r < runs; ++r) {
-    const double temperature = deck.temperatures.empty() ? 27.0 : deck.temperatures[r];
-    progress.show(strprintf("Running ngspice...\nRun %d of %d  Temp=%g", static_cast<int>(r + 1),
-                            static_cast<int>(runs), temperature));
-    const fs::path deck_path = folder / deck_name, data_path = folder / data_name;
-    std::error_code ec;
-    fs::remove(data_path, ec);
-    if (!write_file_atomic(deck_path.string(),
-                           ngspice_deck_text(deck, static_cast<int>(r), write_plots(data_name)))) {
+    const RunOutcome& done = pool.wait(r);
+    const PlannedRun& run = plan.runs[r];
+    blank();
+    say("**** " + run.label);
+    for (const auto& w : done.warnings) {
+      say("*WARNING: " + w);
+      ++result.warnings;
+    }
+    if (!done.written) {
       say("*ERROR*: Cannot write the simulator input in " + folder.string());
       ++result.errors;
       return finish(2);
     }
-    blank();
-    say(strprintf("**** Run %d  Temp=%g", static_cast<int>(r + 1), temperature));
-    // The output goes through line by line as it comes: however much ngspice
-    // prints, the listing holds a bounded part and every error is counted.
     LineSplitter lines;
     auto output_line = [&](std::string_view l) {
       const bool error = is_error(l);
@@ -293,27 +440,33 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
         ++result.warnings;
       }
     };
-    const ProcessResult run =
-        process_run({options.ngspice, "-b", deck_name}, folder.string(), options.timeout_seconds,
-                    [&](std::string_view piece) { lines.feed(piece, output_line); });
+    pool.read_output(r, [&](std::string_view piece) { lines.feed(piece, output_line); });
     lines.finish(output_line);
-    fs::remove(deck_path, ec);
-    if (run.start_error != 0) {
-      say("Fatal error: cannot start " + options.ngspice + ": " + std::strerror(run.start_error));
+    if (done.process.cancelled) {
+      say("*ERROR*: the simulation was stopped");
       ++result.errors;
       return finish(2);
     }
-    if (run.timed_out) {
+    if (done.process.start_error != 0) {
+      say("Fatal error: cannot start " + options.ngspice + ": " + std::strerror(done.process.start_error));
+      ++result.errors;
+      return finish(2);
+    }
+    if (done.process.timed_out) {
       say("*ERROR*: the simulation did not end in time and was stopped");
       ++result.errors;
     }
-    if (run.exit_code != 0) failed = true;
+    if (done.process.exit_code != 0) failed = true;
+    ++result.runs;
 
-    const std::string label = strprintf("Run %d Temp=%g", static_cast<int>(r + 1), temperature);
-    const auto notices = copy_run_data(data_path, label, probe, r == 0 && deck.save_bias ? &bias : nullptr);
-    fs::remove(data_path, ec);
+    const auto notices =
+        copy_run_data(pool.data_path(r), run.label, probe, r == 0 && deck.save_bias ? &bias : nullptr);
+    pool.release(r);
     if (!notices) return finish(2);
     for (const auto& n : *notices) say("*WARNING: " + n);
+    if (runs > 1)
+      progress.show(strprintf("Running ngspice...\nRun %d of %d done\n%s", static_cast<int>(r + 1),
+                              static_cast<int>(runs), run.label.c_str()));
   }
 
   progress.show("Writing PROBE data file...");

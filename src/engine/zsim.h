@@ -7,6 +7,10 @@
 //             errors of the middle;
 //   FILE.SAV  every plot of every run as a PROBE file;
 //   FILE.OPB  the operating point, when the netlist says .OPTION SAVEOPB.
+// .STEP, .TEMP, .MC and .WC become runs of their own, each an ngspice process;
+// independent runs go to several processes at once, and FILE.SAV holds them
+// in run order, each block labelled with its run.
+#include <atomic>
 #include <string>
 
 namespace zephyrim {
@@ -16,7 +20,9 @@ class Progress;
 struct ZsimOptions {
   std::string netlist;  // FILE.CIR
   std::string ngspice = "ngspice";
-  double timeout_seconds = 24 * 3600;
+  double timeout_seconds = 24 * 3600;         // of each run
+  int jobs = 0;                               // ngspice processes at once; 0: one per core
+  const std::atomic<bool>* cancel = nullptr;  // set: the runs stop and nothing more is written
 };
 
 struct ZsimResult {
@@ -24,6 +30,7 @@ struct ZsimResult {
   int errors = 0;
   int warnings = 0;
   int blocks = 0;  // data blocks written to FILE.SAV
+  int runs = 0;    // ngspice runs made
   std::string listing;
   std::string probe;
   std::string bias;  // empty when no bias file was asked for or written
