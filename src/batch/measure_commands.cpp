@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "batch/batch.h"
+#include "common/file_io.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
@@ -16,9 +17,11 @@ namespace zephyrim {
 namespace {
 
 constexpr const char* kMeasureUsage =
-    "usage: zephyrim measure DATAFILE SPEC [--spec SPEC]...\n"
+    "usage: zephyrim measure DATAFILE [SPEC] [--spec SPEC]...\n"
     "Runs #MEASURE statements against the vectors of a data file, with or without the\n"
     "#MEASURE keyword, e.g. 'TRAN DELAY TD1 VAR1=V(IN) VAL1=2.5 VAR2=V(OUT) RISE RISE'.\n"
+    "Without a SPEC, the #MEASURE statements the data file holds (a simulator's listing,\n"
+    "FILE.OUT, holds those of its netlist).\n"
     "Prints one line per run that gave a result, tab-separated: run number, run label\n"
     "(- for none), result name, value.\n"
     "Exit status: 0 every spec measured something, 1 a spec failed or found nothing\n"
@@ -37,8 +40,19 @@ int measure(const Arguments& a) {
   StderrProgress progress;
   DataStore store(notify, progress);
   if (!load_data_file(store, a.positionals[0])) return 2;
-  std::vector<std::string> statements = {a.positionals[1]};
+  std::vector<std::string> statements;
+  if (a.positionals.size() > 1) statements.push_back(a.positionals[1]);
   for (auto& s : a.texts("--spec")) statements.push_back(s);
+  if (statements.empty()) {
+    // The listing's own statements; a binary file simply holds none.
+    if (const auto text = read_text_file(a.positionals[0], uint64_t{64} << 20))
+      for (const auto line : split_lines(*text))
+        if (line.size() > 8 && iequals(line.substr(0, 8), "#MEASURE")) statements.emplace_back(line);
+    if (statements.empty()) {
+      std::fprintf(stderr, "zephyrim measure: %s holds no #MEASURE statement\n", a.positionals[0].c_str());
+      return 1;
+    }
+  }
   MeasureList list;
   bool failed = false;
   for (const auto& s : statements) {
@@ -99,7 +113,7 @@ int script(const Arguments& a) {
 std::vector<Verb> measure_verbs() {
   const OptionSpec spec{.name = "--spec", .needs = "a #MEASURE statement"};
   const OptionSpec data{.name = "--data", .needs = "a data file"};
-  return {{"measure", kMeasureSummary, kMeasureUsage, {"DATAFILE", "SPEC"}, {spec}, measure},
+  return {{"measure", kMeasureSummary, kMeasureUsage, {"DATAFILE", "[SPEC]"}, {spec}, measure},
           {"script", kScriptSummary, kScriptUsage, {"SCRIPT"}, {data}, script}};
 }
 

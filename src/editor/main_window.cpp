@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "editor/clipboard_commands.h"
 #include "editor/command_table.h"
@@ -291,6 +292,10 @@ void EditorMainWindow::show_busy(const QString& text) {
   busy_->repaint();  // shown before the work starts, not after
 }
 
+QString EditorMainWindow::status_popup_text() const {
+  return busy_->isVisible() ? busy_->text() : QString();
+}
+
 void EditorMainWindow::busy(const QString& text, const std::function<void()>& work) {
   show_busy(text);
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -322,9 +327,12 @@ bool EditorMainWindow::launch_detached(const std::vector<std::string>& argv) {
 
 void EditorMainWindow::apply_command_line(const QStringList& words) {
   int files = 0;
+  bool run = false;
   for (const QString& w : words) {
     if (w == "-showMax") {
       showMaximized();
+    } else if (w == "-run") {
+      run = true;  // simulate the schematic once it is open, as F9 does
     } else if (w.startsWith('-')) {
       continue;  // "-zss" from a simulation run, and anything unknown
     } else if (files++ == 0) {
@@ -332,6 +340,8 @@ void EditorMainWindow::apply_command_line(const QStringList& words) {
     }
   }
   if (files > 1) notify_->warning("Invalid command line option(s) ignored");
+  if (run && files > 0 && actions_.count(kCmdRun))
+    QTimer::singleShot(0, actions_[kCmdRun], &QAction::trigger);
 }
 
 void EditorMainWindow::closeEvent(QCloseEvent* ev) {

@@ -81,6 +81,10 @@ class EditorMainWindow : public QMainWindow {
 
   // Runs work under the status pop-up and the wait cursor; both go when it ends.
   void busy(const QString& text, const std::function<void()>& work);
+  // The status pop-up over work that goes on while the user works (a
+  // simulation); an empty text hides it.
+  void show_status_popup(const QString& text) { show_busy(text); }
+  QString status_popup_text() const;
 
   // Dialog seams, replaced by tests: a file name for open (save false) or save,
   // and a library symbol of a kind (0 any).

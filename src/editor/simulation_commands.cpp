@@ -10,6 +10,7 @@
 #include "editing/subckt.h"
 #include "editor/command_table.h"
 #include "editor/dialogs.h"
+#include "editor/engine_run.h"
 #include "editor/file_commands.h"
 #include "editor/setup_dialogs.h"
 #include "platform/broadcast.h"
@@ -19,6 +20,7 @@
 namespace zephyrim {
 
 SimulationCommands::SimulationCommands(EditorMainWindow& window) : w_(window) {
+  start_engine = [this](const std::vector<std::string>& argv) { return run_engine(argv); };
   auto* broadcast = new BroadcastNotifier("quill32", &w_);
   QObject::connect(broadcast, &BroadcastNotifier::received, &w_,
                    [this](const QString& name, long, long) { broadcast_received(name); });
@@ -105,14 +107,55 @@ void SimulationCommands::run_simulation() {
   if (w_.files().auto_save_before_run()) w_.files().save();
   const NetlistFiles files = netlist_files(s.path);
   if (compile(kNetlistRun, files) == -1) return;
+  // A run still going gives way to the new one.
+  if (engine_) engine_->stop();
   // A viewer still showing the last results closes, so the engine can write them anew.
   broadcast_post({kZsmSimulation, 1, 0});
-  w_.busy("Loading simulator module...", [&] {
-    start(simulator_command(w_.config(), files.netlist, program_folder(), [](const std::string& p) {
-      return QFileInfo(QString::fromStdString(p)).isExecutable();
-    }));
-  });
-  if (engine == kEngineOther && file_exists(files.map)) open_output(true);
+  const std::vector<std::string> argv = simulator_command(
+      w_.config(), files.netlist, program_folder(),
+      [](const std::string& p) { return QFileInfo(QString::fromStdString(p)).isExecutable(); });
+  if (engine == kEngineOther) {
+    w_.busy("Loading simulator module...", [&] { start(argv); });
+    if (file_exists(files.map)) open_output(true);
+    return;
+  }
+  if (start_engine(argv)) task_pending_ = true;
+}
+
+bool SimulationCommands::engine_running() const {
+  return engine_ && engine_->running();
+}
+
+bool SimulationCommands::run_engine(const std::vector<std::string>& argv) {
+  if (!engine_)
+    engine_ = std::make_unique<EngineRun>(
+        nullptr, EngineRun::Callbacks{[this](const QString& text) { w_.show_status_popup(text); },
+                                      [this](int code) { engine_finished(code); }});
+  w_.show_status_popup("Loading simulator module...");
+  const std::vector<std::string> viewer = viewer_command();
+  const QString folder = QFileInfo(QString::fromStdString(w_.schematic().path)).absolutePath();
+  if (engine_->start(argv, folder, QString::fromStdString(viewer.front()))) return true;
+  w_.show_status_popup({});
+  QString line = QString::fromStdString(argv.front());
+  for (size_t i = 1; i < argv.size(); ++i) line += " \"" + QString::fromStdString(argv[i]) + "\"";
+  const int code = QFileInfo(QString::fromStdString(argv.front())).exists() ? 1 : 2;
+  w_.notify().error(QString("Command: %1 failed.\nError code %2").arg(line).arg(code).toStdString());
+  return false;
+}
+
+// A failed run says what the simulator said, not just that it failed.
+void SimulationCommands::engine_finished(int exit_code) {
+  if (exit_code == 0) return;
+  const std::string out = schematic_sibling(w_.schematic().path, "OUT");
+  const auto text = read_text_file(out);
+  std::vector<std::string> errors = text ? listing_errors(*text) : std::vector<std::string>{};
+  std::string message = exit_code < 0 ? "The simulation was stopped." : "The simulation failed.";
+  if (!errors.empty()) {
+    message += "\n";
+    for (const auto& e : errors) message += "\n" + e;
+  }
+  message += "\n\nListing: " + out;
+  w_.notify().error(message);
 }
 
 void SimulationCommands::view_netlist() {
@@ -201,16 +244,21 @@ bool SimulationCommands::open_text_tool(const std::string& configured, const std
   return start(argv);
 }
 
+std::vector<std::string> SimulationCommands::viewer_command() const {
+  std::vector<std::string> argv = command_words(w_.config().post_processor_command);
+  if (argv.empty()) argv = {"trc32"};
+  // A bare program name is the viewer installed beside the editor when there is one there.
+  if (argv[0].find('/') == std::string::npos) {
+    const QString beside = QString::fromStdString(program_folder() + "/" + argv[0]);
+    if (QFileInfo(beside).isExecutable()) argv[0] = beside.toStdString();
+  }
+  return argv;
+}
+
 void SimulationCommands::open_output(bool viewer) {
   const std::string out = schematic_sibling(w_.schematic().path, "OUT");
   if (viewer) {
-    std::vector<std::string> argv = command_words(w_.config().post_processor_command);
-    if (argv.empty()) argv = {"trc32"};
-    // A bare program name is the viewer installed beside the editor when there is one there.
-    if (argv[0].find('/') == std::string::npos) {
-      const QString beside = QString::fromStdString(program_folder() + "/" + argv[0]);
-      if (QFileInfo(beside).isExecutable()) argv[0] = beside.toStdString();
-    }
+    std::vector<std::string> argv = viewer_command();
     argv.push_back(out);
     start(argv);
     return;

@@ -3,9 +3,12 @@
 // schematic, Run Simulation with the engine choice and the task messages, the
 // netlist under a chosen name or as a model, the netlist options, and the
 // programs that show the files of a run.
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "editor/engine_run.h"
 #include "editor/main_window.h"
 #include "netlist/netlist_writer.h"
 #include "simulation/sim_setup.h"
@@ -34,6 +37,12 @@ class SimulationCommands {
   int focus_returns() const { return focus_returns_; }
   // The folder the engines are looked for first; the program's own by default.
   void set_program_folder(const std::string& folder) { program_folder_ = folder; }
+  // A simulation run by one of the standard engines is going on.
+  bool engine_running() const;
+
+  // Starts one of the standard engines for Run Simulation; false after the
+  // error message when it cannot start. Tests replace it.
+  std::function<bool(const std::vector<std::string>& argv)> start_engine;
 
  private:
   void run_simulation();
@@ -55,6 +64,10 @@ class SimulationCommands {
   // Starts the output browser (viewer false) or the viewer on the simulator's listing.
   void open_output(bool viewer);
   void broadcast_received(const QString& name);
+  // The viewer's program and arguments before the data file.
+  std::vector<std::string> viewer_command() const;
+  bool run_engine(const std::vector<std::string>& argv);
+  void engine_finished(int exit_code);
 
   EditorMainWindow& w_;
   SimulationSetup setup_;
@@ -63,6 +76,7 @@ class SimulationCommands {
   bool asked_simulator_ = false;  // the question about another simulator is asked once
   int focus_returns_ = 0;
   std::string program_folder_;
+  std::unique_ptr<EngineRun> engine_;
 };
 
 }  // namespace zephyrim

@@ -1,15 +1,19 @@
-// Run Simulation from the editor's window with the real engine and real
-// listeners: the broadcast before the engine starts, the task-done message,
-// the engine choice and its question.
+// Run Simulation from the editor's window with the real engine, the real
+// viewer and real listeners: the broadcast before the engine starts, the
+// task-done message, the viewer the engine opens and the one a second run
+// replaces, a failed run's message, the engine choice and its question.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <filesystem>
+#include <set>
 
 #include "common/file_io.h"
 #include "editor/file_commands.h"
 #include "editor/main_window.h"
 #include "editor/simulation_commands.h"
+#include "platform/broadcast.h"
+#include "schematic/schematic_file.h"
 
 using namespace zephyrim;
 namespace fs = std::filesystem;
@@ -18,7 +22,32 @@ class EditorRunTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir runtime_;
+  QTemporaryDir config_;
   QTemporaryDir dir_;
+
+  // The process ids of the viewers running now, from their message sockets.
+  std::set<std::string> viewers() const {
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(runtime_.path().toStdString())) {
+      const std::string name = e.path().filename().string();
+      if (name.starts_with("trc32-")) out.insert(name);
+    }
+    return out;
+  }
+  // Closes every viewer as a new run does, and waits until they are gone.
+  void close_viewers() {
+    broadcast_post({kZsmSimulation, 1, 0});
+    QTRY_VERIFY_WITH_TIMEOUT(viewers().empty(), 30000);
+  }
+  // The traces of the format the viewer saved in slot 00 when it closed.
+  static QString last_session_traces(const std::string& data_file) {
+    QProcess formats;
+    formats.start(ZEPHYRIM_BATCH_TOOL, {"formats", QString::fromStdString(data_file)});
+    if (!formats.waitForFinished(30000)) return {};
+    for (const QString& line : QString::fromUtf8(formats.readAllStandardOutput()).split('\n'))
+      if (line.startsWith("00\t")) return line.section('\t', 4);
+    return {};
+  }
 
   // A copy of the RC example in folder (under the test's folder).
   std::string example(const std::string& folder) {
@@ -51,8 +80,60 @@ class EditorRunTest : public QObject {
 
  private slots:
   void initTestCase() {
-    // Messages of this test stay among its own programs.
+    // Messages of this test stay among its own programs, and the viewers it
+    // starts keep their settings in a folder of its own.
     qputenv("ZEPHYRIM_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+  }
+
+  void cleanup() { close_viewers(); }
+
+  // The road of a simulation: F9 runs the engine under the status pop-up, the
+  // viewer opens on the results with their autoplot; a second F9 closes it and
+  // the next run opens a new one.
+  void secondRunReplacesTheViewer() {
+    const std::string sch = example("road");
+    const std::string out = schematic_sibling(sch, "OUT");
+    RecordingNotify notify;
+    auto w = editor(notify, "[Zephyrim]\n");
+    QVERIFY(w->files().open_file(QString::fromStdString(sch)));
+
+    press_run(*w);
+    QVERIFY2(w->simulation().engine_running(), notify.last().c_str());
+    QCOMPARE(w->status_popup_text().isEmpty(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->simulation().engine_running(), 60000);
+    QVERIFY(w->status_popup_text().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(viewers().size(), size_t{1}, 30000);
+    const auto first = viewers();
+
+    press_run(*w);
+    // The first viewer closes on the broadcast, saving what it showed.
+    QTRY_VERIFY_WITH_TIMEOUT(!viewers().contains(*first.begin()), 30000);
+    QCOMPARE(last_session_traces(out), QString("V(IN) V(OUT)"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->simulation().engine_running(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(viewers().size(), size_t{1}, 30000);
+    QVERIFY(*viewers().begin() != *first.begin());
+    QVERIFY2(notify.entries().empty(), notify.last().c_str());
+  }
+
+  // A netlist ngspice refuses: no viewer, and the message holds ngspice's words.
+  void failedRunShowsTheSimulatorsErrors() {
+    const std::string sch = example("broken");
+    const std::string mis = schematic_sibling(sch, "MIS");
+    QVERIFY(write_file_atomic(mis, "XBAD 1 2 NO_SUCH_SUBCIRCUIT\n"));
+    RecordingNotify notify;
+    auto w = editor(notify, "[Zephyrim]\n");
+    QVERIFY(w->files().open_file(QString::fromStdString(sch)));
+    press_run(*w);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->simulation().engine_running(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!notify.entries().empty(), 10000);
+    const std::string message = notify.last();
+    QVERIFY2(message.starts_with("The simulation failed."), message.c_str());
+    QVERIFY2(message.find("no_such_subcircuit") != std::string::npos ||
+                 message.find("NO_SUCH_SUBCIRCUIT") != std::string::npos,
+             message.c_str());
+    QTest::qWait(500);
+    QVERIFY(viewers().empty());
   }
 
   void runReachesListenersAndComesBack() {
@@ -99,6 +180,7 @@ class EditorRunTest : public QObject {
         started = argv;
         return true;
       };
+      w->simulation().start_engine = w->launch;
       QVERIFY(w->files().open_file(QString::fromStdString(sch)));
       press_run(*w);
       QCOMPARE(QString::fromStdString(started.at(0)), QString(ZEPHYRIM_APPS_DIR) + "/zsim");
