@@ -4,7 +4,10 @@
 //
 //   make_examples LIBRARY.sym OUTDIR
 //
-// writes OUTDIR/rc_lowpass.sch, OUTDIR/amplifier.sch and OUTDIR/opamp_two_page.sch.
+// writes OUTDIR/rc_lowpass.sch, OUTDIR/amplifier.sch, OUTDIR/opamp_two_page.sch,
+// OUTDIR/rc_step.sch, OUTDIR/filter_mc.sch and OUTDIR/diode_temp.sch, each with
+// its simulation setup (.SIM), and for the last three their user statements
+// (.MIS): the tolerances and the measurements of the repeated runs.
 // The files are the same on every run and machine: local time is UTC and every
 // date comes from one fixed moment.
 #include <algorithm>
@@ -243,6 +246,78 @@ void rc_lowpass(Drawing& d) {
   d.text("* RC low-pass, tau = 1 ms", {128, 176});
 }
 
+// rc_lowpass with C1 = 100n, R1 stepped from 1k to 20k: tau = 0.1 to 2 ms, so
+// even the slowest run settles within the 5 ms pulse.
+void rc_step(Drawing& d) {
+  d.titles("RC low-pass, R1 stepped", "R1 = 1k, 2k, 5k, 10k, 20k; C1 = 100n");
+  PartRecord& v1 = d.part("V", "V1", "PULSE(0 1 0 1u 1u 5m 10m)", {128, 336});
+  PartRecord& r1 = d.part("R", "R1", "1k", {288, 256});
+  PartRecord& c1 = d.part("CV", "C1", "100n", {448, 336});
+
+  const Point in_corner{Drawing::pin(v1, kPin1).x, Drawing::pin(r1, kPin1).y};
+  d.wire({Drawing::pin(v1, kPin1), in_corner, Drawing::pin(r1, kPin1)});
+  const Point out_corner{Drawing::pin(c1, kPin1).x, Drawing::pin(r1, kPin2).y};
+  d.wire({Drawing::pin(r1, kPin2), out_corner, Drawing::pin(c1, kPin1)});
+  ground_below(d, Drawing::pin(v1, kPin2));
+  ground_below(d, Drawing::pin(c1, kPin2), 40);
+
+  d.label("in", {in_corner.x + 48, in_corner.y});
+  d.label("out", {out_corner.x - 80, out_corner.y});
+  d.text("* One run per value of R1: the rise time is 2.2 * R1 * C1", {128, 176});
+}
+
+// Two RC sections, the second ten times the impedance of the first so that it
+// loads it little: the corner lies near 950 Hz.
+void filter_mc(Drawing& d) {
+  d.titles("Second-order RC low-pass, Monte Carlo", "50 runs: R 5 % uniform, C 10 % Gaussian");
+  PartRecord& v1 = d.part("V", "V1", "DC 0 AC 1", {128, 336});
+  PartRecord& r1 = d.part("R", "R1", "1k", {288, 256});
+  PartRecord& c1 = d.part("CV", "C1", "100n", {384, 336});
+  PartRecord& r2 = d.part("R", "R2", "10k", {480, 256});
+  PartRecord& c2 = d.part("CV", "C2", "10n", {576, 336});
+
+  const Point in_corner{Drawing::pin(v1, kPin1).x, Drawing::pin(r1, kPin1).y};
+  d.wire({Drawing::pin(v1, kPin1), in_corner, Drawing::pin(r1, kPin1)});
+  const Point tee{Drawing::pin(c1, kPin1).x, Drawing::pin(r1, kPin2).y};
+  d.wire({Drawing::pin(r1, kPin2), tee});
+  d.wire({tee, Drawing::pin(r2, kPin1)});
+  d.wire({tee, Drawing::pin(c1, kPin1)});
+  d.junction(tee);
+  const Point out_corner{Drawing::pin(c2, kPin1).x, Drawing::pin(r2, kPin2).y};
+  d.wire({Drawing::pin(r2, kPin2), out_corner, Drawing::pin(c2, kPin1)});
+  ground_below(d, Drawing::pin(v1, kPin2));
+  ground_below(d, Drawing::pin(c1, kPin2), 40);
+  ground_below(d, Drawing::pin(c2, kPin2), 40);
+
+  d.label("in", {in_corner.x + 48, in_corner.y});
+  d.label("mid", {tee.x - 56, tee.y});
+  d.label("out", {out_corner.x - 56, out_corner.y});
+  d.text("* Tolerances and the -3 dB measurement: filter_mc.MIS", {128, 176});
+}
+
+// V1 through R1 into D1: at V1 = 4 V about 1 mA flows, and the diode's forward
+// voltage falls by about 2 mV per degree. The measurement reads 4 V, not the
+// end of the sweep: the sweep's last point may fall a rounding short of 5 V.
+void diode_temp(Drawing& d) {
+  d.titles("Diode forward voltage over temperature", "-40, 0, 27, 85 and 125 C");
+  PartRecord& v1 = d.part("V", "V1", "DC 5", {128, 336});
+  PartRecord& r1 = d.part("R", "R1", "3.3k", {288, 256});
+  PartRecord& d1 = d.part_by_pin("D", "D1", "DMOD", kPin1, {400, 256});
+
+  const Point in_corner{Drawing::pin(v1, kPin1).x, Drawing::pin(r1, kPin1).y};
+  d.wire({Drawing::pin(v1, kPin1), in_corner, Drawing::pin(r1, kPin1)});
+  d.wire({Drawing::pin(r1, kPin2), Drawing::pin(d1, kPin1)});
+  const Point cathode = Drawing::pin(d1, kPin2);
+  const Point drop{cathode.x + 48, cathode.y};
+  d.wire({cathode, drop});
+  ground_below(d, drop, Drawing::pin(v1, kPin2).y + 32 - drop.y);
+  ground_below(d, Drawing::pin(v1, kPin2));
+
+  d.label("in", {in_corner.x + 48, in_corner.y});
+  d.label("anode", {Drawing::pin(r1, kPin2).x + 8, cathode.y});
+  d.text(".MODEL DMOD D(IS=1E-14 N=1 RS=1 EG=1.11 XTI=3)", {128, 464});
+}
+
 // Common-emitter stage: divider bias R1/R2, emitter degeneration RE, collector
 // load RC; VIN comes in through CIN. The divider gives 2.1 V less the drop of
 // the base current in R1 || R2, so the base sits near 2.0 V, the emitter near
@@ -459,6 +534,68 @@ void opamp_two_page_setup(SimulationSetup& s) {
   s.plots = {plot(2, {"V(in)", "V(out)"}), plot(1, {"V(out)"})};
 }
 
+// 10 ms of the pulse, once per value of R1.
+void rc_step_setup(SimulationSetup& s) {
+  transient(s, 10e-6, 10e-3);
+  s.step = 1;
+  s.step_name.assign("R1");
+  s.step_type = 0;  // LIST
+  s.step_values = {1e3, 2e3, 5e3, 10e3, 20e3};
+  s.save = 1;
+  s.autoplot = 1;
+  s.plots = {plot(2, {"V(out)"})};
+}
+
+// The gain from 10 Hz to 1 MHz in 50 runs with the parts varied.
+void filter_mc_setup(SimulationSetup& s) {
+  s.ac = 1;
+  s.ac_type = 0;  // DEC
+  s.ac_points = 20;
+  s.ac_start = 10;
+  s.ac_stop = 1e6;
+  s.stats = 1;
+  s.mc_runs = 50;
+  s.mc_seed = 7;
+  s.save = 1;
+  s.autoplot = 1;
+  s.plots = {plot(3, {"VDB(out)"}, 1)};
+}
+
+// V1 swept from 0 to 5 V at each of five temperatures.
+void diode_temp_setup(SimulationSetup& s) {
+  s.dc = 1;
+  s.dc_var.assign("V1");
+  s.dc_start = 0;
+  s.dc_stop = 5;
+  s.dc_step = 0.05;
+  s.temp = 1;
+  s.temps = {-40, 0, 27, 85, 125};
+  s.save = 1;
+  s.autoplot = 1;
+  s.plots = {plot(1, {"V(anode)"})};
+}
+
+// The user statements the netlist includes near its top: tolerances for the
+// engine, measurements the viewer makes once per run.
+constexpr const char* kRcStepStatements =
+    "* Statements of rc_step.sch, included into its netlist.\n"
+    "* The 10 % to 90 % rise time of the output in each run.\n"
+    "#MEASURE TRAN DELAY RISETIME VAR1=V(OUT) VAL1=0.1 VAR2=V(OUT) VAL2=0.9 RISE RISE\n";
+
+constexpr const char* kFilterMcStatements =
+    "* Statements of filter_mc.sch, included into its netlist.\n"
+    "* Part tolerances for the Monte Carlo runs.\n"
+    ".TOL R* 5%\n"
+    ".TOL C* 10% GAUSS\n"
+    "* The -3 dB frequency of each run: the frequency read where VDB(OUT),\n"
+    "* taken as the X axis, is -3 (the gain is 0 dB below the corner).\n"
+    "#MEASURE AC VALUE F3DB YVAR=FREQUENCY XVAR=VDB(OUT) XVAL=-3\n";
+
+constexpr const char* kDiodeTempStatements =
+    "* Statements of diode_temp.sch, included into its netlist.\n"
+    "* The diode's forward voltage at V1 = 4 V (about 1 mA), one value per temperature.\n"
+    "#MEASURE DC VALUE VD4 YVAR=V(ANODE) XVAL=4\n";
+
 void write_setup(const std::string& path, void (*fill)(SimulationSetup&)) {
   SimulationSetup s;
   fill(s);
@@ -472,6 +609,7 @@ struct Example {
   const char* file_name;
   std::function<void(Drawing&)> build;
   void (*setup)(SimulationSetup&);
+  const char* statements = nullptr;  // the user statements file (.MIS), when the example has one
 };
 
 }  // namespace
@@ -494,12 +632,19 @@ int main(int argc, char** argv) {
         {"rc_lowpass.sch", rc_lowpass, rc_lowpass_setup},
         {"amplifier.sch", amplifier, amplifier_setup},
         {"opamp_two_page.sch", opamp_two_page, opamp_two_page_setup},
+        {"rc_step.sch", rc_step, rc_step_setup, kRcStepStatements},
+        {"filter_mc.sch", filter_mc, filter_mc_setup, kFilterMcStatements},
+        {"diode_temp.sch", diode_temp, diode_temp_setup, kDiodeTempStatements},
     };
     for (const Example& e : examples) {
       Drawing d(lib, e.file_name);
       e.build(d);
       write_example((dir / e.file_name).string(), d);
       write_setup(schematic_sibling((dir / e.file_name).string(), "SIM"), e.setup);
+      if (e.statements) {
+        const std::string mis = schematic_sibling((dir / e.file_name).string(), "MIS");
+        if (!write_file_atomic(mis, e.statements)) throw std::runtime_error("cannot write " + mis);
+      }
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_examples: %s\n", e.what());
