@@ -223,3 +223,39 @@ TEST(ZsimRuns, ParallelRunsKeepTheirOrder) {
 
 }  // namespace
 }  // namespace zephyrim
+
+namespace zephyrim {
+namespace {
+
+// The bundled examples of repeated runs, from the schematic: every run
+// measured once by the statements their user statements file holds.
+TEST(ZsimRuns, ExamplesMeasureEveryRun) {
+  const Folder folder("zsim_examples");
+  const struct {
+    const char* name;
+    size_t runs;
+    const char* first_label;
+  } examples[] = {{"rc_step", 5, "Run 1 R1=1K"}, {"filter_mc", 50, "Run 1 MC"}, {"diode_temp", 5, "Run 1 Temp=-40"}};
+  for (const auto& e : examples) {
+    for (const char* ext : {".sch", ".SIM", ".MIS"})
+      fs::copy_file(fs::path(ZEPHYRIM_SOURCE_DIR) / "examples" / (std::string(e.name) + ext),
+                    folder.path / (std::string(e.name) + ext), fs::copy_options::overwrite_existing);
+    const ProcessResult netlist =
+        process_run({ZEPHYRIM_BATCH_TOOL, "netlist", (folder.path / (std::string(e.name) + ".sch")).string()});
+    ASSERT_EQ(netlist.exit_code, 0) << netlist.output;
+    const ProcessResult run =
+        process_run({ZEPHYRIM_ZSIM, std::string(e.name) + ".CIR"}, folder.path.string(), 300);
+    ASSERT_EQ(run.exit_code, 0) << e.name << ": " << run.output;
+    const ProcessResult m =
+        process_run({ZEPHYRIM_BATCH_TOOL, "measure", (folder.path / (std::string(e.name) + ".OUT")).string()});
+    EXPECT_EQ(m.exit_code, 0) << m.output;
+    std::vector<std::string> lines;
+    std::istringstream in(m.output);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), e.runs) << e.name << ":\n" << m.output;
+    EXPECT_NE(lines[0].find(e.first_label), std::string::npos) << lines[0];
+  }
+}
+
+}  // namespace
+}  // namespace zephyrim
