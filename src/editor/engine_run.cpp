@@ -2,13 +2,14 @@
 
 #include <QProcessEnvironment>
 
-#include "common/progress.h"
 #include "common/file_io.h"
+#include "common/progress.h"
 #include "common/text_format.h"
 
 namespace zephyrim {
 
-EngineRun::EngineRun(QObject* parent, Callbacks callbacks) : QObject(parent), callbacks_(std::move(callbacks)) {
+EngineRun::EngineRun(QObject* parent, Callbacks callbacks)
+    : QObject(parent), callbacks_(std::move(callbacks)) {
   process_.setProcessChannelMode(QProcess::SeparateChannels);
   process_.setStandardInputFile(QProcess::nullDevice());
   process_.setStandardOutputFile(QProcess::nullDevice());

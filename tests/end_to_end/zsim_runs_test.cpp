@@ -99,10 +99,10 @@ TEST(ZsimRuns, SteppedResistorMeasuresAsNgspiceByHand) {
   ASSERT_EQ(results.size(), values.size());
   for (size_t i = 0; i < values.size(); ++i) {
     EXPECT_EQ(results[i].label, "Run " + std::to_string(i + 1) + " R1=" + values[i]) << results[i].label;
-    const double by_hand = ngspice_meas(folder.path,
-                                        "* by hand\n" + body + "R1 in out " + values[i] +
-                                            "\n.meas tran vout1m find v(out) at=1m\n.END\n",
-                                        "vout1m");
+    const double by_hand = ngspice_meas(
+        folder.path,
+        "* by hand\n" + body + "R1 in out " + values[i] + "\n.meas tran vout1m find v(out) at=1m\n.END\n",
+        "vout1m");
     EXPECT_NEAR(results[i].value, by_hand, 1e-4 * std::abs(by_hand)) << values[i];
   }
   // A larger resistor charges the capacitor more slowly.
@@ -123,7 +123,8 @@ TEST(ZsimRuns, TemperatureListMeasuresAsNgspiceByHand) {
   for (size_t i = 0; i < temps.size(); ++i) {
     EXPECT_EQ(results[i].label, "Run " + std::to_string(i + 1) + " Temp=" + temps[i]);
     const double by_hand = ngspice_meas(
-        folder.path, "* by hand\n" + body + ".TEMP " + temps[i] + "\n.meas dc vd find v(a) at=1m\n.END\n", "vd");
+        folder.path, "* by hand\n" + body + ".TEMP " + temps[i] + "\n.meas dc vd find v(a) at=1m\n.END\n",
+        "vd");
     EXPECT_NEAR(results[i].value, by_hand, 1e-6) << temps[i];
   }
   // A diode's forward voltage falls as it warms.
@@ -201,8 +202,8 @@ TEST(ZsimRuns, MonteCarloRepeatsWithItsSeedAndSpreadsAsToleranced) {
 // Runs finish in any order on several processes; the file keeps run order.
 TEST(ZsimRuns, ParallelRunsKeepTheirOrder) {
   const Folder folder("zsim_order");
-  simulate(folder.path, "order",
-           "* order\nI1 0 a 1m\nR1 a 0 1k\n.OP\n.STEP DEC R1 1 1MEG 2\n.PROBE\n.END\n", {"-j", "4"});
+  simulate(folder.path, "order", "* order\nI1 0 a 1m\nR1 a 0 1k\n.OP\n.STEP DEC R1 1 1MEG 2\n.PROBE\n.END\n",
+           {"-j", "4"});
   RecordingNotify notify;
   NullProgress progress;
   DataStore store(notify, progress);
@@ -235,19 +236,20 @@ TEST(ZsimRuns, ExamplesMeasureEveryRun) {
     const char* name;
     size_t runs;
     const char* first_label;
-  } examples[] = {{"rc_step", 5, "Run 1 R1=1K"}, {"filter_mc", 50, "Run 1 MC"}, {"diode_temp", 5, "Run 1 Temp=-40"}};
+  } examples[] = {
+      {"rc_step", 5, "Run 1 R1=1K"}, {"filter_mc", 50, "Run 1 MC"}, {"diode_temp", 5, "Run 1 Temp=-40"}};
   for (const auto& e : examples) {
     for (const char* ext : {".sch", ".SIM", ".MIS"})
       fs::copy_file(fs::path(ZEPHYRIM_SOURCE_DIR) / "examples" / (std::string(e.name) + ext),
                     folder.path / (std::string(e.name) + ext), fs::copy_options::overwrite_existing);
-    const ProcessResult netlist =
-        process_run({ZEPHYRIM_BATCH_TOOL, "netlist", (folder.path / (std::string(e.name) + ".sch")).string()});
+    const ProcessResult netlist = process_run(
+        {ZEPHYRIM_BATCH_TOOL, "netlist", (folder.path / (std::string(e.name) + ".sch")).string()});
     ASSERT_EQ(netlist.exit_code, 0) << netlist.output;
     const ProcessResult run =
         process_run({ZEPHYRIM_ZSIM, std::string(e.name) + ".CIR"}, folder.path.string(), 300);
     ASSERT_EQ(run.exit_code, 0) << e.name << ": " << run.output;
-    const ProcessResult m =
-        process_run({ZEPHYRIM_BATCH_TOOL, "measure", (folder.path / (std::string(e.name) + ".OUT")).string()});
+    const ProcessResult m = process_run(
+        {ZEPHYRIM_BATCH_TOOL, "measure", (folder.path / (std::string(e.name) + ".OUT")).string()});
     EXPECT_EQ(m.exit_code, 0) << m.output;
     std::vector<std::string> lines;
     std::istringstream in(m.output);
