@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/file_io.h"
+
 namespace zephyrim {
 
 namespace {
@@ -27,16 +29,10 @@ void usage(FILE* out, const std::vector<Verb>& verbs) {
       out);
 }
 
-// The drawing program beside this one, or empty. /proc/self/exe names the file
-// itself, wherever it was started from and through whatever link; never a
-// program of the current folder, which a bare name would run.
+// The drawing program beside this one, or empty.
 std::string drawing_program_path() {
-  char self[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
-  if (n <= 0 || static_cast<size_t>(n) >= sizeof self) return {};
-  const std::string path(self, static_cast<size_t>(n));
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1) + kDrawingProgram;
+  const std::string folder = program_folder();
+  return folder.empty() ? std::string() : folder + kDrawingProgram;
 }
 
 // The drawing program takes over this process with the same words, so its exit
@@ -54,6 +50,22 @@ int run_drawing_program(char** argv) {
 }
 
 }  // namespace
+
+// /proc/self/exe names the file itself, wherever it was started from and
+// through whatever link; never the current folder, which a bare name would use.
+std::string program_folder() {
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof self) return {};
+  const std::string path(self, static_cast<size_t>(n));
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string default_statistics_file() {
+  const std::string beside = program_folder() + "STATSDEFAULT.TXT";
+  return file_exists(beside) ? beside : "STATSDEFAULT.TXT";
+}
 
 std::vector<Verb> batch_verbs() {
   std::vector<Verb> all;

@@ -60,6 +60,12 @@ int batch_format_graph(const Arguments& a, DataStore& store, Graph& graph);
 // (any case) or its number; -1 for neither.
 int analysis_kind(const std::string& text);
 
+// The folder of this program, ending in '/'; empty when it cannot be told.
+std::string program_folder();
+// The statistics file the analysis commands include, as the editor's default:
+// STATSDEFAULT.TXT beside the program when it is there.
+std::string default_statistics_file();
+
 // The verbs of each file of this folder.
 std::vector<Verb> symbol_verbs();     // symbols, symbol (drawing_verbs.cpp)
 std::vector<Verb> schematic_verbs();  // check, dump

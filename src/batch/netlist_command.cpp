@@ -62,6 +62,7 @@ int netlist(const Arguments& a) {
   NetlistOptions o;
   o.files = netlist_files(path);
   o.commands.default_simulator = a.integer("--simulator", 0) == 0;
+  o.commands.statistics_file = default_statistics_file();
   SimulationSetup setup;
   if (model.empty()) {
     if (!out.empty()) o.files.netlist = out;

@@ -53,6 +53,7 @@ int commands(const Arguments& a) {
   const std::string out = a.text("--output", schematic_sibling(path, "CMD"));
   AnalysisCommandOptions options;
   options.default_simulator = a.integer("--simulator", 0) == 0;
+  options.statistics_file = default_statistics_file();
   const int r = write_analysis_commands(&setup, out, analysis_commands_title(), options, notify);
   return r == 1 ? 0 : r == -1 ? 1 : 2;
 }

@@ -236,8 +236,11 @@ TEST(ZsimRuns, ExamplesMeasureEveryRun) {
     const char* name;
     size_t runs;
     const char* first_label;
-  } examples[] = {
-      {"rc_step", 5, "Run 1 R1=1K"}, {"filter_mc", 50, "Run 1 MC"}, {"diode_temp", 5, "Run 1 Temp=-40"}};
+  } examples[] = {{"rc_step", 5, "Run 1 R1=1K"},
+                  {"filter_mc", 50, "Run 1 MC"},
+                  {"diode_temp", 5, "Run 1 Temp=-40"},
+                  // One run, three measurements: a dB of a complex vector keeps its run's label too.
+                  {"amplifier", 3, "Run 1 Temp=27"}};
   for (const auto& e : examples) {
     for (const char* ext : {".sch", ".SIM", ".MIS"})
       fs::copy_file(fs::path(ZEPHYRIM_SOURCE_DIR) / "examples" / (std::string(e.name) + ext),

@@ -258,13 +258,19 @@ DataVector* complex_derive(DataStore& store, const DataVector& vector, std::stri
       x[i] = xs.empty() ? static_cast<double>(i) : xs[std::min(i, xs.size() - 1)];
     const auto out = complex_form_values(re, im, x, form);
     const std::string name = complex_form_name(display_name, form);
-    return store.add_vector({.name = name,
-                             .cls = cls,
-                             .kind = ANALYSIS_AC,
-                             .quantity = quantity_code(ANALYSIS_AC, name),
-                             .x = vector.x,
-                             .points = vector.points,
-                             .values = out.data()});
+    // The derived vector belongs to the run of its source, label included.
+    DataClass* c = store.data_class(cls);
+    const int current = c ? c->current_label : 0;
+    if (const std::string* label = store.vector_label(vector); label && c) store.set_label(*label, cls);
+    DataVector* derived = store.add_vector({.name = name,
+                                            .cls = cls,
+                                            .kind = ANALYSIS_AC,
+                                            .quantity = quantity_code(ANALYSIS_AC, name),
+                                            .x = vector.x,
+                                            .points = vector.points,
+                                            .values = out.data()});
+    if (c) store.set_current_label(cls, current);
+    return derived;
   } catch (const std::bad_alloc&) {
     store.notify().error("Cannot allocate memory for complex data arrays");
     return nullptr;
