@@ -1,5 +1,6 @@
 // TRC32 (Tracery), the waveform viewer.
 #include <QApplication>
+#include <QIcon>
 
 #include "viewer/app/main_window.h"
 #include "viewer/session/command_line.h"
@@ -9,6 +10,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   zephyrim::use_c_locale_for_numbers();
   QApplication::setApplicationName("trc32");
+  // The desktop matches the windows to trc32.desktop and its icon.
+  QGuiApplication::setDesktopFileName("trc32");
+  QApplication::setWindowIcon(QIcon(":/icons/trc32.svg"));
   zephyrim::QtNotify startup(zephyrim::kTraceryTitle);
   const std::string program_dir = QCoreApplication::applicationDirPath().toStdString();
   zephyrim::ViewerConfig config =

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/config_location.h"
 #include "common/file_io.h"
 
 namespace zephyrim {
@@ -63,7 +64,10 @@ std::string program_folder() {
 }
 
 std::string default_statistics_file() {
-  const std::string beside = program_folder() + "STATSDEFAULT.TXT";
+  const std::string folder = program_folder();
+  if (folder.empty()) return "STATSDEFAULT.TXT";
+  const std::string beside =
+      program_data_folder(folder.substr(0, folder.size() - 1), "STATSDEFAULT.TXT") + "/STATSDEFAULT.TXT";
   return file_exists(beside) ? beside : "STATSDEFAULT.TXT";
 }
 

@@ -63,7 +63,7 @@ int analysis_kind(const std::string& text);
 // The folder of this program, ending in '/'; empty when it cannot be told.
 std::string program_folder();
 // The statistics file the analysis commands include, as the editor's default:
-// STATSDEFAULT.TXT beside the program when it is there.
+// STATSDEFAULT.TXT beside the program (or in its installed share folder) when it is there.
 std::string default_statistics_file();
 
 // The verbs of each file of this folder.

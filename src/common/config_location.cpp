@@ -14,6 +14,13 @@ std::string join_path(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
+std::string program_data_folder(const std::string& program_dir, const std::string& file) {
+  if (file_exists(join_path(program_dir, file))) return program_dir;
+  const std::string shared = join_path(program_dir, "../share/zephyrim");
+  if (file_exists(join_path(shared, file))) return shared;
+  return program_dir;
+}
+
 EnvLookup process_environment() {
   return [](const char* name) -> std::optional<std::string> {
     const char* value = std::getenv(name);

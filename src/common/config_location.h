@@ -26,6 +26,12 @@ EnvLookup process_environment();
 // Absent when none applies; nothing is shown.
 std::optional<std::string> find_config_file(const std::string& program_dir, const EnvLookup& getenv_fn);
 
+// The folder that holds a data file of the programs (default.sym,
+// STATSDEFAULT.TXT): the program's own when the file is there, else the
+// installed ../share/zephyrim beside it when the file is there, else the
+// program's own.
+std::string program_data_folder(const std::string& program_dir, const std::string& file);
+
 // find_config_file; when none applies, shows kCannotWriteIni and returns "".
 std::string config_location(const std::string& program_dir, const EnvLookup& getenv_fn, Notify& notify);
 // The same with the process environment.

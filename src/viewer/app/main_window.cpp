@@ -19,12 +19,14 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QSvgGenerator>
+#include <QToolBar>
 #include <filesystem>
 
 #include "common/progress.h"
 #include "platform/broadcast.h"
 #include "platform/qt/broadcast_notifier.h"
 #include "platform/qt/qt_sound.h"
+#include "platform/qt/tool_icons.h"
 #include "render/plot_painter.h"
 #include "viewer/app/plot_view.h"
 #include "viewer/app/tool_dialogs.h"
@@ -96,9 +98,14 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
   connect(view_, &PlotView::cursors_changed, this, &ViewerMainWindow::update_readout);
   add_handlers();
   build_menus();
+  build_toolbar();
   update_actions();
   statusBar()->showMessage(" Ready");
-  resize(1100, 750);
+  // A size that fits the screen at any scaling; a remembered place replaces it.
+  QSize size(1100, 750);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+  resize(size);
   // Where the window was when it last closed, when that is on a screen now.
   if (const auto r = start_window_rect(config_)) {
     const QRect rect(QPoint(r->left, r->top), QPoint(r->right - 1, r->bottom - 1));
@@ -110,6 +117,7 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
   }
   if (!config_.builtin_font()) view_->style.font_family = QString::fromStdString(config_.last_font_name);
   setWindowTitle(QString::fromLatin1(kTraceryTitle));
+  setWindowIcon(QIcon(":/icons/trc32.svg"));
   auto* messages = new BroadcastNotifier("trc32", this);
   connect(messages, &BroadcastNotifier::received, this, [this](const QString& name, long first, long) {
     if (name == QLatin1String(kZsmSimulation) && should_close_on_simulation(first, close_on_new_simulation()))
@@ -137,6 +145,48 @@ void ViewerMainWindow::busy(const QString& text, const std::function<void()>& wo
   work();
   QApplication::restoreOverrideCursor();
   progress_->done();
+}
+
+void ViewerMainWindow::build_toolbar() {
+  struct Tool {
+    int id;
+    const char* theme;
+    ToolGlyph glyph;
+  };
+  // 0: a separator. Commands not built yet are left out.
+  static const Tool kTools[] = {
+      {CMD_OPEN, "document-open", ToolGlyph::Open},
+      {CMD_PRINT, "document-print", ToolGlyph::Print},
+      {CMD_COPY_GRAPH, "edit-copy", ToolGlyph::Copy},
+      {0, "", ToolGlyph::New},
+      {CMD_AUTOPLOT, "", ToolGlyph::Plot},
+      {CMD_PROBE, "", ToolGlyph::Probe},
+      {CMD_TRACE_ADD, "", ToolGlyph::AddTrace},
+      {CMD_ADD_DELETE_PLOTS, "", ToolGlyph::Setup},
+      {0, "", ToolGlyph::New},
+      {CMD_ZOOM_AREA, "zoom-in", ToolGlyph::ZoomArea},
+      {CMD_ZOOM_CANCEL, "zoom-original", ToolGlyph::ZoomFit},
+      {0, "", ToolGlyph::New},
+      {CMD_CURSOR1, "", ToolGlyph::Cursor1},
+      {CMD_CURSOR2, "", ToolGlyph::Cursor2},
+      {0, "", ToolGlyph::New},
+      {CMD_RUN_SCRIPT, "", ToolGlyph::Script},
+      {CMD_HELP_CONTENTS, "help-contents", ToolGlyph::Help},
+  };
+  QToolBar* bar = addToolBar("Tools");
+  bar->setObjectName("TRACERY_TOOLBAR");
+  bar->setIconSize(QSize(22, 22));
+  for (const Tool& t : kTools) {
+    if (t.id == 0) {
+      bar->addSeparator();
+      continue;
+    }
+    QAction* a = action(t.id);
+    if (!a || !a->isEnabled()) continue;
+    a->setIcon(tool_icon(QString::fromLatin1(t.theme), t.glyph));
+    a->setIconVisibleInMenu(false);
+    bar->addAction(a);
+  }
 }
 
 void ViewerMainWindow::build_menus() {

@@ -72,6 +72,7 @@ class ViewerMainWindow : public QMainWindow {
 
  private:
   void build_menus();
+  void build_toolbar();
   void add_handlers();
   // The handlers of each group of commands, one file each.
   void add_plot_handlers();    // plots, traces, axes, titles and captions
@@ -103,7 +104,6 @@ class ViewerMainWindow : public QMainWindow {
   // Starts a program from its argument vector in the data folder; false after
   // "Run %s failed; error code %d".
   bool start_program(const QString& program, const QStringList& arguments);
-  QString help_page() const;
   // Format and history files of the data shown (the project's slots).
   bool save_format(int slot, const std::string& description);
   bool recall_format(const std::string& path);

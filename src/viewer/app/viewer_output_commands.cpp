@@ -28,6 +28,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "platform/qt/about_dialog.h"
+#include "platform/qt/help_pages.h"
 #include "render/plot_painter.h"
 #include "viewer/app/dialog_buttons.h"
 #include "viewer/app/main_window.h"
@@ -268,12 +270,12 @@ void ViewerMainWindow::add_output_handlers() {
   });
   for (int id : {CMD_HELP_CONTENTS, CMD_HELP_INDEX})
     handle(id, [this] {
-      const QString page = help_page();
-      if (page.isEmpty())
-        notify_.error("Cannot open help file trc32.html");
-      else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+      if (!open_help_page("trc32.html")) notify_.error("Cannot open help file trc32.html");
     });
+  handle(CMD_ABOUT, [this] {
+    show_about(this, QString::fromLatin1(kTraceryTitle),
+               tr("The waveform viewer of Zephyrim: simulation data, expressions, measurements, plots."));
+  });
 
   handle(CMD_PLAY_WAVEFILE, [this] {
     const QString path = QFileDialog::getOpenFileName(this, tr("Play Audio Wave File"),
@@ -304,15 +306,6 @@ bool ViewerMainWindow::start_program(const QString& program, const QStringList& 
       QStandardPaths::findExecutable(program).isEmpty() && !QFileInfo(program).isExecutable() ? 2 : 1;
   notify_.error(QString("Run %1 failed; error code %2").arg(program).arg(code).toStdString());
   return false;
-}
-
-QString ViewerMainWindow::help_page() const {
-  // Installed beside the program, or in the source tree's docs when run from a build.
-  const QString dir = QCoreApplication::applicationDirPath();
-  for (const QString& candidate : {dir + "/help/trc32.html", dir + "/../share/zephyrim/help/trc32.html",
-                                   dir + "/../../docs/help/trc32.html"})
-    if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
-  return {};
 }
 
 }  // namespace zephyrim

@@ -212,6 +212,7 @@ constexpr ViewerCommand kCommands[] = {
 
     row(CMD_HELP_CONTENTS, kHelp, "Contents", "F1", "Opens the viewer's help."),
     row(CMD_HELP_INDEX, kHelp, "Index", "", "Opens the index of the help."),
+    row(CMD_ABOUT, kHelp, "About Tracery", "", "Version, licence and the libraries the viewer uses."),
 };
 
 }  // namespace

@@ -116,6 +116,7 @@ enum ViewerCommandId : int {
   CMD_RUN_SCRIPT = 280,
   CMD_HELP_CONTENTS = 301,
   CMD_HELP_INDEX = 302,
+  CMD_ABOUT = 303,  // beyond the classic table
 };
 
 // What a click on the plot does.
