@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <unordered_map>
 
@@ -120,7 +121,10 @@ class Loader {
   template <typename Decode>
   bool record(size_t size, Decode decode) {
     std::span<const uint8_t> v = r_.view(size);
-    if (v.size() != size) return false;
+    if (v.size() != size) {
+      cut_short_ = true;
+      return false;
+    }
     ByteReader rr(v);
     decode(rr);
     return true;
@@ -136,6 +140,12 @@ class Loader {
   // True when n records of at least `each` bytes can still follow.
   bool fits(int64_t n, size_t each) const {
     return n >= 0 && static_cast<uint64_t>(n) * each <= r_.remaining();
+  }
+  // fits, for a count the file must hold: when it does not, the file ends too soon.
+  bool holds(int64_t n, size_t each) {
+    const bool ok = fits(n, each);
+    if (!ok && n >= 0) cut_short_ = true;
+    return ok;
   }
   // Room for n more records of a list, when the bytes for them are there: a
   // damaged count must not reserve what the file cannot hold.
@@ -181,6 +191,7 @@ class Loader {
   std::string version_text_;
   int32_t version_ = 0;
   int32_t saved_current_ = 0;
+  bool cut_short_ = false;  // a read wanted bytes past the end of the file
   std::unordered_map<int32_t, const SymbolRecord*> symbol_map_;
   std::unordered_map<int32_t, LabelRecord*> labels_;  // of the page being read, by stored index
 };
@@ -193,6 +204,8 @@ bool Loader::seek_marker(const char* name) {
   const std::span<const uint8_t> data = r_.data();
   const std::string_view all(reinterpret_cast<const char*>(data.data()), data.size());
   const size_t at = all.find(name, r_.position());
+  // The rest of the file has no such section: what should follow is not there.
+  if (at == std::string_view::npos) cut_short_ = true;
   return at != std::string_view::npos && r_.seek(at);
 }
 
@@ -256,7 +269,7 @@ int Loader::globals() {
   s_->bias_display = v == 0 ? 0 : 2;
   if (!i32(v)) return 111;
   int32_t links = 0;
-  if (!i32(links) || !fits(links, kLibraryLinkSize + 6)) return 1;
+  if (!i32(links) || !holds(links, kLibraryLinkSize + 6)) return 1;
   for (int32_t i = 0; i < links; ++i) {
     auto link = std::make_unique<LibraryLink>();
     if (!record(kLibraryLinkSize, [&](ByteReader& rr) { decode_link(rr, *link); })) return 1;
@@ -278,14 +291,14 @@ int Loader::symbol(int32_t version) {
 
   auto read_draws = [&](int32_t n, std::vector<DrawCommand>& out, int memory_code, int read_code) {
     if (n < 0) return memory_code;
-    if (!fits(n, kDrawCommandSize)) return read_code;
+    if (!holds(n, kDrawCommandSize)) return read_code;
     out.resize(static_cast<size_t>(n));
     for (auto& c : out) record(kDrawCommandSize, [&](ByteReader& rr) { decode_draw_command(rr, c); });
     return 0;
   };
   auto read_pins = [&](int32_t n, std::vector<SymbolPin>& out, int memory_code, int read_code) {
     if (n < 0) return memory_code;
-    if (!fits(n, kSymbolPinSize)) return read_code;
+    if (!holds(n, kSymbolPinSize)) return read_code;
     out.resize(static_cast<size_t>(n));
     for (auto& p : out) record(kSymbolPinSize, [&](ByteReader& rr) { decode_symbol_pin(rr, p); });
     return 0;
@@ -331,7 +344,7 @@ int Loader::symbol(int32_t version) {
 int Loader::symbols() {
   if (!marker(kSymbolMarker)) return 120;
   int32_t n = 0;
-  if (!i32(n) || !fits(n, 32 + kSymbolRecordSize)) return 121;
+  if (!i32(n) || !holds(n, 32 + kSymbolRecordSize)) return 121;
   if (!symtab_create(*s_, n, notify_)) return 121;
   for (int32_t i = 0; i < n; ++i)
     if (int e = symbol(version_)) return e;
@@ -370,7 +383,7 @@ int Loader::blocks() {
       if (TextRead t = long_text(b->text, kMaxParamText); t != TextRead::ok)
         return TextCodes{55, 56, 58, 57}.of(t);
     }
-    if (!fits(m.pin_count, kBlockPinSize)) return 59;
+    if (!holds(m.pin_count, kBlockPinSize)) return 59;
     b->pins.resize(static_cast<size_t>(m.pin_count));
     for (auto& pin : b->pins) {
       bool has_text = false;
@@ -386,7 +399,7 @@ int Loader::blocks() {
         return 65;
       if (has_entries) {
         if (spec.entry_count < 0) return 66;
-        if (!fits(spec.entry_count, kSymbolSpecEntrySize)) return 67;
+        if (!holds(spec.entry_count, kSymbolSpecEntrySize)) return 67;
         spec.entries.emplace(static_cast<size_t>(spec.entry_count));
         for (auto& e : *spec.entries)
           record(kSymbolSpecEntrySize, [&](ByteReader& rr) { decode_spec_entry(rr, e); });
@@ -459,7 +472,7 @@ int Loader::parts() {
         return fail(TextCodes{80, 81, 82, 83}.of(e));
     int32_t pins = 0;
     if (!i32(pins)) return fail(84);
-    if (!fits(pins, 4)) return fail(85);
+    if (!holds(pins, 4)) return fail(85);
     p->pin_nodes.assign(p->symbol->pins.size(), PinNode{});
     for (int32_t k = 0; k < pins; ++k) {
       int32_t label = -1;
@@ -467,7 +480,7 @@ int Loader::parts() {
       if (k < static_cast<int32_t>(p->pin_nodes.size())) p->pin_nodes[k].label = label_by_index(label);
     }
     if (m.source_count != 0) {
-      if (!fits(m.source_count, kSourceSpecSize + 2)) return fail(89);
+      if (!holds(m.source_count, kSourceSpecSize + 2)) return fail(89);
       p->source_specs.resize(static_cast<size_t>(m.source_count));
       for (auto& e : p->source_specs) {
         if (!record(kSourceSpecSize, [&](ByteReader& rr) { decode_source_spec(rr, e); })) return fail(88);
@@ -688,6 +701,12 @@ SchematicLoad Loader::run() {
                                             : strprintf("Error %d: reading file %s - Ver %s", code,
                                                         path_.c_str(), version_text_.c_str());
     if (msg.size() > kMaxMessage) msg.resize(kMaxMessage);
+    // What went wrong, in words, where the code alone would not say it.
+    const std::string name = std::filesystem::path(path_).filename().string();
+    if (r_.size() == 0)
+      msg += strprintf("\n%s is empty", name.c_str());
+    else if (cut_short_ || r_.failed())
+      msg += strprintf("\n%s is cut short at byte %zu", name.c_str(), r_.size());
     notify_.error(msg);
   }
   out.code = code;

@@ -92,7 +92,11 @@ struct Sample {
 TEST(SchematicFile, HeaderFaultsAreReportedWithTheirCodes) {
   RecordingNotify n;
   EXPECT_EQ(decode(Bytes{'Q', 'U', 'I'}, n).code, kLoadShort);
-  EXPECT_EQ(n.last(), "Error 10: reading file t.sch");
+  // The code's own line, then what it means in words.
+  EXPECT_EQ(n.last(), "Error 10: reading file t.sch\nt.sch is cut short at byte 3");
+  n.clear();
+  EXPECT_EQ(decode(Bytes{}, n).code, kLoadShort);
+  EXPECT_EQ(n.last(), "Error 10: reading file t.sch\nt.sch is empty");
 
   n.clear();
   const SchematicLoad bad = decode(Bytes(64, 'x'), n);
@@ -126,7 +130,9 @@ TEST(SchematicFile, LongErrorMessagesAreCutTo72Characters) {
   RecordingNotify n;
   const std::string path = "/a/very/long/folder/name/that/keeps/going/and/going/schematic.sch";
   schematic_decode(Bytes{1, 2}, path, n);
-  EXPECT_EQ(n.last().size(), 72u);
+  // The code's line is cut; the words after it name the file alone.
+  EXPECT_EQ(n.last().find('\n'), 72u);
+  EXPECT_EQ(n.last().substr(72), "\nschematic.sch is cut short at byte 2");
   EXPECT_EQ(n.last().substr(0, 24), "Error 10: reading file /");
 }
 
