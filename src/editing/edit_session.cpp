@@ -44,7 +44,7 @@ EditSession::EditSession(Notify& notify) : notify_(notify), schematic_(schematic
 
 void EditSession::set_schematic(std::unique_ptr<Schematic> s) {
   schematic_ = std::move(s);
-  undo_clear(undo_);
+  history_.clear();
   cancel();
   select_mode_ = kSelectObject;
   page_changed();
@@ -87,6 +87,8 @@ void EditSession::begin_place(const SymbolRecord* symbol, int state) {
 void EditSession::cancel() {
   state_ = kStateIdle;
   placing_ = nullptr;
+  placing_steps_.fill(0);
+  placing_step_count_ = 0;
   wire_start_.reset();
   wire_form_.reset();
   anchored_ = false;
@@ -115,7 +117,7 @@ void EditSession::press(Point raw, MouseButton button, KeyModifiers mods) {
       } else {
         const WireForm form = wire_form_.value_or(WireForm::horizontal_first);
         if (!wire_segments(*wire_start_, p, form).empty()) {
-          undo_mark_append(undo_, *schematic_, kAppendWire);
+          history_.mark_append(*schematic_, kAppendWire);
           wire_store(*schematic_, *wire_start_, p, form, auto_junction, notify_);
           wire_start_ = p;  // the end starts the next wire of the chain
           wire_form_.reset();
@@ -128,7 +130,7 @@ void EditSession::press(Point raw, MouseButton button, KeyModifiers mods) {
         cancel();
         break;
       }
-      undo_mark_append(undo_, *schematic_, kAppendJunction);
+      history_.mark_append(*schematic_, kAppendJunction);
       junction_add(*schematic_, p.x, p.y);
       changed();
       break;
@@ -261,7 +263,7 @@ void EditSession::release(Point raw, MouseButton button) {
   } else if (moving()) {
     const Point d = move_offset();
     if (d.x != 0 || d.y != 0) {
-      undo_snapshot(undo_, *schematic_);
+      history_.snapshot(*schematic_);
       move_selected(*schematic_, d.x, d.y, move_rubber_band_, notify_);
       if (auto_junction) auto_junctions(*schematic_, edit_scope(*schematic_));
       // Labels moved on their own say at once where they landed.
@@ -281,7 +283,7 @@ void EditSession::double_click(Point raw) {
   if (h.kind == HitKind::label) {
     LabelRecord& l = *page.labels[h.index];
     if (auto name = notify_.prompt("Edit Label Text", "Label:", l.name.str(), 31); name && !name->empty()) {
-      undo_snapshot(undo_, *schematic_);
+      history_.snapshot(*schematic_);
       l.name.assign(*name);
       l.width = static_cast<int>(name->size()) * kTextCharWidth;
       mark_changed(*schematic_, l.owner);
@@ -291,7 +293,7 @@ void EditSession::double_click(Point raw) {
     TextRecord& t = *page.texts[h.index];
     if (auto text = notify_.prompt("Edit Text", "Text:", t.text.value_or(""), kMaxObjectText);
         text && !text->empty()) {
-      undo_snapshot(undo_, *schematic_);
+      history_.snapshot(*schematic_);
       t.text = *text;
       t.box = measure(*text);
       mark_changed(*schematic_, t.owner);
@@ -302,15 +304,46 @@ void EditSession::double_click(Point raw) {
 }
 
 void EditSession::place_at(Point p) {
-  undo_mark_append(undo_, *schematic_, kAppendPart);
-  place_part(*schematic_, placing_, p, counters_, auto_junction);
-  changed();  // the state goes on with a new copy
+  history_.mark_append(*schematic_, kAppendPart);
+  // Turned as the floating part was before its pins look for junctions.
+  PartRecord* part = place_part(*schematic_, placing_, p, counters_, false);
+  if (part) {
+    if (placing_step_count_ > 0) {
+      part->steps = placing_steps_;
+      part->step_count = placing_step_count_;
+      part_update_region(*schematic_, *part);
+    }
+    if (auto_junction) auto_junctions(*schematic_, part->owner);
+  } else {
+    history_.discard_newest();
+  }
+  changed();  // the state goes on with a new copy, turned the same way
+}
+
+bool EditSession::orient_placing(int step) {
+  // The floating part is no object of the schematic, so turning it leaves the
+  // schematic unmodified; the steps follow the rules of a placed part's.
+  PartRecord floating;
+  floating.symbol = placing_;
+  floating.steps = placing_steps_;
+  floating.step_count = placing_step_count_;
+  Schematic& s = *schematic_;
+  const bool modified = s.modified, revision_due = s.revision_due;
+  const bool done = part_orient(s, floating, step, notify_) != 0;
+  s.modified = modified;
+  s.revision_due = revision_due;
+  if (done) {
+    placing_steps_ = floating.steps;
+    placing_step_count_ = floating.step_count;
+    changed();
+  }
+  return done;
 }
 
 void EditSession::label_at(Point p) {
   auto name = notify_.prompt("Label Node", "Node name:", "", 31);
   if (!name || name->empty()) return;
-  undo_mark_append(undo_, *schematic_, kAppendLabel);
+  history_.mark_append(*schematic_, kAppendLabel);
   LabelRecord* l = label_new(*schematic_);
   l->name.assign(*name);
   l->width = static_cast<int>(l->name.str().size()) * kTextCharWidth;
@@ -324,7 +357,7 @@ void EditSession::label_at(Point p) {
 void EditSession::text_at(Point p) {
   auto text = notify_.prompt("Text", "Text:", "", kMaxObjectText);
   if (!text || text->empty()) return;
-  undo_mark_append(undo_, *schematic_, kAppendText);
+  history_.mark_append(*schematic_, kAppendText);
   TextRecord* t = text_new(*schematic_);
   t->text = *text;
   t->x = p.x;
@@ -351,7 +384,7 @@ void EditSession::after_save() {
       cancel();
   }
   placing_copy_.reset();
-  undo_forget_missing_symbols(undo_, *schematic_);
+  history_.forget_missing_symbols(*schematic_);
   current_ = {};  // the check may have deleted or moved records
   changed();
 }
@@ -361,8 +394,9 @@ bool EditSession::delete_selection() {
     notify_.error("Nothing selected");
     return false;
   }
-  undo_snapshot(undo_, *schematic_);
+  history_.snapshot(*schematic_);
   const bool done = delete_selected(*schematic_, notify_) > 0;
+  if (!done) history_.discard_newest();
   current_ = {};
   changed();
   return done;
@@ -370,20 +404,30 @@ bool EditSession::delete_selection() {
 
 bool EditSession::undo() {
   cancel();
-  const bool done = undo_apply(undo_, *schematic_, notify_, counters_) != 0;
+  const bool done = history_.undo(*schematic_, notify_, counters_) != 0;
+  current_ = {};  // the hit may be gone, or on another page now
+  changed();
+  return done;
+}
+
+bool EditSession::redo() {
+  cancel();
+  const bool done = history_.redo(*schematic_, notify_, counters_) != 0;
   current_ = {};
   changed();
   return done;
 }
 
 bool EditSession::orient(int step) {
+  if (is_place_state(state_) && placing_) return orient_placing(step);
   if (selection_count(schematic_->page()) == 0) {
     notify_.error("Nothing selected");
     return false;
   }
-  undo_snapshot(undo_, *schematic_);
+  history_.snapshot(*schematic_);
   const bool done = orient_selected(*schematic_, step, notify_) > 0;
   if (done && auto_junction) auto_junctions(*schematic_, edit_scope(*schematic_));
+  if (!done) history_.discard_newest();
   changed();
   return done;
 }
@@ -405,8 +449,9 @@ bool EditSession::redo_all_connections() {
     notify_.error("Auto junction mode not selected");
     return false;
   }
-  undo_snapshot(undo_, *schematic_);
+  history_.snapshot(*schematic_);
   const bool done = redo_connections(*schematic_) > 0;
+  if (!done) history_.discard_newest();
   changed();
   return done;
 }

@@ -2,7 +2,8 @@
 // The editing state machine of the schematic editor: what a click, a drag or a
 // command does in each editing state. The desktop side converts the mouse to
 // page coordinates and calls in; this side snaps, edits the model, keeps the
-// undo record and says what to draw as feedback.
+// undo history and says what to draw as feedback.
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,7 +11,7 @@
 
 #include "editing/edit_ops.h"
 #include "editing/references.h"
-#include "editing/undo.h"
+#include "editing/undo_history.h"
 
 namespace zephyrim {
 
@@ -53,7 +54,7 @@ class EditSession {
 
   Schematic& schematic() { return *schematic_; }
   const Schematic& schematic() const { return *schematic_; }
-  // Takes over a new or loaded schematic: idle state, empty undo, fresh counters.
+  // Takes over a new or loaded schematic: idle state, empty history, fresh counters.
   void set_schematic(std::unique_ptr<Schematic> s);
   // After the current page or scope changed.
   void page_changed();
@@ -76,7 +77,11 @@ class EditSession {
 
   // Commands on the selection. Each returns true when the model changed.
   bool delete_selection();
+  // Back and forth through the history; either may make the page of the step current.
   bool undo();
+  bool redo();
+  // Turns the selected parts or, in a placement state, the part that follows
+  // the cursor (true when it turned; the model is untouched).
   bool orient(int step);
   bool disable(bool disabled);
   bool enable_everything();
@@ -90,6 +95,9 @@ class EditSession {
   std::optional<Region> drag_rectangle() const;  // area or zoom drag
   Point cursor() const { return cursor_; }
   const SymbolRecord* placing() const { return placing_; }
+  // The orientation steps the part being placed is drawn and placed with.
+  const int32_t* placing_steps() const { return placing_steps_.data(); }
+  int placing_step_count() const { return placing_step_count_; }
   Point move_offset() const { return {cursor_.x - anchor_.x, cursor_.y - anchor_.y}; }
   bool moving() const { return state_ >= kStateMovePart && state_ <= kStateMoveGroup && anchored_; }
   // The zoom rectangle of the last finished zoom drag, taken once.
@@ -104,11 +112,14 @@ class EditSession {
   bool rubber_band = true;
 
   // A save purges the symbol table: the symbol being placed is kept alive by a
-  // copy, and an undo record naming a purged symbol is dropped.
+  // copy, and undo steps naming a purged symbol are dropped.
   void before_save();
   void after_save();
 
-  UndoRecord& undo_record() { return undo_; }
+  UndoHistory& history() { return history_; }
+  // The same under the name it had as a single record; undo_snapshot and
+  // undo_clear take it as they took the record.
+  UndoHistory& undo_record() { return history_; }
   ReferenceCounters& counters() { return counters_; }
 
  private:
@@ -117,17 +128,20 @@ class EditSession {
   void place_at(Point p);
   void label_at(Point p);
   void text_at(Point p);
+  bool orient_placing(int step);
   Hit current_hit() const;
 
   Notify& notify_;
   std::unique_ptr<Schematic> schematic_;
   int state_ = kStateIdle;
   int select_mode_ = kSelectObject;
-  UndoRecord undo_;
+  UndoHistory history_;
   ReferenceCounters counters_;
   unsigned revision_ = 0;
 
   const SymbolRecord* placing_ = nullptr;
+  std::array<int32_t, kMaxOrientSteps> placing_steps_{};
+  int placing_step_count_ = 0;
   Point cursor_;
   // Wire drawing: the chain's start and whether the first move has fixed the form.
   std::optional<Point> wire_start_;

@@ -106,11 +106,17 @@ EditorConfig config_read(const IniFile& ini, const std::string& program_dir) {
   if (!engine_installed(c, c.simulator_option)) c.simulator_option = kEngineDefault;
 
   const char* s = kSchematicSection;
-  c.symbol_library_path = program_dir;
+  c.symbol_library_path = program_data_folder(program_dir, "default.sym");
   read_text(ini, s, "SymbolLibraryPath", c.symbol_library_path);
   read_int(ini, s, "AutoPanMode", c.auto_pan_mode);
   read_int(ini, s, "AutoJunctionMode", c.auto_junction_mode);
   read_int(ini, s, "RubberBandMode", c.rubber_band_mode);
+  read_int(ini, s, "WheelZoomMode", c.wheel_zoom_mode);
+  read_int(ini, s, "WindowShowMode", c.window_show_mode);
+  // A damaged rectangle (too few numbers, no area) is dropped whole.
+  if (const std::vector<int> pos = ini.get_ints(s, "WindowShowPos");
+      pos.size() >= 4 && pos[2] > pos[0] && pos[3] > pos[1])
+    c.window_show_pos = std::array<int, 4>{pos[0], pos[1], pos[2], pos[3]};
   read_int(ini, s, "PrinterPaperOrient", c.printer_paper_orient);
   read_int(ini, s, "CopyClipboardMetafileFormat", c.copy_clipboard_metafile_format);
   read_int(ini, s, "PrinterPenWidth", c.printer_pen_width);
@@ -126,7 +132,7 @@ EditorConfig config_read(const IniFile& ini, const std::string& program_dir) {
   read_int(ini, s, "CursorWireOption", c.cursor_wire_option);
   read_int(ini, s, "NetlistOnExit", c.netlist_on_exit);
   read_int(ini, s, "NetlistBackup", c.netlist_backup);
-  c.statistics_file = join_path(program_dir, "STATSDEFAULT.TXT");
+  c.statistics_file = join_path(program_data_folder(program_dir, "STATSDEFAULT.TXT"), "STATSDEFAULT.TXT");
   read_text(ini, s, "StatisticsFile", c.statistics_file);
   // Empty slots are holes left by an earlier run, not entries.
   for (int i = 1; i <= kMaxRecentFiles; ++i) {
@@ -164,6 +170,10 @@ void config_write(const EditorConfig& c, IniFile& ini) {
   ini.set_int(s, "AutoPanMode", c.auto_pan_mode);
   ini.set_int(s, "AutoJunctionMode", c.auto_junction_mode);
   ini.set_int(s, "RubberBandMode", c.rubber_band_mode);
+  ini.set_int(s, "WheelZoomMode", c.wheel_zoom_mode);
+  ini.set_int(s, "WindowShowMode", c.window_show_mode);
+  if (const auto& r = c.window_show_pos)
+    ini.set_ints(s, "WindowShowPos", {(*r)[0], (*r)[1], (*r)[2], (*r)[3]});
   const bool builtin = c.builtin_font() || c.last_font_name.empty();
   ini.set_string(s, "LastFontName", builtin ? std::string(kDefaultFontName) : c.last_font_name);
   if (!builtin) {

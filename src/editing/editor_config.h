@@ -54,6 +54,11 @@ struct EditorConfig {
   int auto_pan_mode = 0;
   int auto_junction_mode = 1;
   int rubber_band_mode = 1;
+  int wheel_zoom_mode = 0;  // WheelZoomMode: 1 the wheel alone zooms, 0 only with Ctrl
+  // The main window as it was left: WindowShowMode 3 maximised, 1 at
+  // WindowShowPos (left top right bottom), anything else where the desktop puts it.
+  int window_show_mode = 0;
+  std::optional<std::array<int, 4>> window_show_pos;
   int printer_paper_orient = -1;
   int copy_clipboard_metafile_format = 0;
   int printer_pen_width = -1;

@@ -38,8 +38,10 @@ void ClipboardCommands::paste() {
   }
   Schematic& s = w_.schematic();
   undo_snapshot(w_.session().undo_record(), s);
-  paste_place(s, paste_, {paste_.origin.x + 2 * kGridStep, paste_.origin.y + 2 * kGridStep},
-              w_.session().counters(), w_.notify());
+  // A paste that placed nothing leaves no step to undo.
+  if (paste_place(s, paste_, {paste_.origin.x + 2 * kGridStep, paste_.origin.y + 2 * kGridStep},
+                  w_.session().counters(), w_.notify()) <= 0)
+    w_.session().history().discard_newest();
   w_.session().page_changed();
 }
 

@@ -113,6 +113,9 @@ enum EditorCommandId : int {
   kCmdManualStart = 910,
   kCmdManualGuide = 911,
   kCmdManualReference = 912,
+  // Commands of this version beyond the classic set.
+  kCmdRedo = 1100,
+  kCmdWheelZoom = 1101,
 };
 
 struct EditorCommand {
@@ -122,6 +125,7 @@ struct EditorCommand {
   const char* accelerator;  // a key sequence in portable text form, or empty
   const char* tip;          // status tip
   bool checkable = false;
+  const char* alternate = "";  // a second accelerator of the same command, or empty
 };
 
 // In menu order; a separator is an entry with id 0.

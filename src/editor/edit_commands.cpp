@@ -1,8 +1,10 @@
 #include "editor/edit_commands.h"
 
+#include <QAction>
+
 #include "common/text_format.h"
 #include "editing/subckt.h"
-#include "editing/undo.h"
+#include "editing/undo_history.h"
 #include "editor/command_table.h"
 #include "editor/dialogs.h"
 #include "editor/sheet_view.h"
@@ -21,7 +23,8 @@ void EditCommands::add_to(CommandHandlers& h) {
     e.cancel();
     e.clear_selection();
   };
-  h[kCmdUndo] = [&e] { e.undo(); };
+  h[kCmdUndo] = [this] { step_history(false); };
+  h[kCmdRedo] = [this] { step_history(true); };
   h[kCmdMove] = [&e] { e.begin_move(e.rubber_band); };
   h[kCmdMoveOnly] = [&e] { e.begin_move(false); };
   h[kCmdDelete] = [this] { delete_selection(); };
@@ -61,6 +64,17 @@ void EditCommands::add_to(CommandHandlers& h) {
   h[kCmdSubcktOptions] = [this] { subckt_options(); };
 }
 
+void EditCommands::step_history(bool redo) {
+  EditSession& e = w_.session();
+  const int page = w_.schematic().current_page();
+  if (redo)
+    e.redo();
+  else
+    e.undo();
+  // The step's page is shown, at its own zoom and scroll position.
+  if (w_.schematic().current_page() != page) w_.sheet()->page_changed();
+}
+
 void EditCommands::delete_selection() {
   EditSession& e = w_.session();
   Schematic& s = w_.schematic();
@@ -68,8 +82,11 @@ void EditCommands::delete_selection() {
   if (e.select_mode() == kSelectSubckt && selection_count(s.page()) > 0) {
     RecordingNotify quiet;
     if (BlockRecord* b = subckt_selected(s, quiet)) {
-      undo_snapshot(e.undo_record(), s);
-      if (subckt_delete(s, b, w_.notify())) e.page_changed();
+      e.history().snapshot(s);
+      if (subckt_delete(s, b, w_.notify()))
+        e.page_changed();
+      else
+        e.history().discard_newest();  // the user kept it
       return;
     }
   }
@@ -102,9 +119,12 @@ void EditCommands::edit_attributes(int index) {
       if (page.parts[i]->selected) index = static_cast<int>(i);
   }
   if (index < 0 || index >= static_cast<int>(page.parts.size())) return;
-  undo_snapshot(w_.session().undo_record(), w_.schematic());
+  w_.session().history().snapshot(w_.schematic());
   PartAttributesDialog d(w_.schematic(), *page.parts[index], notify, &w_);
-  if (d.exec() == QDialog::Accepted) w_.session().page_changed();  // a new reference changes the counters
+  if (d.exec() == QDialog::Accepted)
+    w_.session().page_changed();  // a new reference changes the counters
+  else
+    w_.session().history().discard_newest();
   w_.refresh_sheet();
   w_.refresh_status();
 }
@@ -131,9 +151,10 @@ void EditCommands::subckt_new() {
   }
   SubcktOptionsDialog d("", "", true, &w_);
   if (d.exec() != QDialog::Accepted) return;
-  undo_snapshot(w_.session().undo_record(), s);
-  if (BlockRecord* b = zephyrim::subckt_new(s, d.name(), w_.notify()); b && !d.text().empty())
-    b->text = d.text();
+  w_.session().history().snapshot(s);
+  BlockRecord* b = zephyrim::subckt_new(s, d.name(), w_.notify());
+  if (b && !d.text().empty()) b->text = d.text();
+  if (!b) w_.session().history().discard_newest();
   w_.session().page_changed();
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Editing commands: selection modes, undo, move, delete, orientation, enable
+// Editing commands: selection modes, undo and redo, move, delete, orientation, enable
 // and disable, the insert states, part attributes, title block, Find and the
 // subcircuit block commands.
 #include "editing/find.h"
@@ -16,6 +16,7 @@ class EditCommands {
   void edit_attributes(int part_index);
 
  private:
+  void step_history(bool redo);
   void delete_selection();
   void insert_of_kind(int kind, int state);
   void find();

@@ -119,8 +119,10 @@ bool FileCommands::save() {
 }
 
 bool FileCommands::save_as() {
-  const QString path = w_.ask_file_name(true);
+  QString path = w_.ask_file_name(true);
   if (path.isEmpty()) return false;
+  // A name typed without an extension gets the schematic's, so Open finds it again.
+  if (QFileInfo(path).suffix().isEmpty()) path += ".sch";
   return save_to(path);
 }
 

@@ -6,11 +6,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 
 #include "editor/clipboard_commands.h"
 #include "editor/command_table.h"
@@ -21,11 +24,13 @@
 #include "editor/symbol_chooser.h"
 #include "editor/view_commands.h"
 #include "platform/broadcast.h"
+#include "platform/qt/tool_icons.h"
 
 namespace zephyrim {
 
 EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindow(parent) {
   setObjectName("QUILL");
+  setWindowIcon(QIcon(":/icons/quill32.svg"));
   if (!notify) {
     own_notify_ = std::make_unique<QtNotify>(kSchematicTitle, this);
     notify = own_notify_.get();
@@ -73,7 +78,8 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   };
 
   // The default library lives with the program unless the configuration says otherwise.
-  set_library_path((QCoreApplication::applicationDirPath() + "/default.sym").toStdString());
+  set_library_path(program_data_folder(QCoreApplication::applicationDirPath().toStdString(), "default.sym") +
+                   "/default.sym");
 
   files_ = std::make_unique<FileCommands>(*this);
   editing_ = std::make_unique<EditCommands>(*this);
@@ -87,10 +93,16 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   simulation_->add_to(handlers);
   clipboard_->add_to(handlers);
   build_menus(handlers);
+  build_toolbar();
+  connect(sheet_, &SheetView::context_menu_requested, this, &EditorMainWindow::show_context_menu);
   connect(sheet_, &SheetView::part_double_clicked, this,
           [this](int index) { editing_->edit_attributes(index); });
 
-  resize(1000, 700);
+  // A size that fits the screen at any scaling; a restored window size replaces it.
+  QSize size(1000, 700);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+  resize(size);
   update_caption();
   refresh_status();
 }
@@ -123,7 +135,11 @@ void EditorMainWindow::build_menus(const CommandHandlers& handlers) {
     }
     QAction* a = menu->addAction(QString::fromLatin1(c.text));
     a->setData(c.id);
-    if (*c.accelerator) a->setShortcut(QKeySequence(QString::fromLatin1(c.accelerator)));
+    if (*c.accelerator) {
+      QList<QKeySequence> keys{QKeySequence(QString::fromLatin1(c.accelerator))};
+      if (*c.alternate) keys << QKeySequence(QString::fromLatin1(c.alternate));
+      a->setShortcuts(keys);
+    }
     a->setStatusTip(QString::fromLatin1(c.tip));
     a->setCheckable(c.checkable);
     // A command is enabled only when something carries it out: never a dead item.
@@ -145,6 +161,87 @@ void EditorMainWindow::run_command(const std::function<void()>& handler) {
   refresh_status();
 }
 
+void EditorMainWindow::build_toolbar() {
+  struct Tool {
+    int id;
+    const char* theme;
+    ToolGlyph glyph;
+  };
+  // 0: a separator. Commands without a handler are left out.
+  static const Tool kTools[] = {
+      {kCmdNew, "document-new", ToolGlyph::New},
+      {kCmdOpen, "document-open", ToolGlyph::Open},
+      {kCmdSave, "document-save", ToolGlyph::Save},
+      {kCmdPrint, "document-print", ToolGlyph::Print},
+      {0, "", ToolGlyph::New},
+      {kCmdUndo, "edit-undo", ToolGlyph::Undo},
+      {kCmdRedo, "edit-redo", ToolGlyph::Redo},
+      {kCmdCut, "edit-cut", ToolGlyph::Cut},
+      {kCmdCopy, "edit-copy", ToolGlyph::Copy},
+      {kCmdPaste, "edit-paste", ToolGlyph::Paste},
+      {kCmdDelete, "edit-delete", ToolGlyph::Delete},
+      {kCmdRotate, "object-rotate-right", ToolGlyph::Rotate},
+      {kCmdMirror, "object-flip-horizontal", ToolGlyph::Mirror},
+      {0, "", ToolGlyph::New},
+      {kCmdInsertPart, "", ToolGlyph::Part},
+      {kCmdInsertWire, "", ToolGlyph::Wire},
+      {kCmdInsertGround, "", ToolGlyph::Ground},
+      {kCmdInsertLabel, "", ToolGlyph::Label},
+      {kCmdInsertText, "insert-text", ToolGlyph::Text},
+      {0, "", ToolGlyph::New},
+      {kCmdZoomIn, "zoom-in", ToolGlyph::ZoomIn},
+      {kCmdZoomOut, "zoom-out", ToolGlyph::ZoomOut},
+      {kCmdFullPage, "zoom-fit-best", ToolGlyph::ZoomFit},
+      {0, "", ToolGlyph::New},
+      {kCmdSimSetup, "preferences-system", ToolGlyph::Setup},
+      {kCmdRun, "media-playback-start", ToolGlyph::Run},
+      {kCmdPlot, "", ToolGlyph::Plot},
+  };
+  QToolBar* bar = addToolBar("Tools");
+  bar->setObjectName("QUILL_TOOLBAR");
+  bar->setIconSize(QSize(22, 22));
+  for (const Tool& t : kTools) {
+    if (t.id == 0) {
+      bar->addSeparator();
+      continue;
+    }
+    QAction* a = action(t.id);
+    if (!a || !a->isEnabled()) continue;
+    a->setIcon(tool_icon(QString::fromLatin1(t.theme), t.glyph));
+    a->setIconVisibleInMenu(false);
+    bar->addAction(a);
+  }
+}
+
+void EditorMainWindow::show_context_menu(const QPoint& global) {
+  const Page& page = schematic().page();
+  const bool selection = selection_count(page) > 0;
+  bool part = false;
+  for (const auto& p : page.parts) part = part || p->selected;
+  QMenu menu(this);
+  auto add = [&](int id) {
+    if (QAction* a = action(id); a && a->isEnabled()) menu.addAction(a);
+  };
+  if (selection) {
+    if (part) add(kCmdAttributes);
+    for (int id : {kCmdMove, kCmdRotate, kCmdMirror, kCmdFlip}) add(id);
+    menu.addSeparator();
+    for (int id : {kCmdCut, kCmdCopy, kCmdDelete}) add(id);
+    if (part) {
+      menu.addSeparator();
+      for (int id : {kCmdDisable, kCmdEnable}) add(id);
+    }
+  } else {
+    for (int id : {kCmdPaste, kCmdInsertPart, kCmdInsertWire, kCmdInsertLabel, kCmdInsertText}) add(id);
+    menu.addSeparator();
+    for (int id : {kCmdZoomIn, kCmdZoomOut, kCmdFullPage}) add(id);
+  }
+  menu.addSeparator();
+  add(kCmdUndo);
+  add(kCmdRedo);
+  if (!menu.isEmpty()) menu.exec(global);
+}
+
 void EditorMainWindow::refresh_sheet() {
   sheet_->refresh();
 }
@@ -158,6 +255,7 @@ void EditorMainWindow::refresh_checks() {
   action(kCmdInsertLabel)->setChecked(e.state() == kStateLabel);
   action(kCmdInsertText)->setChecked(e.state() == kStateText);
   action(kCmdAutoPan)->setChecked(sheet_->auto_pan);
+  action(kCmdWheelZoom)->setChecked(sheet_->wheel_zooms);
   action(kCmdAutoJunction)->setChecked(e.auto_junction);
   action(kCmdRubberBand)->setChecked(e.rubber_band);
   action(kCmdNodeNumbers)->setChecked(schematic().page().settings.show_nodes == 1);
@@ -167,6 +265,7 @@ void EditorMainWindow::refresh_checks() {
 }
 
 void EditorMainWindow::refresh_status() {
+  update_caption();
   status_->setText(QString::fromStdString(session_->status_text()));
   page_status_->setText(
       QString::asprintf("Page %d of %d", schematic().current_page() + 1, schematic().page_count()));
@@ -181,7 +280,9 @@ void EditorMainWindow::update_caption() {
   }
   // Program title, then the folder with its separator and the file name.
   const QFileInfo f(QString::fromStdString(schematic().path));
-  setWindowTitle(QString("%1 - %2%3").arg(title, f.absolutePath() + "/", f.fileName()));
+  // A "*" after the name while there are unsaved changes.
+  setWindowTitle(QString("%1 - %2%3%4")
+                     .arg(title, f.absolutePath() + "/", f.fileName(), schematic().modified ? "*" : ""));
 }
 
 void EditorMainWindow::schematic_replaced() {
@@ -196,6 +297,7 @@ void EditorMainWindow::load_config(const std::string& program_dir, const EnvLook
   const EditorConfig& c = config_;
   set_library_path(c.symbol_library_path + "/default.sym");
   sheet_->auto_pan = c.auto_pan_mode != 0;
+  sheet_->wheel_zooms = c.wheel_zoom_mode != 0;
   session_->auto_junction = c.auto_junction_mode != 0;
   session_->rubber_band = c.rubber_band_mode != 0;
   // A configured colour index replaces the built-in one of its kind.
@@ -218,12 +320,35 @@ void EditorMainWindow::load_config(const std::string& program_dir, const EnvLook
   for (const std::string& f : c.recent_files) recent.push_back(QString::fromStdString(f));
   files_->set_recent_files(std::move(recent));
   files_->set_auto_save(c.auto_save_mode != 0, auto_save_interval_minutes(c), c.auto_save_run != 0);
+  restore_window();
   refresh_checks();
+}
+
+void EditorMainWindow::restore_window() {
+  const EditorConfig& c = config_;
+  if (c.window_show_mode == 3) {
+    setWindowState(windowState() | Qt::WindowMaximized);
+    return;
+  }
+  if (c.window_show_mode != 1 || !c.window_show_pos) return;
+  const auto& r = *c.window_show_pos;
+  const QRect want(QPoint(r[0], r[1]), QPoint(r[2] - 1, r[3] - 1));
+  // Only a place that is still on a screen: monitors come and go.
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect avail = screen->availableGeometry();
+    if (!avail.intersects(want)) continue;
+    setGeometry(want.intersected(avail.adjusted(-want.width() / 2, 0, want.width() / 2, 0)));
+    return;
+  }
 }
 
 bool EditorMainWindow::save_config() {
   EditorConfig& c = config_;
+  c.window_show_mode = isMaximized() ? 3 : 1;
+  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  c.window_show_pos = std::array<int, 4>{g.left(), g.top(), g.right() + 1, g.bottom() + 1};
   c.auto_pan_mode = sheet_->auto_pan ? 1 : 0;
+  c.wheel_zoom_mode = sheet_->wheel_zooms ? 1 : 0;
   c.auto_junction_mode = session_->auto_junction ? 1 : 0;
   c.rubber_band_mode = session_->rubber_band ? 1 : 0;
   if (sheet_->text_font) {

@@ -103,6 +103,11 @@ class EditorMainWindow : public QMainWindow {
 
  private:
   void build_menus(const CommandHandlers& handlers);
+  void build_toolbar();
+  // The place the window was left in, when the configuration keeps one.
+  void restore_window();
+  // The commands that apply to the selection (or, without one, to the page).
+  void show_context_menu(const QPoint& global);
   void refresh_checks();
   void run_command(const std::function<void()>& handler);
   bool launch_detached(const std::vector<std::string>& argv);

@@ -1,8 +1,12 @@
 #include "editor/sheet_view.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -119,6 +123,37 @@ void SheetView::zoom_out() {
     if (zoom_factor(*it) < f - 1e-9) return set_zoom(*it);
 }
 
+void SheetView::zoom_at(int steps, const QPointF& widget_point) {
+  const QPointF fixed = to_page(widget_point);
+  const double f = factor();
+  int code = 0;
+  if (steps > 0) {
+    for (int c : kZoomSteps)
+      if (zoom_factor(c) > f + 1e-9) {
+        code = c;
+        break;
+      }
+  } else {
+    for (auto it = std::rbegin(kZoomSteps); it != std::rend(kZoomSteps); ++it)
+      if (zoom_factor(*it) < f - 1e-9) {
+        code = *it;
+        break;
+      }
+  }
+  if (code == 0) return;
+  session_.schematic().page().settings.zoom = code;
+  update_scrollbars();
+  // The page point under the pointer stays under it.
+  const double g = factor();
+  adjusting_ = true;
+  horizontalScrollBar()->setValue(static_cast<int>(std::lround(fixed.x() * g - widget_point.x())));
+  verticalScrollBar()->setValue(static_cast<int>(std::lround(fixed.y() * g - widget_point.y())));
+  adjusting_ = false;
+  store_view();
+  viewport()->update();
+  emit status_changed();
+}
+
 void SheetView::zoom_fit() {
   set_zoom(kZoomFit);
 }
@@ -224,7 +259,9 @@ void SheetView::draw_feedback(QPainter& painter) {
     painter.drawRect(QRectF(r->x1, r->y1, r->x2 - r->x1, r->y2 - r->y1));
   const Schematic& s = session_.schematic();
   if (const SymbolRecord* sym = session_.placing()) {
-    Placement at{session_.cursor().x, session_.cursor().y, std::max(1, s.page().settings.scale), nullptr, 0};
+    // Turned as R, M and F turned it while it follows the cursor.
+    Placement at{session_.cursor().x, session_.cursor().y, std::max(1, s.page().settings.scale),
+                 session_.placing_steps(), session_.placing_step_count()};
     draw_symbol(painter, *sym, at, palette_.selection);
   }
   if (session_.moving()) {
@@ -277,16 +314,39 @@ void SheetView::after_input(unsigned before) {
   }
 }
 
+bool SheetView::on_selection(Point p) {
+  Page& page = session_.schematic().page();
+  const Hit h = hit_test(page, p, 4);
+  const int32_t* selected = h ? selected_flag(page, h) : nullptr;
+  return selected && *selected;
+}
+
 void SheetView::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton) return;
   const unsigned before = session_.revision();
   KeyModifiers mods{(e->modifiers() & Qt::ShiftModifier) != 0, (e->modifiers() & Qt::ControlModifier) != 0};
-  session_.press(page_point(e), e->button() == Qt::LeftButton ? MouseButton::left : MouseButton::right, mods);
+  const Point p = page_point(e);
+  const bool idle = session_.state() == kStateIdle;
+  if (idle && e->button() == Qt::LeftButton && e->modifiers() == Qt::NoModifier && on_selection(p)) {
+    // Whether this is a click or the start of a drag shows when the pointer moves.
+    drag_from_ = p;
+    drag_pixel_ = e->position().toPoint();
+    return;
+  }
+  session_.press(p, e->button() == Qt::LeftButton ? MouseButton::left : MouseButton::right, mods);
+  right_click_idle_ = idle && e->button() == Qt::RightButton && session_.revision() == before;
   after_input(before);
 }
 
 void SheetView::mouseMoveEvent(QMouseEvent* e) {
   const unsigned before = session_.revision();
+  if (drag_from_ && !drag_moving_) {
+    if ((e->position().toPoint() - drag_pixel_).manhattanLength() < QApplication::startDragDistance()) return;
+    // A drag of the selection is a Move of it, wires following as the option says.
+    drag_moving_ = session_.begin_move(session_.rubber_band);
+    if (drag_moving_) session_.press(*drag_from_, MouseButton::left);
+    if (!drag_moving_) drag_from_.reset();
+  }
   session_.move(page_point(e));
   if (auto_pan && session_.state() != kStateIdle) pan_at_edge(e->position().toPoint());
   after_input(before);
@@ -295,8 +355,44 @@ void SheetView::mouseMoveEvent(QMouseEvent* e) {
 void SheetView::mouseReleaseEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton) return;
   const unsigned before = session_.revision();
+  if (drag_from_ && e->button() == Qt::LeftButton) {
+    // A click on the selection without a drag is the click it always was.
+    if (!drag_moving_) session_.press(*drag_from_, MouseButton::left);
+    drag_from_.reset();
+    drag_moving_ = false;
+  }
   session_.release(page_point(e), e->button() == Qt::LeftButton ? MouseButton::left : MouseButton::right);
   after_input(before);
+}
+
+void SheetView::wheelEvent(QWheelEvent* e) {
+  if (!(e->modifiers() & Qt::ControlModifier) && !wheel_zooms) return QAbstractScrollArea::wheelEvent(e);
+  // Touchpads send many small steps; a notch of a wheel is 120.
+  wheel_rest_ += e->angleDelta().y();
+  while (std::abs(wheel_rest_) >= 120) {
+    const int step = wheel_rest_ > 0 ? 1 : -1;
+    wheel_rest_ -= step * 120;
+    zoom_at(step, e->position());
+  }
+  e->accept();
+}
+
+void SheetView::contextMenuEvent(QContextMenuEvent* e) {
+  const bool from_mouse = e->reason() == QContextMenuEvent::Mouse;
+  if (session_.state() != kStateIdle || (from_mouse && !right_click_idle_)) return;
+  right_click_idle_ = false;
+  // The object under the pointer becomes the selection the menu's commands act on.
+  const QPoint at = from_mouse ? e->pos() : viewport()->mapFromGlobal(QCursor::pos());
+  const QPointF pf = to_page(QPointF(at));
+  const Point p{static_cast<int32_t>(std::lround(pf.x())), static_cast<int32_t>(std::lround(pf.y()))};
+  Page& page = session_.schematic().page();
+  if (const Hit h = hit_test(page, p, 4); h && !on_selection(p)) {
+    session_.clear_selection();
+    *selected_flag(page, h) = 1;
+    viewport()->update();
+    emit status_changed();
+  }
+  emit context_menu_requested(e->globalPos());
 }
 
 void SheetView::mouseDoubleClickEvent(QMouseEvent* e) {

@@ -26,6 +26,9 @@ class SheetView : public QAbstractScrollArea {
   void zoom_out();
   void zoom_fit();
   void set_zoom(int zoom_code);
+  // Zooms one step in (steps > 0) or out, keeping the page point under the
+  // widget point where it is.
+  void zoom_at(int steps, const QPointF& widget_point);
   // Zooms so that the page area fills the window, at the nearest zoom step.
   void zoom_to(const Region& area);
   // Scrolls so that the page point is in the middle of the window.
@@ -40,6 +43,8 @@ class SheetView : public QAbstractScrollArea {
   void update_node_names();
 
   bool auto_pan = false;
+  // The wheel zooms without Ctrl too (with Ctrl it always zooms).
+  bool wheel_zooms = false;
   // The face of the schematic's texts; absent: the built-in font.
   std::optional<QFont> text_font;
 
@@ -47,6 +52,9 @@ class SheetView : public QAbstractScrollArea {
   void status_changed();
   // A double click on a part in the idle state: its attributes are edited.
   void part_double_clicked(int index);
+  // A right click in the idle state, where the editing states do nothing: the
+  // commands that apply there, as a menu at the global point.
+  void context_menu_requested(const QPoint& global);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -56,9 +64,13 @@ class SheetView : public QAbstractScrollArea {
   void mouseMoveEvent(QMouseEvent*) override;
   void mouseReleaseEvent(QMouseEvent*) override;
   void mouseDoubleClickEvent(QMouseEvent*) override;
+  void wheelEvent(QWheelEvent*) override;
+  void contextMenuEvent(QContextMenuEvent*) override;
 
  private:
   Point page_point(const QMouseEvent* e) const;
+  // The object under p is selected.
+  bool on_selection(Point p);
   void update_scrollbars();
   void store_view();  // the view origin and centre into the page settings
   void after_input(unsigned revision_before);
@@ -76,6 +88,13 @@ class SheetView : public QAbstractScrollArea {
   unsigned nodes_revision_ = ~0u;
   const Schematic* nodes_of_ = nullptr;
   int nodes_page_ = -1;
+  // A press on a selected object in the idle state: a drag from here moves the
+  // selection as Move does; a click without a drag stays a click.
+  std::optional<Point> drag_from_;
+  QPoint drag_pixel_;
+  bool drag_moving_ = false;
+  bool right_click_idle_ = false;  // the last right press did nothing: the menu may show
+  int wheel_rest_ = 0;             // wheel angle not yet turned into zoom steps
 };
 
 }  // namespace zephyrim

@@ -5,6 +5,8 @@
 #include "editor/command_table.h"
 #include "editor/dialogs.h"
 #include "editor/sheet_view.h"
+#include "platform/qt/about_dialog.h"
+#include "platform/qt/help_pages.h"
 
 namespace zephyrim {
 
@@ -21,6 +23,7 @@ void ViewCommands::add_to(CommandHandlers& h) {
     sheet->update_node_names();
   };
   h[kCmdAutoPan] = [sheet] { sheet->auto_pan = !sheet->auto_pan; };
+  h[kCmdWheelZoom] = [sheet] { sheet->wheel_zooms = !sheet->wheel_zooms; };
   h[kCmdAutoJunction] = [&e] { e.auto_junction = !e.auto_junction; };
   h[kCmdRubberBand] = [&e] { e.rubber_band = !e.rubber_band; };
   h[kCmdRedoConnections] = [&e] { e.redo_all_connections(); };
@@ -33,6 +36,21 @@ void ViewCommands::add_to(CommandHandlers& h) {
   h[kCmdModelLinks] = [this] {
     LibraryLinksDialog d(w_.schematic(), &w_);
     d.exec();
+  };
+  // The help and the three manuals are sections of the editor's help page.
+  const std::pair<int, const char*> pages[] = {{kCmdHelp, ""},
+                                               {kCmdHelpIndex, "contents"},
+                                               {kCmdManualStart, "getting-started"},
+                                               {kCmdManualGuide, "editing"},
+                                               {kCmdManualReference, "commands"}};
+  for (const auto& [id, section] : pages)
+    h[id] = [this, section] {
+      if (!open_help_page("quill32.html", QString::fromLatin1(section)))
+        w_.notify().error("Cannot open help file quill32.html");
+    };
+  h[kCmdAbout] = [this] {
+    show_about(&w_, QString::fromLatin1(kSchematicTitle),
+               "The schematic editor of Zephyrim: draw, netlist and simulate circuits.");
   };
   h[kCmdDrawOptions] = [this, sheet] {
     DrawingOptionsDialog d(w_.schematic(), &w_);

@@ -70,8 +70,23 @@ TEST(EditSession, UndoAfterDeleteBringsThePartBack) {
   EXPECT_TRUE(t.e.undo());
   ASSERT_EQ(t.page().parts.size(), 2u);
   EXPECT_EQ(t.page().parts[0]->reference.str(), "R1");
+  // Further back: the placements, newest first.
+  EXPECT_TRUE(t.e.undo());
+  ASSERT_EQ(t.page().parts.size(), 1u);
+  EXPECT_TRUE(t.e.undo());
+  EXPECT_TRUE(t.page().parts.empty());
   EXPECT_FALSE(t.e.undo());
   EXPECT_EQ(t.notify.last(), "Undo buffer empty");
+  // And forward again, the delete last.
+  EXPECT_TRUE(t.e.redo());
+  EXPECT_TRUE(t.e.redo());
+  ASSERT_EQ(t.page().parts.size(), 2u);
+  EXPECT_EQ(t.page().parts[1]->reference.str(), "R2");
+  EXPECT_TRUE(t.e.redo());
+  ASSERT_EQ(t.page().parts.size(), 1u);
+  EXPECT_EQ(t.page().parts[0]->reference.str(), "R2");
+  EXPECT_FALSE(t.e.redo());
+  EXPECT_EQ(t.notify.last(), "Nothing to redo");
   t.e.clear_selection();
   EXPECT_FALSE(t.e.delete_selection());
   EXPECT_EQ(t.notify.last(), "Nothing selected");
@@ -165,6 +180,60 @@ TEST(EditSession, UndoingAWireTakesItsJunctionAlong) {
   EXPECT_TRUE(t.e.undo());
   EXPECT_TRUE(t.page().junctions.empty());
   EXPECT_EQ(t.page().wires.size(), 1u);
+}
+
+}  // namespace
+}  // namespace zephyrim
+
+namespace zephyrim {
+namespace {
+
+TEST(EditSession, RotateMirrorAndFlipWhilePlacingTurnTheFloatingPart) {
+  Session t;
+  t.e.schematic().modified = false;
+  t.e.begin_place(t.res);
+  EXPECT_TRUE(t.e.orient(kStepRotate));
+  EXPECT_TRUE(t.e.orient(kStepMirror));
+  EXPECT_EQ(t.e.placing_step_count(), 2);
+  EXPECT_EQ(t.e.placing_steps()[1], kStepMirror);
+  EXPECT_TRUE(t.notify.entries().empty());  // no "Nothing selected"
+  EXPECT_FALSE(t.e.schematic().modified);   // nothing of the schematic turned
+  t.click({64, 64});
+  t.click({200, 64});  // the next copy comes turned the same way
+  ASSERT_EQ(t.page().parts.size(), 2u);
+  for (const auto& p : t.page().parts) {
+    EXPECT_EQ(p->step_count, 2);
+    EXPECT_EQ(p->steps[0], kStepRotate);
+    EXPECT_EQ(p->region, (Region{-8, -32, 8, 32}));  // upright now
+  }
+  EXPECT_TRUE(t.e.undo());  // undone as any placement
+  EXPECT_EQ(t.page().parts.size(), 1u);
+
+  // A new placement starts upright; a symbol that may not rotate says so.
+  const SymbolRecord* fixed =
+      testing_support::add_test_symbol(t.e.schematic(), "FIX", kSymbolPart, {-8, -8, 8, 8}, {}, 0);
+  t.e.begin_place(fixed);
+  EXPECT_EQ(t.e.placing_step_count(), 0);
+  EXPECT_FALSE(t.e.orient(kStepRotate));
+  EXPECT_EQ(t.notify.last(), "Rotation not allowed for this part");
+  EXPECT_TRUE(t.e.orient(kStepFlip));
+  t.click({64, 200});
+  EXPECT_EQ(t.page().parts.back()->steps[0], kStepFlip);
+}
+
+TEST(EditSession, AnOperationThatChangesNothingLeavesNoStep) {
+  Session t;
+  const SymbolRecord* fixed =
+      testing_support::add_test_symbol(t.e.schematic(), "FIX", kSymbolPart, {-8, -8, 8, 8}, {}, 0);
+  t.e.begin_place(fixed);
+  t.click({64, 64});
+  t.e.cancel();
+  ASSERT_EQ(t.e.history().undo_count(), 1u);
+  t.click({64, 64});
+  EXPECT_FALSE(t.e.orient(kStepRotate));  // refused: the part may not turn
+  EXPECT_EQ(t.e.history().undo_count(), 1u);
+  EXPECT_TRUE(t.e.undo());
+  EXPECT_TRUE(t.page().parts.empty());
 }
 
 }  // namespace

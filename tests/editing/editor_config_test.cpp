@@ -191,12 +191,15 @@ TEST(EditorConfigWrite, NewFileListsTheKeysInExitOrder) {
   c.last_font_options = FontOptions{1, 0, 0, 0, 3, 2, 1, 49};
   c.auto_save_timer = 7;
   c.recent_files = {"/d/amp.sch", "/d/old.sch"};
+  c.window_show_mode = 1;
+  c.window_show_pos = std::array<int, 4>{10, 20, 810, 620};
   IniFile ini;
   config_write(c, ini);
   EXPECT_EQ(ini.text(),
             "[JobStatus]\nWorkType=0\nLastPath=/d\nLastFile=/d/amp.sch\nLastTitle=AMP\n"
             "\n[Zephyrim]\nSimulatorOption=2\n"
-            "\n[Schematic]\nAutoPanMode=1\nAutoJunctionMode=1\nRubberBandMode=1\nLastFontName=Mono\n"
+            "\n[Schematic]\nAutoPanMode=1\nAutoJunctionMode=1\nRubberBandMode=1\nWheelZoomMode=0\n"
+            "WindowShowMode=1\nWindowShowPos=10 20 810 620\nLastFontName=Mono\n"
             "LastFontSize=-12 0 0 0 400\nLastFontOptions=1 0 0 0 3 2 1 49\n"
             "AutoSaveMode=1\nAutoSaveTimer=7\nAutoSaveRun=0\n"
             "RecentFile1=/d/amp.sch\nRecentFile2=/d/old.sch\nRecentFile3=\nRecentFile4=\nRecentFile5=\n"

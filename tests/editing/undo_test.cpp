@@ -2,18 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
+#include "editing/undo_history.h"
+
 namespace zephyrim {
 namespace {
 
 constexpr std::time_t kNow = 1767603600;
 
 // A page with a resistor R1 whose second pin and the wire leaving it carry the
-// node label "out".
+// node label "out", and an empty history.
 struct Editor {
   RecordingNotify notify;
   std::unique_ptr<Schematic> s = schematic_new("undo.sch", kNow);
   ReferenceCounters counters;
-  UndoRecord undo;
+  UndoHistory undo;
   const SymbolRecord* res = add_symbol("R");
   PartRecord* r1 = nullptr;
   LabelRecord* out = nullptr;
@@ -26,6 +31,7 @@ struct Editor {
     out->name.assign("out");
     page().wires[0]->label = out;
     r1->pin_nodes[1].label = out;
+    undo.clear();  // as after a load
   }
 
   Page& page() { return s->page(); }
@@ -41,18 +47,18 @@ struct Editor {
 
   // A placement as the editor makes it: the marker first, then the part and its reference.
   PartRecord* place(int x, int y, const SymbolRecord* symbol = nullptr) {
-    undo_mark_append(undo, *s, kAppendPart);
+    undo.mark_append(*s, kAppendPart);
     PartRecord* p = part_place(*s, symbol ? symbol : res, x, y);
     reference_assign(*s, *p, counters);
     return p;
   }
 
-  int apply() { return undo_apply(undo, *s, notify, counters); }
+  int apply() { return undo.undo(*s, notify, counters); }
 };
 
 TEST(UndoAppend, TwoSegmentWireGoesWholeAndSecondUndoFindsBufferEmpty) {
   Editor e;
-  undo_mark_append(e.undo, *e.s, kAppendWire);
+  e.undo.mark_append(*e.s, kAppendWire);
   wire_add(*e.s, 160, 80, 160, 160);
   wire_add(*e.s, 160, 160, 240, 160);
 
@@ -77,7 +83,7 @@ TEST(UndoAppend, ReferenceCounterFollowsTheRemovedPart) {
 
 TEST(UndoAppend, RemovedLabelOfAnotherPageLeavesNoWireOrPinNamingIt) {
   Editor e;
-  undo_mark_append(e.undo, *e.s, kAppendLabel);
+  e.undo.mark_append(*e.s, kAppendLabel);
   LabelRecord* l = label_new(*e.s);
   e.page().wires[0]->label = l;
   e.r1->pin_nodes[0].label = l;
@@ -85,7 +91,7 @@ TEST(UndoAppend, RemovedLabelOfAnotherPageLeavesNoWireOrPinNamingIt) {
   label_new(*e.s);  // on page 2, must survive
 
   EXPECT_EQ(e.apply(), 1);
-  EXPECT_EQ(e.s->current_page(), 1);
+  EXPECT_EQ(e.s->current_page(), 0);  // undone where it was done
   EXPECT_EQ(e.s->pages[1]->labels.size(), 1u);
   const Page& first = *e.s->pages[0];
   ASSERT_EQ(first.labels.size(), 1u);
@@ -96,8 +102,8 @@ TEST(UndoAppend, RemovedLabelOfAnotherPageLeavesNoWireOrPinNamingIt) {
 
 TEST(UndoSnapshot, DeletedPartComesBackWithItsPinLabel) {
   Editor e;
-  undo_snapshot(e.undo, *e.s);
-  ASSERT_EQ(e.undo.state, kUndoSnapshot);
+  e.undo.snapshot(*e.s);
+  ASSERT_EQ(e.undo.step(0).state, kUndoSnapshot);
   part_delete(*e.s, e.r1);
   label_delete(*e.s, e.out);
 
@@ -146,7 +152,7 @@ struct BlockEditor : Editor {
 
 TEST(UndoSnapshot, ContentsOfASubcircuitBlockComeBackIntoTheirScopes) {
   BlockEditor e;
-  undo_snapshot(e.undo, *e.s);
+  e.undo.snapshot(*e.s);
   auto take = [&](auto& list, auto remove) {
     for (size_t i = list.size(); i-- > 0;)
       if (list[i]->owner == e.a) remove(*e.s, list[i].get());
@@ -186,14 +192,14 @@ TEST(UndoSnapshot, EditBlockFollowsItsBlock) {
   BlockEditor e;
   // Deleting an earlier block moves the edit block down the list.
   e.page().edit_block = e.b;
-  undo_snapshot(e.undo, *e.s);
+  e.undo.snapshot(*e.s);
   block_delete(*e.s, e.a);
   EXPECT_EQ(e.apply(), 1);
   EXPECT_EQ(e.page().edit_block, e.named("B"));
   EXPECT_EQ(e.page().parts[1]->owner, e.named("A"));
 
   // A scope opened after the snapshot stays open.
-  undo_snapshot(e.undo, *e.s);
+  e.undo.snapshot(*e.s);
   e.page().edit_block = e.page().blocks[1].get();
   EXPECT_EQ(e.apply(), 1);
   EXPECT_EQ(e.page().edit_block, e.named("A"));
@@ -206,7 +212,7 @@ TEST(UndoSnapshot, PrunedModelLinkIsDroppedAndAKeptOneStays) {
   LibraryLink* kept = e.s->links[0].get();
   e.r1->model_link = e.s->links[1].get();
   e.place(200, 80)->model_link = kept;
-  undo_snapshot(e.undo, *e.s);
+  e.undo.snapshot(*e.s);
   e.page().parts.clear();
   e.s->links.pop_back();
 
@@ -220,7 +226,7 @@ TEST(UndoFailure, SymbolGoneSinceTheSnapshotLeavesThePageAsItWas) {
   Editor e;
   const SymbolRecord* cap = e.add_symbol("C");
   PartRecord* c1 = e.place(200, 80, cap);
-  undo_snapshot(e.undo, *e.s);
+  e.undo.snapshot(*e.s);
   part_delete(*e.s, c1);
   ASSERT_EQ(symtab_delete(*e.s, symtab_index_of(*e.s, cap), e.notify), 1);
 
@@ -229,23 +235,85 @@ TEST(UndoFailure, SymbolGoneSinceTheSnapshotLeavesThePageAsItWas) {
   ASSERT_EQ(e.page().parts.size(), 1u);
   EXPECT_EQ(e.page().parts[0].get(), e.r1);
   EXPECT_EQ(e.page().labels[0].get(), e.out);
-  EXPECT_EQ(e.undo.state, kUndoEmpty);
+  // The placement before it can no longer be reached either.
+  EXPECT_EQ(e.undo.undo_count(), 0u);
 }
 
 TEST(UndoFailure, RecordsOfDeletedOrFailedSnapshotsAreRefused) {
   Editor e;
   ASSERT_EQ(page_add(*e.s, e.notify, kNow), 1);
-  undo_snapshot(e.undo, *e.s);
+  e.undo.snapshot(*e.s);
   ASSERT_EQ(page_delete(*e.s, 1, e.notify), 1);
   e.notify.clear();
   EXPECT_EQ(e.apply(), 0);
 
-  e.undo.state = kUndoSnapshotFailed;
+  UndoRecord failed;
+  failed.state = kUndoSnapshotFailed;
+  e.undo.record(failed);
   EXPECT_EQ(e.apply(), 0);
   EXPECT_EQ(e.apply(), 0);
   EXPECT_EQ(e.notify.texts(),
             (std::vector<std::string>{"Cannot complete undo", "There was an error saving Undo data",
                                       "Undo buffer empty"}));
+}
+
+}  // namespace
+}  // namespace zephyrim
+
+namespace zephyrim {
+namespace {
+
+TEST(UndoSnapshot, RecordsComeBackBitForBit) {
+  Editor e;
+  // What a file may hold: bytes after a text's end, odd floats, reserved words.
+  e.r1->reference.bytes = {'R', '1', 0, 'o', 'l', 'd', 0, 0, 0, 0, 0, 0, 0, 0, 0, 9};
+  e.r1->padding54 = {0x5a, 0};
+  e.r1->reserved164 = 0xdeadbeef;
+  e.r1->source_specs.resize(13);
+  e.r1->source_specs[0].value = -0.0;
+  e.r1->source_specs[1].value = std::numeric_limits<double>::quiet_NaN();
+  e.r1->source_specs[2].text = std::string("\0\xff", 2);
+  e.r1->params[3] = "";
+  e.r1->steps = {1, 5, 6, 1, 0, 0, 0, -7};
+  e.r1->pin_nodes[0].node = -123456789;
+  TextRecord* t = text_new(*e.s);
+  t->line_spacing = -0.0f;
+  t->reserved36 = {1, 2, 3, 4, 5, 6, 7, 0xff};
+  t->text = std::string(600, 'x');
+  e.out->name.bytes[20] = 'z';
+  WireRecord* w = e.page().wires[0].get();
+  w->mark = INT32_MIN;
+  w->dx = INT32_MAX;
+  const PartRecord r1 = *e.r1;
+  const TextRecord t1 = *t;
+  const LabelRecord l1 = *e.out;
+  const WireRecord w1 = *w;
+
+  e.undo.snapshot(*e.s);
+  part_delete(*e.s, e.r1);
+  text_delete(*e.s, t);
+  label_delete(*e.s, e.out);
+  wire_delete(*e.s, w);
+  ASSERT_EQ(e.apply(), 1);
+
+  const PartRecord& p = *e.page().parts[0];
+  EXPECT_EQ(p.reference.bytes, r1.reference.bytes);
+  EXPECT_EQ(p.padding54, r1.padding54);
+  EXPECT_EQ(p.reserved164, r1.reserved164);
+  EXPECT_TRUE(std::signbit(p.source_specs[0].value));
+  EXPECT_TRUE(std::isnan(p.source_specs[1].value));
+  EXPECT_EQ(p.source_specs[2].text, r1.source_specs[2].text);
+  EXPECT_EQ(p.params, r1.params);
+  EXPECT_EQ(p.steps, r1.steps);
+  EXPECT_EQ(p.pin_nodes[0].node, -123456789);
+  EXPECT_EQ(p.pin_nodes[1].label, e.page().labels[0].get());
+  const TextRecord& tt = *e.page().texts[0];
+  EXPECT_TRUE(std::signbit(tt.line_spacing));
+  EXPECT_EQ(tt.reserved36, t1.reserved36);
+  EXPECT_EQ(tt.text, t1.text);
+  EXPECT_EQ(e.page().labels[0]->name.bytes, l1.name.bytes);
+  EXPECT_EQ(e.page().wires[0]->mark, w1.mark);
+  EXPECT_EQ(e.page().wires[0]->dx, w1.dx);
 }
 
 }  // namespace

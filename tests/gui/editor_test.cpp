@@ -170,6 +170,9 @@ class EditorTest : public QObject {
     key(Qt::Key_Backspace, Qt::AltModifier);
     QCOMPARE(page().parts.size(), size_t(1));
     QCOMPARE(page().parts[0]->reference.str(), std::string("R1"));
+    // Further presses go back through the history: the placement, then nothing.
+    key(Qt::Key_Backspace, Qt::AltModifier);
+    QVERIFY(page().parts.empty());
     key(Qt::Key_Backspace, Qt::AltModifier);
     QCOMPARE(notify_.last(), std::string("Undo buffer empty"));
   }
