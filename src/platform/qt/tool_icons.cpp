@@ -148,8 +148,8 @@ void draw(QPainter& p, ToolGlyph g) {
       break;
     case ToolGlyph::Part:
       with(accent, 1.8);
-      p.drawPolyline(QPolygonF({QPointF(2, 12), QPointF(5, 12), QPointF(6.5, 7), QPointF(9.5, 17), QPointF(12.5, 7),
-                                QPointF(15.5, 17), QPointF(17.5, 12), QPointF(22, 12)}));
+      p.drawPolyline(QPolygonF({QPointF(2, 12), QPointF(5, 12), QPointF(6.5, 7), QPointF(9.5, 17),
+                                QPointF(12.5, 7), QPointF(15.5, 17), QPointF(17.5, 12), QPointF(22, 12)}));
       break;
     case ToolGlyph::Ground:
       with(ink, 1.8);
