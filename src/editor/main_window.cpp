@@ -13,7 +13,6 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
 
 #include "editor/clipboard_commands.h"
 #include "editor/command_table.h"
@@ -162,13 +161,7 @@ void EditorMainWindow::run_command(const std::function<void()>& handler) {
 }
 
 void EditorMainWindow::build_toolbar() {
-  struct Tool {
-    int id;
-    const char* theme;
-    ToolGlyph glyph;
-  };
-  // 0: a separator. Commands without a handler are left out.
-  static const Tool kTools[] = {
+  static const ToolbarEntry kTools[] = {
       {kCmdNew, "document-new", ToolGlyph::New},
       {kCmdOpen, "document-open", ToolGlyph::Open},
       {kCmdSave, "document-save", ToolGlyph::Save},
@@ -197,20 +190,7 @@ void EditorMainWindow::build_toolbar() {
       {kCmdRun, "media-playback-start", ToolGlyph::Run},
       {kCmdPlot, "", ToolGlyph::Plot},
   };
-  QToolBar* bar = addToolBar("Tools");
-  bar->setObjectName("QUILL_TOOLBAR");
-  bar->setIconSize(QSize(22, 22));
-  for (const Tool& t : kTools) {
-    if (t.id == 0) {
-      bar->addSeparator();
-      continue;
-    }
-    QAction* a = action(t.id);
-    if (!a || !a->isEnabled()) continue;
-    a->setIcon(tool_icon(QString::fromLatin1(t.theme), t.glyph));
-    a->setIconVisibleInMenu(false);
-    bar->addAction(a);
-  }
+  add_toolbar(*this, "QUILL_TOOLBAR", kTools, [this](int id) { return action(id); });
 }
 
 void EditorMainWindow::show_context_menu(const QPoint& global) {

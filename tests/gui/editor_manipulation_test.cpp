@@ -15,6 +15,7 @@
 #include "editor/file_commands.h"
 #include "editor/main_window.h"
 #include "editor/sheet_view.h"
+#include "editor_test_support.h"
 #include "platform/qt/help_pages.h"
 #include "schematic/schematic_dump.h"
 
@@ -38,9 +39,7 @@ class EditorManipulationTest : public QObject {
     QFile::remove(path);
     QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/examples/amplifier.sch", path));
     QVERIFY(w_->files().open_file(path));
-    w_->sheet()->set_zoom(kZoom100);
-    w_->sheet()->horizontalScrollBar()->setValue(0);
-    w_->sheet()->verticalScrollBar()->setValue(0);
+    test::home_view(*w_);
   }
   // A point on the part with that reference, where a click hits it.
   Point on_part(const char* reference) {
@@ -70,22 +69,15 @@ class EditorManipulationTest : public QObject {
     QTest::mouseRelease(sheet(), Qt::LeftButton, {}, QPoint(to.x, to.y));
   }
   void wheel(QPoint at, int delta, Qt::KeyboardModifiers mods) {
-    QWheelEvent e(QPointF(at), sheet()->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
-                  Qt::NoScrollPhase, false);
+    QWheelEvent e(QPointF(at), sheet()->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  mods, Qt::NoScrollPhase, false);
     QApplication::sendEvent(sheet(), &e);
   }
 
  private slots:
   void init() {
-    QVERIFY(dir_.isValid());
-    QFile::remove(dir_.filePath("default.sym"));
-    QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/data/symbols/default.sym", dir_.filePath("default.sym")));
-    notify_.clear();
-    w_ = std::make_unique<EditorMainWindow>(&notify_);
-    w_->set_library_path(dir_.filePath("default.sym").toStdString());
-    w_->resize(1100, 900);
-    w_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    w_ = test::shown_editor(dir_, notify_);
+    QVERIFY(w_);
   }
   void cleanup() {
     w_->schematic().modified = false;
@@ -132,7 +124,8 @@ class EditorManipulationTest : public QObject {
       const QPointF now = w_->sheet()->to_page(QPointF(pointer));
       QVERIFY2(std::abs(now.x() - fixed.x()) <= 1.0 / w_->sheet()->factor() + 1e-9 &&
                    std::abs(now.y() - fixed.y()) <= 1.0 / w_->sheet()->factor() + 1e-9,
-               qPrintable(QString("%1,%2 moved to %3,%4").arg(fixed.x()).arg(fixed.y()).arg(now.x()).arg(now.y())));
+               qPrintable(
+                   QString("%1,%2 moved to %3,%4").arg(fixed.x()).arg(fixed.y()).arg(now.x()).arg(now.y())));
     }
     QVERIFY(w_->sheet()->factor() > f0);
     // The option makes the wheel alone zoom.
@@ -154,7 +147,8 @@ class EditorManipulationTest : public QObject {
       menu->close();
     });
     QTest::mouseClick(sheet(), Qt::RightButton, {}, QPoint(at.x, at.y));
-    QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(at.x, at.y), sheet()->mapToGlobal(QPoint(at.x, at.y)));
+    QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(at.x, at.y),
+                        sheet()->mapToGlobal(QPoint(at.x, at.y)));
     QApplication::sendEvent(sheet(), &e);
     QVERIFY2(items.contains("&Rotate") && items.contains("&Delete"), qPrintable(items.join(',')));
     // The part under the pointer is what the commands act on.
@@ -207,7 +201,8 @@ class EditorManipulationTest : public QObject {
     QVERIFY2(notify_.last().find("Error ") != std::string::npos, notify_.last().c_str());
     notify_.clear();
     w_->files().open_file(cut);
-    QVERIFY2(notify_.last().find("cut.sch is cut short at byte 300") != std::string::npos, notify_.last().c_str());
+    QVERIFY2(notify_.last().find("cut.sch is cut short at byte 300") != std::string::npos,
+             notify_.last().c_str());
   }
 };
 

@@ -22,6 +22,7 @@
 #include "editor/sheet_view.h"
 #include "editor/simulation_commands.h"
 #include "editor/source_dialog.h"
+#include "editor_test_support.h"
 #include "netlist/source_statement.h"
 #include "schematic/schematic_file.h"
 
@@ -82,24 +83,8 @@ class EditorTest : public QObject {
 
  private slots:
   void init() {
-    QVERIFY(dir_.isValid());
-    QFile::remove(dir_.filePath("default.sym"));
-    QVERIFY(QFile::copy(ZEPHYRIM_SOURCE_DIR "/data/symbols/default.sym", dir_.filePath("default.sym")));
-    notify_.clear();
-    w_ = std::make_unique<EditorMainWindow>(&notify_);
-    w_->set_library_path(dir_.filePath("default.sym").toStdString());
-    w_->ask_symbol = [this](int) -> std::optional<std::string> {
-      if (symbols_.empty()) return std::nullopt;
-      std::string s = symbols_.front();
-      symbols_.pop_front();
-      return s;
-    };
-    w_->resize(1100, 900);
-    w_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
-    w_->sheet()->set_zoom(kZoom100);
-    w_->sheet()->horizontalScrollBar()->setValue(0);
-    w_->sheet()->verticalScrollBar()->setValue(0);
+    w_ = test::shown_editor(dir_, notify_, &symbols_);
+    QVERIFY(w_);
   }
   void cleanup() {
     w_->schematic().modified = false;

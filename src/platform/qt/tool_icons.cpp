@@ -1,8 +1,11 @@
 #include "platform/qt/tool_icons.h"
 
+#include <QAction>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QToolBar>
 #include <cmath>
 
 namespace zephyrim {
@@ -256,6 +259,25 @@ QIcon tool_icon(const QString& theme_name, ToolGlyph fallback) {
     icon.addPixmap(pixmap);
   }
   return icon;
+}
+
+void add_toolbar(QMainWindow& window, const QString& object_name, std::span<const ToolbarEntry> tools,
+                 const std::function<QAction*(int)>& action) {
+  QToolBar* bar = window.addToolBar("Tools");
+  bar->setObjectName(object_name);
+  bar->setIconSize(QSize(22, 22));
+  for (const ToolbarEntry& t : tools) {
+    if (t.id == 0) {
+      bar->addSeparator();
+      continue;
+    }
+    QAction* a = action(t.id);
+    // Commands not built yet stay in their menus only.
+    if (!a || !a->isEnabled()) continue;
+    a->setIcon(tool_icon(QString::fromLatin1(t.theme), t.glyph));
+    a->setIconVisibleInMenu(false);
+    bar->addAction(a);
+  }
 }
 
 }  // namespace zephyrim

@@ -19,7 +19,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QSvgGenerator>
-#include <QToolBar>
 #include <filesystem>
 
 #include "common/progress.h"
@@ -148,13 +147,7 @@ void ViewerMainWindow::busy(const QString& text, const std::function<void()>& wo
 }
 
 void ViewerMainWindow::build_toolbar() {
-  struct Tool {
-    int id;
-    const char* theme;
-    ToolGlyph glyph;
-  };
-  // 0: a separator. Commands not built yet are left out.
-  static const Tool kTools[] = {
+  static const ToolbarEntry kTools[] = {
       {CMD_OPEN, "document-open", ToolGlyph::Open},
       {CMD_PRINT, "document-print", ToolGlyph::Print},
       {CMD_COPY_GRAPH, "edit-copy", ToolGlyph::Copy},
@@ -173,20 +166,7 @@ void ViewerMainWindow::build_toolbar() {
       {CMD_RUN_SCRIPT, "", ToolGlyph::Script},
       {CMD_HELP_CONTENTS, "help-contents", ToolGlyph::Help},
   };
-  QToolBar* bar = addToolBar("Tools");
-  bar->setObjectName("TRACERY_TOOLBAR");
-  bar->setIconSize(QSize(22, 22));
-  for (const Tool& t : kTools) {
-    if (t.id == 0) {
-      bar->addSeparator();
-      continue;
-    }
-    QAction* a = action(t.id);
-    if (!a || !a->isEnabled()) continue;
-    a->setIcon(tool_icon(QString::fromLatin1(t.theme), t.glyph));
-    a->setIconVisibleInMenu(false);
-    bar->addAction(a);
-  }
+  add_toolbar(*this, "TRACERY_TOOLBAR", kTools, [this](int id) { return action(id); });
 }
 
 void ViewerMainWindow::build_menus() {
