@@ -27,7 +27,8 @@ inline void home_view(EditorMainWindow& w) {
 inline std::unique_ptr<EditorMainWindow> shown_editor(QTemporaryDir& dir, RecordingNotify& notify,
                                                       std::deque<std::string>* symbols = nullptr) {
   QFile::remove(dir.filePath("default.sym"));
-  if (!dir.isValid() || !QFile::copy(ZEPHYRIM_SOURCE_DIR "/data/symbols/default.sym", dir.filePath("default.sym")))
+  if (!dir.isValid() ||
+      !QFile::copy(ZEPHYRIM_SOURCE_DIR "/data/symbols/default.sym", dir.filePath("default.sym")))
     return nullptr;
   notify.clear();
   auto w = std::make_unique<EditorMainWindow>(&notify);
