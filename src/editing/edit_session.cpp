@@ -432,14 +432,20 @@ bool EditSession::orient(int step) {
   return done;
 }
 
+// Disabling and enabling are steps of the history too: a redo must not bring
+// back a page from before them.
 bool EditSession::disable(bool disabled) {
+  history_.snapshot(*schematic_);
   const bool done = disable_selected(*schematic_, disabled, notify_) > 0;
+  if (!done) history_.discard_newest();
   changed();
   return done;
 }
 
 bool EditSession::enable_everything() {
+  history_.snapshot(*schematic_);
   const bool done = enable_all(*schematic_) > 0;
+  if (!done) history_.discard_newest();
   changed();
   return done;
 }

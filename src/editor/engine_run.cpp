@@ -18,7 +18,8 @@ EngineRun::EngineRun(QObject* parent, Callbacks callbacks)
     read_status();
     pending_.clear();
     if (callbacks_.status) callbacks_.status({});
-    if (callbacks_.finished) callbacks_.finished(status == QProcess::NormalExit ? code : -1);
+    // A run stopped on purpose (a new one replaces it) is no failure to report.
+    if (callbacks_.finished && !stopping_) callbacks_.finished(status == QProcess::NormalExit ? code : -1);
   });
 }
 
@@ -41,11 +42,13 @@ bool EngineRun::start(const std::vector<std::string>& argv, const QString& folde
 
 void EngineRun::stop() {
   if (!running()) return;
+  stopping_ = true;
   process_.terminate();
   if (!process_.waitForFinished(5000)) {
     process_.kill();
     process_.waitForFinished(2000);
   }
+  stopping_ = false;
 }
 
 void EngineRun::read_status() {

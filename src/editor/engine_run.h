@@ -33,6 +33,7 @@ class EngineRun : public QObject {
   Callbacks callbacks_;
   QProcess process_;
   QByteArray pending_;
+  bool stopping_ = false;
 };
 
 // The listing's error lines (the engine's "*ERROR*" and "Fatal error" lines,

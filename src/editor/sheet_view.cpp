@@ -340,10 +340,13 @@ void SheetView::mousePressEvent(QMouseEvent* e) {
 
 void SheetView::mouseMoveEvent(QMouseEvent* e) {
   const unsigned before = session_.revision();
+  // A release the view never saw (a menu or a message box took it) ends the drag that was pending.
+  if (drag_from_ && !drag_moving_ && !(e->buttons() & Qt::LeftButton)) drag_from_.reset();
   if (drag_from_ && !drag_moving_) {
     if ((e->position().toPoint() - drag_pixel_).manhattanLength() < QApplication::startDragDistance()) return;
     // A drag of the selection is a Move of it, wires following as the option says.
-    drag_moving_ = session_.begin_move(session_.rubber_band);
+    drag_moving_ =
+        selection_count(session_.schematic().page()) > 0 && session_.begin_move(session_.rubber_band);
     if (drag_moving_) session_.press(*drag_from_, MouseButton::left);
     if (!drag_moving_) drag_from_.reset();
   }

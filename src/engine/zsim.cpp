@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "common/file_io.h"
@@ -227,11 +228,38 @@ class RunPool {
     unsigned n = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : std::thread::hardware_concurrency();
     n = std::clamp<unsigned>(n, 1, 64);
     n = std::min<unsigned>(n, static_cast<unsigned>(plan.runs.size()));
-    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
+    ahead_ = 2 * static_cast<size_t>(n);
+    // A system that grants fewer threads gets fewer workers; none at all, and
+    // the runs are made here, one after the other, as wait() asks for them.
+    for (unsigned i = 0; i < n; ++i) try {
+        threads_.emplace_back([this] { work(); });
+      } catch (const std::system_error&) {
+        break;
+      }
+    // The caller's cancel flag reaches the ngspice processes however busy the merging is.
+    if (options_.cancel) try {
+        watcher_ = std::thread([this] {
+          std::unique_lock lock(mutex_);
+          while (!closing_) {
+            if (options_.cancel->load() && !stop_) {
+              stop_ = true;
+              done_.notify_all();
+            }
+            done_.wait_for(lock, std::chrono::milliseconds(100));
+          }
+        });
+      } catch (const std::system_error&) {
+      }
   }
   ~RunPool() {
-    stop_ = true;
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+      closing_ = true;
+    }
+    done_.notify_all();
     for (auto& t : threads_) t.join();
+    if (watcher_.joinable()) watcher_.join();
     std::error_code ec;
     for (size_t r = 0; r < plan_.runs.size(); ++r)
       if (!released_.count(r)) {
@@ -243,13 +271,17 @@ class RunPool {
   RunPool(const RunPool&) = delete;
   RunPool& operator=(const RunPool&) = delete;
 
-  int workers() const { return static_cast<int>(threads_.size()); }
+  int workers() const { return std::max<int>(1, static_cast<int>(threads_.size())); }
 
-  // Waits until run r has ended; the caller's cancel flag stops every run.
+  // Waits until run r has ended.
   const RunOutcome& wait(size_t r) {
+    if (threads_.empty()) {
+      // No worker could be started: the run is made here.
+      next_ = r + 1;
+      finish(r);
+    }
     std::unique_lock lock(mutex_);
-    while (!done_.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished_[r]; }))
-      if (options_.cancel && options_.cancel->load()) stop_ = true;
+    done_.wait(lock, [&] { return finished_[r]; });
     return outcomes_[r];
   }
   // Hands the output of run r to on_output, piece by piece.
@@ -267,7 +299,11 @@ class RunPool {
     std::error_code ec;
     fs::remove(file(r, ".data"), ec);
     fs::remove(file(r, ".log"), ec);
-    released_.insert(r);
+    {
+      std::lock_guard lock(mutex_);
+      released_.insert(r);
+    }
+    done_.notify_all();
   }
 
  private:
@@ -280,18 +316,34 @@ class RunPool {
     for (;;) {
       const size_t r = next_++;
       if (r >= plan_.runs.size()) return;
-      RunOutcome outcome;
-      if (stop_) {
-        outcome.written = true;
-        outcome.process.cancelled = true;
-      } else {
-        run(r, outcome);
+      {
+        // Runs finished out of order wait on disk for the merge; a few per
+        // worker are enough to keep every worker busy without filling the disk.
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return stop_ || r < released_.size() + ahead_; });
       }
-      std::lock_guard lock(mutex_);
-      outcomes_[r] = std::move(outcome);
-      finished_[r] = true;
-      done_.notify_all();
+      finish(r);
     }
+  }
+
+  void finish(size_t r) {
+    RunOutcome outcome;
+    if (stop_) {
+      outcome.written = true;
+      outcome.process.cancelled = true;
+    } else {
+      try {
+        run(r, outcome);
+      } catch (const std::exception& e) {
+        // Out of memory for this run's deck: it fails alone, the engine goes on.
+        outcome = RunOutcome{};
+        outcome.warnings.push_back(std::string("cannot prepare the run: ") + e.what());
+      }
+    }
+    std::lock_guard lock(mutex_);
+    outcomes_[r] = std::move(outcome);
+    finished_[r] = true;
+    done_.notify_all();
   }
 
   void run(size_t r, RunOutcome& outcome) {
@@ -305,6 +357,8 @@ class RunPool {
                           ngspice_deck_text(deck_, lines, planned.temperature, write_plots(data_name)));
     if (!outcome.written) return;
     std::FILE* log = std::fopen(file(r, ".log").c_str(), "wb");
+    if (!log)
+      outcome.warnings.push_back("cannot keep ngspice's output of this run: " + file(r, ".log").string());
     outcome.process = process_run(
         {options_.ngspice, "-b", deck_name}, folder_.string(), options_.timeout_seconds,
         [&](std::string_view piece) {
@@ -321,8 +375,11 @@ class RunPool {
   const std::string tag_;
   const ZsimOptions& options_;
   std::vector<std::thread> threads_;
+  std::thread watcher_;
   std::atomic<size_t> next_{0};
   std::atomic<bool> stop_{false};
+  bool closing_ = false;  // under mutex_: the pool is going
+  size_t ahead_ = 2;      // runs a worker may be ahead of the merge
   std::mutex mutex_;
   std::condition_variable done_;
   std::vector<RunOutcome> outcomes_;

@@ -144,7 +144,8 @@ class Loader {
   // fits, for a count the file must hold: when it does not, the file ends too soon.
   bool holds(int64_t n, size_t each) {
     const bool ok = fits(n, each);
-    if (!ok && n >= 0) cut_short_ = true;
+    // A count of a sensible size ran past the end: the file was cut; a wild one is damage.
+    if (!ok && n >= 0 && n <= (int64_t{1} << 20)) cut_short_ = true;
     return ok;
   }
   // Room for n more records of a list, when the bytes for them are there: a

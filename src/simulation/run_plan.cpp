@@ -871,6 +871,7 @@ RunPlan plan_runs(const NgspiceDeck& deck) {
   std::vector<std::vector<Toleranced>> owned;
   std::vector<bool> matched;
   size_t targets = 0;
+  double name_bytes = 0;  // of the targets' names, copied into every run's settings
   if (stats.mode != Statistics::Mode::None) {
     if (deck.tolerances.empty())
       plan.warnings.push_back("No .TOL statements: the .MC or .WC runs are all nominal");
@@ -883,6 +884,7 @@ RunPlan plan_runs(const NgspiceDeck& deck) {
       if (!matched[k])
         plan.warnings.push_back(shown_statement(tol_statements[k]) + ": matches nothing in the netlist");
       targets += owned[k].size();
+      for (const Toleranced& t : owned[k]) name_bytes += static_cast<double>(t.name.size() + t.param.size());
     }
   }
   // The size of the statistics dimension, known before it is built.
@@ -908,7 +910,10 @@ RunPlan plan_runs(const NgspiceDeck& deck) {
   }
   if (plan.errors.empty() && runs > static_cast<double>(kMaxRuns))
     plan.errors.push_back(strprintf("The statements ask for %g runs; at most %zu", runs, kMaxRuns));
-  if (plan.errors.empty() && runs * per_run > static_cast<double>(kMaxChanges))
+  // Counted in settings and in the bytes of the names they copy: long names in
+  // many runs fill memory as surely as many settings do.
+  if (plan.errors.empty() &&
+      runs * (per_run + name_bytes / sizeof(RunSetting)) > static_cast<double>(kMaxChanges))
     plan.errors.push_back(
         strprintf("The runs would make %g changes to the netlist; at most %zu: fewer runs or "
                   "fewer toleranced values",

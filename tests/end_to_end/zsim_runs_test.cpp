@@ -1,11 +1,17 @@
 // The engine's repeated runs against ngspice run by hand: a stepped resistor
 // and a temperature list measured per run, and Monte Carlo runs that repeat
 // with their seed and spread as their tolerances say.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 
@@ -15,6 +21,8 @@
 #include "platform/process.h"
 #include "viewer/data/data_store.h"
 #include "viewer/data/probe_file.h"
+
+extern char** environ;
 
 namespace zephyrim {
 namespace {
@@ -260,6 +268,62 @@ TEST(ZsimRuns, ExamplesMeasureEveryRun) {
     ASSERT_EQ(lines.size(), e.runs) << e.name << ":\n" << m.output;
     EXPECT_NE(lines[0].find(e.first_label), std::string::npos) << lines[0];
   }
+}
+
+}  // namespace
+}  // namespace zephyrim
+
+namespace zephyrim {
+namespace {
+
+// Processes whose command line holds the text (the runs of one engine name
+// their decks after it).
+int processes_with(const std::string& text) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc", ec)) {
+    // /proc files tell no size: they are read as a stream.
+    std::ifstream in(e.path() / "cmdline", std::ios::binary);
+    const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (cmdline.find(text) != std::string::npos) ++n;
+  }
+  return n;
+}
+
+// Stopped in the middle of its runs (as the editor stops a run that a new
+// one replaces), the engine ends its ngspice processes, leaves none of its
+// files behind and says so in the listing.
+TEST(ZsimRuns, AStoppedEngineEndsItsRunsAndCleansUp) {
+  const Folder folder("zsim_stop");
+  const fs::path cir = folder.path / "long.CIR";
+  ASSERT_TRUE(write_file_atomic(cir.string(),
+                                "* long\nV1 in 0 SIN(0 1 1k)\nR1 in out 1k\nC1 out 0 1u\n.TRAN 1u 400m\n"
+                                ".STEP R1 LIST 1k 2k 3k 4k 5k 6k 7k 8k\n.PROBE\n.END\n"));
+  const std::string zsim = ZEPHYRIM_ZSIM, path = cir.string(), jobs = "-j", two = "2";
+  char* argv[] = {const_cast<char*>(zsim.c_str()), const_cast<char*>(path.c_str()),
+                  const_cast<char*>(jobs.c_str()), const_cast<char*>(two.c_str()), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.path.c_str());
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  const std::string tag = "zsim-" + std::to_string(pid) + "-";
+  // Wait until ngspice runs, then stop the engine.
+  for (int i = 0; i < 100 && processes_with(tag) == 0; ++i) usleep(50000);
+  EXPECT_GT(processes_with(tag), 0);
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(processes_with(tag), 0);
+  for (const auto& e : fs::directory_iterator(folder.path))
+    EXPECT_FALSE(e.path().filename().string().starts_with("zsim-")) << "left behind: " << e.path();
+  const auto listing = read_text_file((folder.path / "long.OUT").string());
+  ASSERT_TRUE(listing);
+  EXPECT_NE(listing->find("*ERROR*: the simulation was stopped"), std::string::npos) << *listing;
 }
 
 }  // namespace
