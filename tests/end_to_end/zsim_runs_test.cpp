@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <sstream>
 
 #include "common/file_io.h"
@@ -81,13 +80,17 @@ double ngspice_meas(const fs::path& dir, const std::string& deck, const std::str
   const fs::path file = dir / "by_hand.cir";
   EXPECT_TRUE(write_file_atomic(file.string(), deck));
   const ProcessResult r = process_run({"ngspice", "-b", file.filename().string()}, dir.string(), 120);
-  std::smatch m;
-  const std::regex re("\\b" + name + "\\s*=\\s*([-+0-9.eE]+)");
-  if (!std::regex_search(r.output, m, re)) {
-    ADD_FAILURE() << "no " << name << " in:\n" << r.output;
-    return NAN;
+  // A line that begins with the name, then "=" and the value: "vout1m = 6.32e-01".
+  std::istringstream lines(r.output);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line.compare(at, name.size(), name) != 0) continue;
+    const size_t eq = line.find_first_not_of(" \t", at + name.size());
+    if (eq == std::string::npos || line[eq] != '=') continue;
+    return std::strtod(line.c_str() + eq + 1, nullptr);
   }
-  return std::stod(m[1]);
+  ADD_FAILURE() << "no " << name << " in:\n" << r.output;
+  return NAN;
 }
 
 TEST(ZsimRuns, SteppedResistorMeasuresAsNgspiceByHand) {
