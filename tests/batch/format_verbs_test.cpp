@@ -1,6 +1,7 @@
 // The plot format verbs as scripts run them: `zephyrim formats` listing a
 // project's slots, and `zephyrim plot --format` drawing data with a saved format.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -26,7 +27,10 @@ ProcessResult tool(std::vector<std::string> args) {
 // A folder with a stepped transient RAW file (two runs of V(N1)) as wide.raw
 // and, in slot 3 of its project, a format showing run 2 of V(N1) on plot 2.
 struct FormatProject {
-  fs::path dir = fs::path(::testing::TempDir()) / "zephyrim_batch_formats";
+  // A folder of each test's own: ctest runs the tests of this file at the same time.
+  fs::path dir =
+      fs::path(::testing::TempDir()) / ("zephyrim_batch_formats_" + std::to_string(getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
   std::string data = (dir / "wide.raw").string();
   FormatProject() {
     fs::remove_all(dir);
