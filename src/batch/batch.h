@@ -76,6 +76,7 @@ std::vector<Verb> netlist_verbs();    // netlist
 std::vector<Verb> data_verbs();       // data, values, calc
 std::vector<Verb> message_verbs();    // listen, post
 std::vector<Verb> measure_verbs();    // measure, script
+std::vector<Verb> fft_verbs();        // fft
 std::vector<Verb> export_verbs();     // export
 std::vector<Verb> plot_verbs();       // autoplot, formats
 

@@ -80,8 +80,8 @@ constexpr const char* kScriptUsage =
     "  computed   one line per vector a #CALC line registered: name, run, points,\n"
     "             class, analysis kind, and the entry that computed it\n"
     "  autoplot   the plots, traces, axes and labels the #AUTOPLOT lines set up\n"
-    "Statements whose output this version cannot produce yet (#TABULATE, #WRITEDATA, the\n"
-    "FFT of #CALC) are named on stderr and do not count as failed.\n"
+    "Statements whose output this version cannot produce yet (#TABULATE, #WRITEDATA) are\n"
+    "named on stderr and do not count as failed.\n"
     "Exit status: 0 every statement did its work, 1 a statement failed (its message on\n"
     "stderr), 2 the script or the data file could not be read.\n";
 

@@ -286,9 +286,9 @@ class ViewerWindowTest : public QObject {
 
   void commands_of_later_work_are_shown_disabled_with_a_reason() {
     ViewerMainWindow w;
-    QAction* fft = w.action(CMD_FFT);
-    QVERIFY(fft && !fft->isEnabled());
-    QVERIFY(fft->statusTip().contains("not available"));
+    QAction* eye = w.action(CMD_EYE_DISPLAY);
+    QVERIFY(eye && !eye->isEnabled());
+    QVERIFY(eye->statusTip().contains("not available"));
     QCOMPARE(w.action(CMD_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
     QCOMPARE(w.action(CMD_AUTOPLOT)->shortcut(), QKeySequence("F2"));
   }

@@ -127,6 +127,7 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
 ViewerMainWindow::~ViewerMainWindow() {
   // The graph's summaries look at the store's values: they go first.
   graph_ = Graph{};
+  fft_ = FftDisplay{};
 }
 
 QAction* ViewerMainWindow::action(int id) const {
@@ -229,6 +230,7 @@ void ViewerMainWindow::update_actions() {
   check(CMD_TRANSPARENT_LABELS, graph_.transparent_labels);
   check(CMD_DISPLAY_FILE_COLOUR, view_->style.mode == DISPLAY_MODE_FILE_COLOUR);
   check(CMD_DISPLAY_FILE_MONO, view_->style.mode == DISPLAY_MODE_FILE_MONO);
+  check(CMD_FFT, fft_.on);
   update_recent_files();
 }
 
@@ -254,17 +256,19 @@ bool ViewerMainWindow::show_graph(bool ask) {
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;
   view_->clear_zoom();
   graph_ = Graph{};
+  fft_ = FftDisplay{};
   graph_.options = graph_options_of(config_);
   graph_.analysis = analysis;
   graph_.cls = cls;
   int shown = 0;
   busy(tr("Loading autoplot data..."), [&] {
     if (graph_.analysis >= 0)
-      shown = autoplot_setup(graph_, *store_, script_.autoplot, notify_, &session_.parameters);
+      shown = autoplot_setup(graph_, *store_, script_.autoplot, notify_, &session_.parameters, &fft_);
     if (shown > 0) graph_update_axes(graph_, *store_, notify_);
   });
   fill_header();
   update_readout();
+  update_actions();
   view_->update();
   return true;
 }
@@ -300,6 +304,7 @@ bool ViewerMainWindow::open_file(const QString& path) {
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;
   view_->clear_zoom();
   graph_ = Graph{};
+  fft_ = FftDisplay{};
   graph_.options = graph_options_of(config_);
   update_readout();
   view_->update();
@@ -474,6 +479,9 @@ void ViewerMainWindow::toggle_readout(bool ReadoutFlags::*flag) {
 
 void ViewerMainWindow::closeEvent(QCloseEvent* e) {
   config_.display_mode = view_->style.mode;
+  // Spectra live in the derived class, which no format can name: the
+  // transient graph behind them is what the next session recalls.
+  fft_display_off(graph_, *store_, fft_);
   // The display goes into slot 00 for Auto Recall Last and Format > Recall.
   if (!graph_.traces.empty() && save_format(0, kFormatLastSession))
     config_.last_session_file = session_.names.path;

@@ -13,6 +13,7 @@
 #include "viewer/calc/script.h"
 #include "viewer/data/data_store.h"
 #include "viewer/plot/cursors.h"
+#include "viewer/plot/fft_display.h"
 #include "viewer/plot/plot_model.h"
 #include "viewer/plot/trace_selection.h"
 #include "viewer/session/command_line.h"
@@ -75,10 +76,11 @@ class ViewerMainWindow : public QMainWindow {
   void build_toolbar();
   void add_handlers();
   // The handlers of each group of commands, one file each.
-  void add_plot_handlers();    // plots, traces, axes, titles and captions
-  void add_tool_handlers();    // measure specs, cursor dialogs, status, analysis choice
-  void add_output_handlers();  // printing, clipboard, screen capture, scrolling, programs
-  void add_format_handlers();  // format options, format and history files
+  void add_plot_handlers();       // plots, traces, axes, titles and captions
+  void add_tool_handlers();       // measure specs, cursor dialogs, status, analysis choice
+  void add_output_handlers();     // printing, clipboard, screen capture, scrolling, programs
+  void add_format_handlers();     // format options, format and history files
+  void add_transform_handlers();  // FFT, Undo Transform
   void handle(int id, std::function<void()> work);
   void busy(const QString& text, const std::function<void()>& work);
   // Shows the autoplot of the analysis chosen (asked when ask and the data
@@ -119,6 +121,7 @@ class ViewerMainWindow : public QMainWindow {
   ScriptState script_;
   DataOpenSession session_;
   Graph graph_;
+  FftDisplay fft_;  // the transient graph behind an FFT display
   CursorPair cursors_;
   PlotView* view_ = nullptr;
   QLabel* readout_ = nullptr;

@@ -20,6 +20,7 @@ void ViewerMainWindow::add_handlers() {
   add_tool_handlers();
   add_output_handlers();
   add_format_handlers();
+  add_transform_handlers();
   handle(CMD_OPEN, [this] {
     QStringList filters;
     for (const char* f : kDataOpenFilters)

@@ -10,6 +10,7 @@
 #include "common/notify.h"
 #include "common/text_format.h"
 #include "viewer/calc/expression.h"
+#include "viewer/calc/fft.h"
 #include "viewer/data/data_store.h"
 
 namespace zephyrim {
@@ -213,15 +214,26 @@ void record(std::vector<CalcOutcome>* computed, const CalcEntry& entry, const Da
 bool evaluate_entry(ScriptState& state, DataStore& store, CalcSlot& slot, const CalcEntry& entry, int run,
                     std::vector<CalcOutcome>* computed) {
   const ExprSelection selection{.cls = slot.cls, .kind = slot.kind, .run = run};
-  if (slot.slot == kCalcSlotFft) {
+  if (slot.slot == kCalcSlotFft && state.hooks.calc_fft) {
     const DataVector* spectrum = state.hooks.calc_fft(store, entry.expression, selection);
     if (spectrum) record(computed, entry, *spectrum);
     return spectrum != nullptr;
   }
-  DataVector* v = expr_evaluate(store, entry.expression, selection);
-  if (!v) return false;
   const DataVector* x = slot.x_vector(store, selection);
+  // The FFT of a stored waveform over its own time takes it as it is, so that
+  // the spectrum keeps its name.
+  DataVector* v = slot.slot == kCalcSlotFft && !x && selection.run > 0
+                      ? store.find_vector(entry.expression, slot.cls, slot.kind, -1, 0, selection.run)
+                      : nullptr;
+  if (!v) v = expr_evaluate(store, entry.expression, selection);
+  if (!v) return false;
   if (x && x != v) v->x = x;
+  if (slot.slot == kCalcSlotFft) {
+    // The spectrum of the waveform goes where the script entry puts it: class 0.
+    const DataVector* spectrum = fft_transform(store, *v, DATA_CLASS_BINARY, 0, 0);
+    if (spectrum) record(computed, entry, *spectrum);
+    return spectrum != nullptr;
+  }
   record(computed, entry, *v);
   return true;
 }
@@ -305,13 +317,12 @@ int parse_calc(CalcList& list, std::string_view statement) {
   return added;
 }
 
-CalcRun run_calc_list(ScriptState& state, DataStore& store, Notify& notify,
+CalcRun run_calc_list(ScriptState& state, DataStore& store, Notify& /*notify*/,
                       std::vector<CalcOutcome>* computed) {
   const CalcList list = std::move(state.calc);
   state.calc = CalcList{};
   CalcRun result;
   std::vector<int> made(list.entries.size(), 0);
-  std::vector<bool> fft_missing(list.entries.size(), false);
   for (int s = kCalcSlotFft; s >= 0; --s) {
     if (list.count[s] == 0) continue;
     const int kind = s == kCalcSlotFft ? ANALYSIS_TRAN : s;
@@ -322,28 +333,15 @@ CalcRun run_calc_list(ScriptState& state, DataStore& store, Notify& notify,
     for (size_t i = 0; i < list.entries.size(); ++i) {
       const CalcEntry& entry = list.entries[i];
       if (entry.slot && *entry.slot != s) continue;
-      if (s == kCalcSlotFft && !state.hooks.calc_fft) {
-        fft_missing[i] = true;
-        continue;
-      }
       // An explicit run selection ("V(1)@2") is evaluated once, anything else per run.
       const bool once = entry.expression.find('@') != std::string::npos;
       for (int run = once ? 0 : 1; run <= (once ? 0 : runs); ++run)
         made[i] += evaluate_entry(state, store, slot, entry, run, computed) ? 1 : 0;
     }
   }
-  std::vector<std::string> fft_names;
   for (size_t i = 0; i < list.entries.size(); ++i) {
     result.vectors += made[i];
-    if (fft_missing[i]) fft_names.push_back("#CALC FFT " + list.entries[i].expression);
-    // An FFT entry that only this version could not transform has not failed.
-    const bool only_fft = list.entries[i].slot == kCalcSlotFft && fft_missing[i];
-    if (made[i] == 0 && !only_fft) result.failed.push_back(list.entries[i].expression);
-  }
-  if (!fft_names.empty()) {
-    notify.information(
-        strprintf("#CALC FFT output is not available in this version yet:\n%s", joined(fft_names).c_str()));
-    result.not_available = std::move(fft_names);
+    if (made[i] == 0) result.failed.push_back(list.entries[i].expression);
   }
   return result;
 }
@@ -371,11 +369,7 @@ bool run_calc_line(ScriptState& state, DataStore& store, Notify& notify, const s
                    ScriptReport* report) {
   state.calc = CalcList{};
   parse_calc(state.calc, line);
-  CalcRun run = run_calc_list(state, store, notify, report ? &report->calculated : nullptr);
-  if (report)
-    report->not_available.insert(report->not_available.end(), run.not_available.begin(),
-                                 run.not_available.end());
-  return run.failed.empty();
+  return run_calc_list(state, store, notify, report ? &report->calculated : nullptr).failed.empty();
 }
 
 // What a script has done so far that its end must complete.
@@ -452,8 +446,6 @@ void run_after_listing(ScriptState& state, DataStore& store, Notify& notify, Scr
   measure_run_all(store, state.measures, &outcomes);
   if (report) {
     for (const std::string& entry : calc.failed) report->failed.push_back("#CALC " + entry);
-    report->not_available.insert(report->not_available.end(), calc.not_available.begin(),
-                                 calc.not_available.end());
     for (const MeasureOutcome& o : outcomes)
       if (o.status <= 0) report->failed.push_back("#MEASURE " + o.name);
     report->measures.insert(report->measures.end(), outcomes.begin(), outcomes.end());

@@ -74,7 +74,7 @@ struct ScriptReport {
   // that computed nothing, a measure that ended at 0 or -1.
   std::vector<std::string> failed;
   // Statements whose output this version cannot produce yet (tabulate,
-  // write-data, the FFT of #CALC without its hook).
+  // write-data).
   std::vector<std::string> not_available;
 };
 
@@ -83,7 +83,8 @@ struct ScriptReport {
 struct ScriptHooks {
   // Applies the autoplot request to the plots and rebuilds the display.
   std::function<void(AutoplotRequest&)> apply_autoplot;
-  // The FFT of one #CALC slot 6 expression for one run; the spectrum, or null.
+  // Replaces the FFT of one #CALC slot 6 expression for one run (tests count
+  // the calls); the spectrum, or null.
   std::function<const DataVector*(DataStore&, std::string_view expression, const ExprSelection&)> calc_fft;
   // Runs #TABULATE statements (their texts, in order).
   std::function<void(const std::vector<std::string>&)> tabulate;
@@ -127,9 +128,8 @@ bool take_subtitle_line(ScriptState& state, std::string_view line);
 int parse_calc(CalcList& list, std::string_view statement);
 
 struct CalcRun {
-  int vectors = 0;                         // vectors registered
-  std::vector<std::string> failed;         // entries that registered none
-  std::vector<std::string> not_available;  // FFT entries left untransformed without the hook
+  int vectors = 0;                  // vectors registered
+  std::vector<std::string> failed;  // entries that registered none
 };
 // Evaluates the calculation list, slot 6 down to 0, over the data present, and
 // empties it. Computed vectors are appended to computed when given.

@@ -4,6 +4,7 @@
 #include "common/progress.h"
 #include "common/text_format.h"
 #include "viewer/data/data_store.h"
+#include "viewer/plot/fft_display.h"
 #include "viewer/plot/trace_selection.h"
 
 namespace zephyrim {
@@ -13,6 +14,10 @@ namespace {
 int vectors_of_kind(DataStore& store, int cls, int kind) {
   const DataClass* c = store.data_class(cls);
   return c && kind >= 0 && kind < kKindSlots ? c->kind_count[kind] : 0;
+}
+
+bool has_kind(DataStore& store, int kind) {
+  return vectors_of_kind(store, DATA_CLASS_BINARY, kind) + vectors_of_kind(store, DATA_CLASS_TEXT, kind) > 0;
 }
 
 bool entry_for(const AutoplotTrace& t, int kind) {
@@ -32,7 +37,9 @@ int select_printed(Graph& graph, DataStore& store, int wanted, Notify& notify) {
   return added;
 }
 
-std::vector<TraceRequest> requests_of(const AutoplotRequest& request, int kind) {
+}  // namespace
+
+std::vector<TraceRequest> autoplot_requests(const AutoplotRequest& request, int kind) {
   std::vector<TraceRequest> out;
   for (const AutoplotTrace& t : request.traces) {
     if (!entry_for(t, kind)) continue;
@@ -46,12 +53,12 @@ std::vector<TraceRequest> requests_of(const AutoplotRequest& request, int kind) 
   return out;
 }
 
-}  // namespace
-
 int choose_analysis(DataStore& store, const AutoplotRequest& request) {
   auto has = [&](int kind) {
-    return vectors_of_kind(store, DATA_CLASS_BINARY, kind) + vectors_of_kind(store, DATA_CLASS_TEXT, kind) >
-           0;
+    // An FFT request shows AC made of the transient data.
+    const int data =
+        kind == ANALYSIS_AC && request.fft && !has_kind(store, ANALYSIS_AC) ? ANALYSIS_TRAN : kind;
+    return has_kind(store, data);
   };
   if (request.chart == CHART_HISTOGRAM) return ANALYSIS_OTHER;
   // The first statement's analysis that has data: the one the deck listed first.
@@ -88,7 +95,7 @@ int autoplot_select_variables(Graph& graph, DataStore& store, AutoplotRequest& r
       return 0;
     }
   }
-  std::vector<TraceRequest> requests = requests_of(request, kind);
+  std::vector<TraceRequest> requests = autoplot_requests(request, kind);
   if (kind >= 0 && kind < kKindSlots && !request.x_variable[kind].empty())
     graph.x_variable = request.x_variable[kind];
   store.progress().show(strprintf("Autoplot select %d variables...", static_cast<int>(requests.size())));
@@ -98,7 +105,7 @@ int autoplot_select_variables(Graph& graph, DataStore& store, AutoplotRequest& r
       vectors_of_kind(store, DATA_CLASS_TEXT, kind) > 0) {
     clear_traces(graph);
     graph.cls = DATA_CLASS_TEXT;
-    requests = requests_of(request, kind);
+    requests = autoplot_requests(request, kind);
     added = select_traces(graph, store, requests, notify, parameters);
   }
   if (added == 0) notify.error("Selected autoplot analysis/data not available");
@@ -129,15 +136,12 @@ void apply_autoplot_axes(Graph& graph, const AutoplotRequest& request) {
 }
 
 int autoplot_setup(Graph& graph, DataStore& store, AutoplotRequest& request, Notify& notify,
-                   const UserParameters* parameters,
-                   const std::function<int(Graph&, AutoplotRequest&)>& fft) {
-  if (graph.analysis == ANALYSIS_AC && request.fft) {
-    if (fft) return fft(graph, request);
-    notify.information("The FFT display of #AUTOPLOT is not available in this version yet");
-    return 0;
-  }
+                   const UserParameters* parameters, FftDisplay* fft_display) {
   store.progress().show("Loading autoplot data...");
-  if (graph.analysis == ANALYSIS_PZ) {
+  if (graph.analysis == ANALYSIS_AC && request.fft) {
+    FftDisplay local;
+    fft_autoplot(graph, store, request, notify, parameters, {}, fft_display ? *fft_display : local);
+  } else if (graph.analysis == ANALYSIS_PZ) {
     graph.angular = true;
     if (graph.traces.empty()) {
       graph.cls =

@@ -2,16 +2,18 @@
 // The graph a data file shows first: the analysis kind chosen, the #AUTOPLOT
 // request applied (or, without one, every printed vector), its axis options
 // and labels, and the header texts.
-#include <functional>
+#include <vector>
 
 #include "viewer/calc/autoplot.h"
 #include "viewer/calc/expression.h"
 #include "viewer/plot/plot_model.h"
+#include "viewer/plot/trace_selection.h"
 
 namespace zephyrim {
 
 class DataStore;
 class Notify;
+struct FftDisplay;
 
 // The analysis kind to show after a file was read: that of the request's first
 // entry whose kind the data has, else the first of transient, AC, DC, noise, distortion,
@@ -24,11 +26,15 @@ int autoplot_select_variables(Graph& graph, DataStore& store, AutoplotRequest& r
                               const UserParameters* parameters = nullptr);
 
 // The autoplot set-up after a file was read, with graph.analysis chosen.
-// fft: shows the FFT of an AC request that asks for one (null: "not
-// available" message). Returns the number of traces; 0 leaves nothing shown.
+// An AC request that asks for the FFT shows the spectra of its transient
+// traces; fft_display keeps the transient graph for the FFT toggle (none: it
+// is not kept). Returns the number of traces; 0 leaves nothing shown.
 int autoplot_setup(Graph& graph, DataStore& store, AutoplotRequest& request, Notify& notify,
-                   const UserParameters* parameters = nullptr,
-                   const std::function<int(Graph&, AutoplotRequest&)>& fft = {});
+                   const UserParameters* parameters = nullptr, FftDisplay* fft_display = nullptr);
+
+// The trace requests of the request's entries for an analysis kind (entries
+// without a kind included).
+std::vector<TraceRequest> autoplot_requests(const AutoplotRequest& request, int kind);
 
 // The request's axis options and labels applied to the graph.
 void apply_autoplot_axes(Graph& graph, const AutoplotRequest& request);

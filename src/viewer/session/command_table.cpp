@@ -157,7 +157,8 @@ constexpr ViewerCommand kCommands[] = {
 
     row(CMD_UNDO_TRANSFORM, kTransform, "Undo Transform", "Alt+U",
         "Returns to the data before the last transform."),
-    row(CMD_FFT, kTransform, "FFT", "", "Shows the spectrum of the traces."),
+    row(CMD_FFT, kTransform, "FFT", "", "Shows the spectrum of the traces; again, the traces themselves.",
+        K::kToggle),
     row(CMD_EYE_DISPLAY, kTransform, "Eye Display", "",
         "Overlays the traces period by period as an eye diagram."),
 

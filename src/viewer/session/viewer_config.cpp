@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "common/text_format.h"
 
 namespace zephyrim {
 namespace {
@@ -125,6 +129,18 @@ bool create_parent(const std::string& path) {
   return !ec;
 }
 
+// A damaged value keeps the option off rather than asking for something odd.
+void read_fft(const IniFile& ini, FftOptions& fft) {
+  const int points = ini.get_int(kFftPlotSection, "Points", static_cast<int>(fft.points));
+  fft.points = fft_points_valid(points) ? points : 0;
+  const int window = ini.get_int(kFftPlotSection, "Window", fft.window);
+  fft.window = window >= 0 && window < kFftWindows ? window : FFT_WINDOW_NONE;
+  if (const auto text = ini.get_string(kFftPlotSection, "Fundamental")) {
+    const double f = std::strtod(text->c_str(), nullptr);
+    fft.fundamental = std::isfinite(f) && f > 0 ? f : 0;
+  }
+}
+
 }  // namespace
 
 std::string viewer_config_location(const std::string& program_dir, const EnvLookup& getenv_fn,
@@ -171,6 +187,7 @@ void viewer_config_read(const IniFile& ini, ViewerConfig& c) {
   read_lists(ini, c);
   read_window(ini, c);
   read_font(ini, c);
+  read_fft(ini, c.fft);
 }
 
 ViewerConfig viewer_config_load(const std::string& program_dir, const EnvLookup& getenv_fn, Notify& notify) {
@@ -214,6 +231,9 @@ void viewer_config_write(const ViewerConfig& c, IniFile& ini) {
     const auto n = static_cast<size_t>(i);
     ini.set_string(s, numbered("RecentFile", i + 1), n < c.recent_files.size() ? c.recent_files[n] : "");
   }
+  ini.set_int(kFftPlotSection, "Points", static_cast<int>(c.fft.points));
+  ini.set_int(kFftPlotSection, "Window", c.fft.window);
+  ini.set_string(kFftPlotSection, "Fundamental", strprintf("%.17g", c.fft.fundamental));
 }
 
 bool viewer_config_save(const ViewerConfig& config, const std::string& path) {

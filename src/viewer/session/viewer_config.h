@@ -11,12 +11,14 @@
 #include "common/config_location.h"
 #include "common/ini_file.h"
 #include "common/notify.h"
+#include "viewer/calc/fft.h"
 #include "viewer/plot/cursors.h"
 #include "viewer/plot/plot_model.h"
 
 namespace zephyrim {
 
 inline constexpr const char* kTracerySection = "Tracery";
+inline constexpr const char* kFftPlotSection = "FFTPLOT";
 inline constexpr const char* kCannotOpenIni = "Cannot open ZEPHYRIM.INI configuration file";
 
 // Where the unit scale of an axis is written (UnitScaleLabelMode).
@@ -143,6 +145,8 @@ struct ViewerConfig {
   std::string last_font_name = viewer_defaults::kFontName;
   std::optional<PlotFontSize> last_font_size;
   std::optional<PlotFontOptions> last_font_options;
+  // Section FFTPLOT: the FFT options beyond the plain transform, offered again.
+  FftOptions fft;
 
   // Where the file is read from and written to; empty when no location could be found.
   std::string ini_path;

@@ -296,15 +296,22 @@ TEST_F(ScriptFixture, CalcEntryWithoutSlotRunsWhereverDataIsAndFailuresAreCounte
   EXPECT_FALSE(notify.entries().empty());  // the expression's own message
 }
 
-TEST_F(ScriptFixture, CalcFftWithoutHookIsReportedNotSilent) {
+TEST_F(ScriptFixture, CalcFftGivesOneSpectrumPerRunInClassZero) {
   parse_calc(state.calc, "#CALC FFT V(1)");
-  const CalcRun run = run_calc_list(state, store, notify);
-  EXPECT_EQ(run.vectors, 0);
+  std::vector<CalcOutcome> computed;
+  const CalcRun run = run_calc_list(state, store, notify, &computed);
+  EXPECT_EQ(run.vectors, 2);
   EXPECT_TRUE(run.failed.empty());
-  EXPECT_EQ(run.not_available, (std::vector<std::string>{"#CALC FFT V(1)"}));
-  EXPECT_EQ(
-      notify.texts(),
-      (std::vector<std::string>{"#CALC FFT output is not available in this version yet:\n#CALC FFT V(1)"}));
+  ASSERT_EQ(computed.size(), 2u);
+  // Four samples 0.75 s apart: 1, 1.75, 3, 5 (doubled in run 2); line 0 is their mean.
+  for (int r = 1; r <= 2; ++r) {
+    const DataVector* s = store.find_vector("VFFT(1)", DATA_CLASS_BINARY, ANALYSIS_AC, -1, 1, r);
+    ASSERT_TRUE(s && s->x) << r;
+    EXPECT_EQ(s->points, 2);
+    EXPECT_DOUBLE_EQ(store.values(*s)[0], 2.6875 * r);
+    EXPECT_DOUBLE_EQ(store.values(*s->x)[1], 1 / 3.0);
+  }
+  EXPECT_TRUE(notify.entries().empty()) << notify.last();
 }
 
 TEST_F(ScriptFixture, DispatcherMatchesStatementWordsAsPrefixes) {

@@ -134,7 +134,7 @@ TEST(ViewerCommandTable, KindsAndWhatTheOperationsTake) {
     EXPECT_EQ(c->checkable(), c->kind == CommandKind::kToggle || c->kind == CommandKind::kChoice);
   }
   EXPECT_EQ(toggles,
-            (std::set<int>{122, 123, 124, 163, 194, 208, 240, 241, 247, 248, 249, 251, 252, 269, 279}));
+            (std::set<int>{122, 123, 124, 163, 194, 208, 231, 240, 241, 247, 248, 249, 251, 252, 269, 279}));
   EXPECT_EQ(choices, (std::set<int>{205, 206, 207, 219, 220}));
   EXPECT_EQ(recent, (std::set<int>{115, 116, 117, 118, 119}));
 

@@ -253,7 +253,9 @@ TEST(ViewerConfigWrite, ExactlyTheKeptKeys) {
                                              "RecentFile4",
                                              "RecentFile5"};
   EXPECT_EQ(ini.keys(kTracerySection), expected);
-  EXPECT_EQ(ini.sections(), std::vector<std::string>{"Tracery"});
+  // The FFT options beyond the plain transform have a section of their own.
+  EXPECT_EQ(ini.sections(), (std::vector<std::string>{"Tracery", "FFTPLOT"}));
+  EXPECT_EQ(ini.keys(kFftPlotSection), (std::vector<std::string>{"Points", "Window", "Fundamental"}));
   EXPECT_EQ(ini.get_string(kTracerySection, "LastFontName"), "DEFAULT");
 
   // The window rectangle and a chosen font add their keys.
@@ -377,6 +379,23 @@ TEST_F(ViewerConfigDisk, NoLocationAndUnreadableFile) {
   fs::create_directories(dir_ / "ZEPHYRIM.INI");
   EXPECT_FALSE(viewer_config_save(c, (dir_ / "ZEPHYRIM.INI").string()));
   EXPECT_TRUE(fs::is_directory(dir_ / "ZEPHYRIM.INI"));
+}
+
+TEST(ViewerConfigFft, OptionsRoundTripAndDamagedValuesTurnThemOff) {
+  ViewerConfig c;
+  c.fft = {.points = 65536, .window = FFT_WINDOW_FLATTOP, .fundamental = 1234.5};
+  IniFile ini = ini_of("");
+  viewer_config_write(c, ini);
+  ViewerConfig back;
+  viewer_config_read(ini, back);
+  EXPECT_EQ(back.fft, c.fft);
+
+  // Not a power of two, no such window, no frequency: the plain transform.
+  ViewerConfig damaged;
+  viewer_config_read(ini_of("[FFTPLOT]\nPoints=1000\nWindow=9\nFundamental=-3\n"), damaged);
+  EXPECT_EQ(damaged.fft, FftOptions{});
+  viewer_config_read(ini_of("[FFTPLOT]\nPoints=33554432\nWindow=-1\nFundamental=nan\n"), damaged);
+  EXPECT_EQ(damaged.fft, FftOptions{});
 }
 
 }  // namespace
