@@ -314,6 +314,7 @@ Geometry measure(const QRectF& area, const Graph& graph, const DataStore& store,
     std::string name;
     for (const SelectedTrace* t : traces)
       if (t->plot == p && name.empty()) name = t->name;
+    if (graph.chart == CHART_HISTOGRAM) name.clear();  // counts have no unit
     part.ticks = ticks_of(plot.y_axis, style.y_ticks[static_cast<size_t>(p)], name, graph.angular);
     part.caption = latin1(plot.y_label);
     if (!part.ticks.caption.empty())
@@ -801,6 +802,52 @@ void draw_trace_symbols(QPainter& p, LevelOfDetail& detail, const Geometry& g, c
   for (const QPointF& at : points) draw_symbol(p, t.options.symbol, at, r, baseline);
 }
 
+// The histogram's counts as bars over their bins, filled lightly in the
+// trace's colour, the outline in its pen.
+void draw_histogram_bars(QPainter& p, const Geometry& g, const PlotFrame& f, const Graph& graph,
+                         DataStore& store, const SelectedTrace& t, const PlotStyle& style) {
+  const Histogram& h = *graph.histogram;
+  // Both are read before either view is taken: a load may move the values.
+  store.values(*t.x);
+  const auto centres = store.values(*t.x);
+  const auto counts = store.values(*t.y);
+  const QPen pen = trace_pen(t, g, style);
+  QColor fill = pen.color();
+  fill.setAlphaF(style.mode == DISPLAY_MODE_MONOCHROME ? 0.0 : 0.25);
+  p.setPen(pen);
+  p.setBrush(fill);
+  const double base = y_pixel(f, std::max(f.low, 0.0));
+  for (size_t k = 0; k < std::min(centres.size(), counts.size()); ++k) {
+    if (!(counts[k] > 0)) continue;
+    const double left = x_pixel(g.layout, f.rect, centres[k] - h.bin / 2);
+    const double right = x_pixel(g.layout, f.rect, centres[k] + h.bin / 2);
+    p.drawRect(QRectF(QPointF(left, y_pixel(f, counts[k])), QPointF(right, base)));
+  }
+  p.setBrush(Qt::NoBrush);
+}
+
+// The statistics of a histogram in a box at the top right of its plot.
+void draw_histogram_readout(QPainter& p, const Geometry& g, const PlotFrame& f, const Graph& graph,
+                            const Theme& t) {
+  const std::vector<std::string> lines = histogram_readout(*graph.histogram);
+  double width = 0;
+  for (const std::string& l : lines) width = std::max(width, g.fonts.width(latin1(l)));
+  const double margin = g.fonts.pad * 0.5;
+  const QRectF box(f.rect.right() - width - 3 * margin, f.rect.top() + margin, width + 2 * margin,
+                   static_cast<double>(lines.size()) * g.fonts.line + 2 * margin);
+  p.save();
+  p.setClipRect(f.rect, Qt::IntersectClip);
+  p.fillRect(box, t.background);
+  p.setPen(t.foreground);
+  p.drawRect(box);
+  p.setFont(g.fonts.text);
+  for (size_t i = 0; i < lines.size(); ++i)
+    p.drawText(QRectF(box.left() + margin, box.top() + margin + static_cast<double>(i) * g.fonts.line, width,
+                      g.fonts.line),
+               Qt::AlignLeft | Qt::AlignVCenter, latin1(lines[i]));
+  p.restore();
+}
+
 void draw_traces(QPainter& p, const Geometry& g, const PlotFrame& f, Graph& graph, DataStore& store,
                  const PlotStyle& style) {
   const double device_columns = f.rect.width() * device_scale(p);
@@ -812,6 +859,10 @@ void draw_traces(QPainter& p, const Geometry& g, const PlotFrame& f, Graph& grap
   p.setRenderHint(QPainter::Antialiasing, true);
   for (const SelectedTrace* t : shown_traces(graph)) {
     if (t->plot != f.plot || !t->x || !t->y) continue;
+    if (graph.chart == CHART_HISTOGRAM && graph.histogram && t->y->name == kHistogramCountName) {
+      draw_histogram_bars(p, g, f, graph, store, *t, style);
+      continue;
+    }
     LevelOfDetail* detail = trace_detail(graph, store, *t);
     if (!detail) continue;
     p.setPen(trace_pen(*t, g, style));
@@ -936,6 +987,8 @@ GraphLayout draw_graph(QPainter& painter, const QRectF& area, Graph& graph, Data
     draw_axes(painter, g, frame, g.parts[i], i + 1 == g.layout.frames.size(), t);
     painter.setRenderHint(QPainter::Antialiasing, true);
     if (style.legend) draw_legend(painter, g, g.parts[i], style, t);
+    if (graph.chart == CHART_HISTOGRAM && graph.histogram && frame.plot == 0)
+      draw_histogram_readout(painter, g, frame, graph, t);
   }
   draw_graph_labels(painter, g, graph, t);
   if (style.cursors) draw_cursors(painter, g, graph, *style.cursors, t);

@@ -81,6 +81,8 @@ class ViewerMainWindow : public QMainWindow {
   void add_output_handlers();     // printing, clipboard, screen capture, scrolling, programs
   void add_format_handlers();     // format options, format and history files
   void add_transform_handlers();  // FFT, Undo Transform
+  void add_histogram_handlers();  // Histogram New Plot, Fit Gaussian, Yield, Options
+  void add_tabulate_handlers();   // Tabulate
   void handle(int id, std::function<void()> work);
   void busy(const QString& text, const std::function<void()>& work);
   // Shows the autoplot of the analysis chosen (asked when ask and the data

@@ -21,6 +21,8 @@ void ViewerMainWindow::add_handlers() {
   add_output_handlers();
   add_format_handlers();
   add_transform_handlers();
+  add_histogram_handlers();
+  add_tabulate_handlers();
   handle(CMD_OPEN, [this] {
     QStringList filters;
     for (const char* f : kDataOpenFilters)

@@ -27,7 +27,9 @@ void ViewerMainWindow::add_transform_handlers() {
   handle(CMD_FFT, [this, fft_off] {
     if (fft_off()) return;
     update_actions();  // the check stays off until a spectrum shows
-    if (graph_.analysis != ANALYSIS_TRAN && graph_.analysis != ANALYSIS_OTHER) {
+    // A histogram's counts are data without an analysis too, but no waveform.
+    if ((graph_.analysis != ANALYSIS_TRAN && graph_.analysis != ANALYSIS_OTHER) ||
+        graph_.chart != CHART_NORMAL) {
       notify_.error(kFftWrongKind);
       return;
     }

@@ -5,6 +5,7 @@
 #include "common/text_format.h"
 #include "viewer/data/data_store.h"
 #include "viewer/plot/fft_display.h"
+#include "viewer/plot/histogram_display.h"
 #include "viewer/plot/trace_selection.h"
 
 namespace zephyrim {
@@ -153,6 +154,10 @@ int autoplot_setup(Graph& graph, DataStore& store, AutoplotRequest& request, Not
     graph.chart = request.chart;
     if (request.chart == CHART_HISTOGRAM) graph.analysis = ANALYSIS_OTHER;
     autoplot_select_variables(graph, store, request, notify, parameters);
+    // The histogram counts the first variable chosen.
+    if (request.chart == CHART_HISTOGRAM && !graph.traces.empty() && graph.traces.front()->y &&
+        !histogram_show(graph, store, *graph.traces.front()->y, notify))
+      clear_traces(graph);
   }
   const int count = static_cast<int>(graph.traces.size());
   store.progress().show(strprintf("Autoplot data loaded count %d", count));

@@ -5,6 +5,7 @@
 
 #include "viewer/data/data_store.h"
 #include "viewer/plot/axis_scale.h"
+#include "viewer/plot/histogram_display.h"
 #include "viewer/plot/level_of_detail.h"
 
 namespace zephyrim {
@@ -80,6 +81,7 @@ bool graph_update_axes(Graph& graph, DataStore& store, Notify& notify) {
   }
   graph.x_axis.in_use = any_x ? 0 : -1;
   set_axis(graph.x_axis, graph.x_log, x_lo, x_hi, graph.x_limits, false, graph.plots);
+  histogram_axes(graph, store);
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "viewer/calc/autoplot.h"
+#include "viewer/calc/histogram.h"
 #include "viewer/plot/axis_scale.h"
 
 namespace zephyrim {
@@ -127,6 +128,9 @@ struct Graph {
   // rather than to one device, so that pictures, printing and a saved format
   // show the labels as the window does.
   bool transparent_labels = false;
+  // The histogram chart's bins and statistics, and the vector it counts.
+  std::optional<Histogram> histogram;
+  const DataVector* histogram_source = nullptr;
   // The drawing summaries of each (X, Y) pair shown, built once and kept while
   // the graph shows the pair.
   std::map<std::pair<const DataVector*, const DataVector*>, std::unique_ptr<LevelOfDetail>> details;
