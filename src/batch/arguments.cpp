@@ -196,6 +196,14 @@ CommandLine parse_verb_arguments(const Verb& verb, const std::vector<std::string
           r.arguments.all[std::string(o->name)].push_back(value);
           r.arguments.options[std::string(o->name)] = std::move(value);
         }
+        // The further words of a pair: taken as they stand, "-5" included.
+        for (int k = 1; why.empty() && k < o->words; ++k) {
+          if (i + 1 >= words.size() || is_option_word(words[i + 1]) || !value_fits(*o, words[i + 1]))
+            why = std::string(word.name) + " needs " + std::to_string(o->words) + " values, each " +
+                  needs_text(*o);
+          else
+            r.arguments.all[std::string(o->name)].push_back(words[++i]);
+        }
       } else {
         why = "unknown option " + std::string(word.name);
       }

@@ -22,6 +22,9 @@ struct OptionSpec {
   double max = std::numeric_limits<double>::infinity();
   std::string_view needs = {};  // what a bad value is told it needs; empty: made from the kind and range
   bool required = false;
+  // Words of value: 2 for a pair such as "--yield LO HI", each word checked as
+  // the kind says; Arguments::texts ends with the pair given last.
+  int words = 1;
 };
 
 // -o FILE, the file a verb writes.

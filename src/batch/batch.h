@@ -77,6 +77,7 @@ std::vector<Verb> data_verbs();       // data, values, calc
 std::vector<Verb> message_verbs();    // listen, post
 std::vector<Verb> measure_verbs();    // measure, script
 std::vector<Verb> fft_verbs();        // fft
+std::vector<Verb> histogram_verbs();  // histogram
 std::vector<Verb> export_verbs();     // export
 std::vector<Verb> plot_verbs();       // autoplot, formats
 

@@ -80,8 +80,15 @@ constexpr const char* kScriptUsage =
     "  computed   one line per vector a #CALC line registered: name, run, points,\n"
     "             class, analysis kind, and the entry that computed it\n"
     "  autoplot   the plots, traces, axes and labels the #AUTOPLOT lines set up\n"
-    "Statements whose output this version cannot produce yet (#TABULATE, #WRITEDATA) are\n"
-    "named on stderr and do not count as failed.\n"
+    "  tabulated  one line per #TABULATE name found in the data file's listing: name,\n"
+    "             values, X vector\n"
+    "  written    one line per #WRITEDATA statement that wrote: variables, file\n"
+    "#TABULATE reads the listing of the data file (FILE.OUT beside a binary one).\n"
+    "#WRITEDATA writes text data files: FILE= names one (relative to the data file's\n"
+    "folder), else it is FILE_WRITEDATA.TXT beside the data file; NEW writes it anew,\n"
+    "otherwise the variables are added to its end.\n"
+    "Statements whose output this version cannot produce are named on stderr and do not\n"
+    "count as failed.\n"
     "Exit status: 0 every statement did its work, 1 a statement failed (its message on\n"
     "stderr), 2 the script or the data file could not be read.\n";
 
@@ -103,6 +110,20 @@ int script(const Arguments& a) {
     std::printf("%s\t%d\t%lld\t%d\t%s\t%s\n", c.name.c_str(), c.run, static_cast<long long>(c.points), c.cls,
                 analysis_short_name(c.kind), c.entry.c_str());
   if (state.autoplot.statements > 0) std::printf("autoplot\n%s", autoplot_describe(state.autoplot).c_str());
+  bool heading = false;
+  for (const auto& t : report.tabulated) {
+    if (t.points <= 0) continue;
+    if (!heading) std::printf("tabulated\n");
+    heading = true;
+    std::printf("%s\t%d\t%s\n", t.name.c_str(), t.points, t.x_name.c_str());
+  }
+  heading = false;
+  for (const auto& w : report.written) {
+    if (w.status <= 0) continue;
+    if (!heading) std::printf("written\n");
+    heading = true;
+    std::printf("%d\t%s\n", w.variables, w.file.c_str());
+  }
   for (const auto& s : report.not_available)
     std::fprintf(stderr, "not available in this version: %s\n", s.c_str());
   return report.failed.empty() ? 0 : 1;

@@ -15,6 +15,7 @@
 #include "common/progress.h"
 #include "common/text_format.h"
 #include "viewer/calc/script.h"
+#include "viewer/calc/tabulate.h"
 #include "viewer/data/data_store.h"
 
 namespace {
@@ -87,6 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   state.hooks.apply_autoplot = [&](AutoplotRequest& r) {
     if (autoplot_describe(r).empty()) __builtin_trap();
+  };
+  // #WRITEDATA names files of its own choosing: here its statements are parsed, never written.
+  state.hooks.write_data = [&](const std::vector<std::string>& statements) {
+    for (const std::string& s : statements)
+      if (write_data_parse(s, notify).entries.size() > static_cast<size_t>(kWriteDataEntriesMax))
+        __builtin_trap();
   };
   size_t start = 0;
   while (start < text.size()) {

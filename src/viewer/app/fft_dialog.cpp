@@ -42,7 +42,8 @@ FftOptionsDialog::FftOptionsDialog(const FftOptions& transform, Notify& notify, 
   auto* form = new QFormLayout(transform_box);
   points_->setObjectName("points");
   points_->addItem(tr("Automatic (up to %1)").arg(kFftDefaultMaxPoints), 0);
-  for (int64_t n = 2; n <= kFftMaxPoints; n *= 2) points_->addItem(QString::number(n), QVariant::fromValue(n));
+  for (int64_t n = 2; n <= kFftMaxPoints; n *= 2)
+    points_->addItem(QString::number(n), QVariant::fromValue(n));
   points_->setCurrentIndex(std::max(0, points_->findData(QVariant::fromValue(transform.points))));
   form->addRow(tr("&Points:"), points_);
   window_->setObjectName("window");
@@ -53,8 +54,9 @@ FftOptionsDialog::FftOptionsDialog(const FftOptions& transform, Notify& notify, 
   fundamental_->setPlaceholderText(tr("off"));
   if (transform.fundamental > 0)
     fundamental_->setText(QString::fromStdString(format_eng_viewer(transform.fundamental, 6)));
-  fundamental_->setToolTip(tr("The record is cut to the last whole periods of this frequency (Hz), so that "
-                              "its harmonics fall on spectrum lines. Empty: the whole record."));
+  fundamental_->setToolTip(
+      tr("The record is cut to the last whole periods of this frequency (Hz), so that "
+         "its harmonics fall on spectrum lines. Empty: the whole record."));
   form->addRow(tr("Whole periods of (&Hz):"), fundamental_);
 
   auto* layout = new QVBoxLayout(this);
@@ -80,7 +82,8 @@ void FftOptionsDialog::accept() {
 
 FftPlotOptions FftOptionsDialog::options() const {
   FftPlotOptions o;
-  for (int f = 0; f < kComplexForms; ++f) o.forms[static_cast<size_t>(f)] = forms_[static_cast<size_t>(f)]->isChecked();
+  for (int f = 0; f < kComplexForms; ++f)
+    o.forms[static_cast<size_t>(f)] = forms_[static_cast<size_t>(f)]->isChecked();
   if (o.forms[FORM_PHASE]) {
     o.forms[FORM_PHASE] = false;
     o.forms[FORM_ANGLE] = true;

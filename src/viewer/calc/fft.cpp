@@ -1,13 +1,12 @@
 #include "viewer/calc/fft.h"
 
 #include <fftw3.h>
-
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -132,7 +131,8 @@ size_t advance(std::span<const double> x, size_t lo, double t, size_t step) {
   for (bool halve = false; hi - lo > 1; halve = !halve) {
     size_t mid = lo + (hi - lo) / 2;
     if (!halve && x[hi] > x[lo]) {
-      const double guess = static_cast<double>(lo) + (t - x[lo]) / (x[hi] - x[lo]) * static_cast<double>(hi - lo);
+      const double guess =
+          static_cast<double>(lo) + (t - x[lo]) / (x[hi] - x[lo]) * static_cast<double>(hi - lo);
       mid = std::clamp(static_cast<size_t>(guess), lo + 1, hi - 1);
     }
     (x[mid] <= t ? lo : hi) = mid;
@@ -155,7 +155,8 @@ void resample(std::span<const double> x, std::span<const double> y, double t0, d
     const size_t from = j;
     size_t k = 0;
     while (k < kSteps && j + 1 < last && x[j + 1] <= t) ++j, ++k;
-    if (k == kSteps && j + 1 < last && x[j + 1] <= t) j = advance(x, j + 1, t, std::max<size_t>(taken / 2, 1));
+    if (k == kSteps && j + 1 < last && x[j + 1] <= t)
+      j = advance(x, j + 1, t, std::max<size_t>(taken / 2, 1));
     if (j > from) taken = j - from;
     const double x0 = x[j], x1 = x[j + 1];
     if (t == x0 || x1 == x0)
@@ -339,7 +340,8 @@ DataVector* fft_transform(DataStore& store, const DataVector& vector, int cls, d
   return result;
 }
 
-DataVector* fft_of_named(DataStore& store, std::string_view name, int cls, int run, const FftOptions& options) {
+DataVector* fft_of_named(DataStore& store, std::string_view name, int cls, int run,
+                         const FftOptions& options) {
   const DataVector* v = store.find_vector(name, cls, ANALYSIS_TRAN, -1, 0, run > 0 ? run : 1);
   return v ? fft_transform(store, *v, DATA_CLASS_BINARY, 0, 0, options) : nullptr;
 }

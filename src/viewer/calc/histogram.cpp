@@ -32,15 +32,20 @@ constexpr int kMinBins = 10;
 constexpr int64_t kFewSamples = 11;
 constexpr int kMaxHalvings = 20;
 constexpr int kGaussPoints = 201;
+constexpr int kMaxFitSteps = 10000;  // widening by 1.5 crosses the whole double range in about 3,500
 constexpr double kMaxTypedBins = 100000;
 
 // The bin of a value: floor((v - low) / bin), checked against the edges
 // themselves so that a value on an edge goes to the bin that starts there.
 int64_t bin_of(const Histogram& h, double v) {
-  auto k = static_cast<int64_t>(std::floor((v - h.low) / h.bin));
-  if (k > 0 && v < h.low + static_cast<double>(k) * h.bin) --k;
-  if (v >= h.low + static_cast<double>(k + 1) * h.bin) ++k;
-  return k;
+  // Halves again, so that a value far from the first edge cannot overflow.
+  const double k = std::floor((v * 0.5 - h.low * 0.5) / (h.bin * 0.5));
+  if (!(k >= 0)) return -1;
+  if (!(k < h.bins)) return h.bins;
+  auto i = static_cast<int64_t>(k);
+  if (i > 0 && v < h.low + static_cast<double>(i) * h.bin) --i;
+  if (v >= h.low + static_cast<double>(i + 1) * h.bin) ++i;  // the top edge belongs to no bin
+  return i;
 }
 
 // The normal distribution's integral from minus infinity to z.
@@ -52,7 +57,6 @@ double normal_cdf(double z) {
 
 SampleStatistics sample_statistics(std::span<const double> values) {
   SampleStatistics s;
-  CompensatedSum sum;
   s.min = INFINITY;
   s.max = -INFINITY;
   for (double v : values) {
@@ -61,7 +65,6 @@ SampleStatistics sample_statistics(std::span<const double> values) {
       continue;
     }
     ++s.count;
-    sum.add(v);
     s.min = std::min(s.min, v);
     s.max = std::max(s.max, v);
   }
@@ -69,20 +72,30 @@ SampleStatistics sample_statistics(std::span<const double> values) {
     s.min = s.max = 0;
     return s;
   }
-  s.mean = std::clamp(sum.value() / static_cast<double>(s.count), s.min, s.max);
+  // Computed on the values scaled by a power of two (exact) to at most 1 in
+  // magnitude, so that neither the sums nor the squares of values near the
+  // ends of the double range overflow or vanish.
+  const double largest = std::max(std::abs(s.min), std::abs(s.max));
+  const int exponent = largest > 0 ? std::ilogb(largest) + 1 : 0;
+  auto scaled = [&](double v) { return std::scalbn(v, -exponent); };
+  CompensatedSum sum;
+  for (double v : values)
+    if (std::isfinite(v)) sum.add(scaled(v));
+  const double n = static_cast<double>(s.count);
+  const double mean = sum.value() / n;
+  s.mean = std::clamp(std::scalbn(mean, exponent), s.min, s.max);
   if (s.count < 2) return s;
   // Squares of the deviations from the mean, less the square of what the mean
   // itself is still off by (the corrected two-pass form).
   CompensatedSum squares, deviations;
   for (double v : values) {
     if (!std::isfinite(v)) continue;
-    const double d = v - s.mean;
+    const double d = scaled(v) - mean;
     squares.add(d * d);
     deviations.add(d);
   }
-  const double n = static_cast<double>(s.count);
   const double variance = (squares.value() - deviations.value() * deviations.value() / n) / (n - 1);
-  s.sd = variance > 0 && std::isfinite(variance) ? std::sqrt(variance) : 0;
+  s.sd = variance > 0 && std::isfinite(variance) ? std::scalbn(std::sqrt(variance), exponent) : 0;
   return s;
 }
 
@@ -94,6 +107,8 @@ double histogram_auto_bin(double sd, double data_min, double data_max) {
   const double l = std::log10(c);
   if (std::abs(l - std::round(l)) <= 0.00001) return c;
   const double p = std::pow(10.0, std::floor(l));
+  // Below the normal doubles the power of ten is lost: the width as it is.
+  if (!(p > 0) || !std::isnormal(c)) return c;
   const double g = c / p;
   const double m = g < 1.25   ? 1
                    : g < 1.75 ? 1.5
@@ -108,13 +123,17 @@ double histogram_auto_bin(double sd, double data_min, double data_max) {
 
 void histogram_fit_bins(Histogram& h) {
   if (!(h.bin > 0) || !std::isfinite(h.bin)) h.bin = histogram_auto_bin(h.sd, h.data_min, h.data_max);
+  // Halving adds no bins to values that are all equal.
+  const bool spread = h.data_max > h.data_min;
   bool widened = false;
-  for (int halvings = 0;;) {
-    // Counted in doubles: a tiny width over a wide range must not overflow an int.
-    const double r = std::trunc((h.data_max - h.mean) / h.bin);
-    const double t = std::trunc((h.mean - h.data_min) / h.bin) + 1;
+  for (int halvings = 0, steps = 0; steps < kMaxFitSteps; ++steps) {
+    // Halves of the values, so that their differences cannot overflow; the
+    // counts in doubles, so that a tiny width over a wide range cannot
+    // overflow an int.
+    const double r = std::trunc((h.data_max * 0.5 - h.mean * 0.5) / (h.bin * 0.5));
+    const double t = std::trunc((h.mean * 0.5 - h.data_min * 0.5) / (h.bin * 0.5)) + 1;
     const double bins = r + t + 2;
-    if (bins > kMaxBins) {
+    if (!(bins <= kMaxBins)) {
       h.bin *= 1.5;
       widened = true;
       continue;
@@ -122,10 +141,16 @@ void histogram_fit_bins(Histogram& h) {
     h.bins = static_cast<int>(bins);
     h.low = h.mean - h.bin * t - h.bin / 2;
     h.high = h.mean + h.bin * (r + 1) + h.bin / 2;
-    if (widened || h.samples < kFewSamples || h.bins >= kMinBins || halvings >= kMaxHalvings) break;
+    if (widened || !spread || h.samples < kFewSamples || h.bins >= kMinBins || halvings >= kMaxHalvings)
+      return;
     h.bin /= 2;
     ++halvings;
   }
+  // Values the doubles cannot lay bins over: one bin around them all.
+  h.bins = 1;
+  h.low = h.data_min;
+  h.high = h.data_max;
+  h.bin = h.high - h.low;
 }
 
 std::vector<double> histogram_counts(const Histogram& h, std::span<const double> values, bool in_range) {

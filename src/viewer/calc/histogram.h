@@ -63,8 +63,8 @@ double histogram_auto_bin(double sd, double data_min, double data_max);
 
 // Fits the bins around the mean for the histogram's width, range and sample
 // count: widening while there are more than 50 bins, halving (up to 20 times)
-// while there are fewer than 10 for 11 samples or more. Sets bin, bins, low
-// and high.
+// while there are fewer than 10 for 11 samples or more that spread. Sets bin,
+// bins, low and high.
 void histogram_fit_bins(Histogram& h);
 
 // The count of each bin: the values v with low + k bin <= v < low + (k+1) bin;
@@ -78,7 +78,8 @@ bool histogram_prepare(Histogram& h, std::span<const double> values, Notify& not
 // The Histogram Options of a typed data range and bin width, checked in order:
 // "Invalid data range", "Invalid bin size" (refused, 0), the warnings of a
 // width far from the spread, and the question of an odd number of bins (0 when
-// the user declines). 1: the histogram takes them (bins refitted).
+// the user declines). 1: the histogram takes them, the width as typed and the
+// bins laid around the mean.
 int histogram_set_options(Histogram& h, double data_min, double data_max, double bin, Notify& notify);
 
 // The yield over [low, high], both ends included: 1 and the percentage set, or

@@ -126,36 +126,43 @@ void add_write_data(ScriptState& state, std::string_view statement, Notify& noti
   state.write_data.emplace_back(statement);
 }
 
-std::string joined(const std::vector<std::string>& lines) {
-  std::string s;
-  for (const std::string& line : lines) s += (s.empty() ? "" : "\n") + line;
-  return s;
-}
-
-// Statements whose output belongs to a hook: to the hook when one is set, else
-// the user hears that this version cannot produce it yet.
-void hand_over(std::vector<std::string>& statements,
-               const std::function<void(const std::vector<std::string>&)>& hook, const char* what,
-               Notify& notify, ScriptReport* report) {
-  if (statements.empty()) return;
-  if (hook) {
-    hook(statements);
-  } else {
-    notify.information(
-        strprintf("%s output is not available in this version yet:\n%s", what, joined(statements).c_str()));
-    if (report)
-      report->not_available.insert(report->not_available.end(), statements.begin(), statements.end());
+// Runs the pending #TABULATE statements against the listing of the current
+// data (or hands them to the hook) and empties them. Returns the number of
+// names not found.
+int run_tabulate(ScriptState& state, DataStore& store, Notify& notify, ScriptReport* report) {
+  if (state.tabulate.empty()) return 0;
+  const std::vector<std::string> statements = std::move(state.tabulate);
+  state.tabulate.clear();
+  if (state.hooks.tabulate) {
+    state.hooks.tabulate(statements);
+    return 0;
   }
-  statements.clear();
+  std::vector<TabulateRequest> requests;
+  for (const std::string& s : statements) tabulate_parse(requests, s);
+  std::vector<TabulateOutcome> outcomes;
+  tabulate_run_list(store, tabulate_listing_path(store.current_data_path()), requests, notify, &outcomes);
+  int missing = 0;
+  for (const TabulateOutcome& o : outcomes) missing += o.points > 0 ? 0 : 1;
+  if (report) report->tabulated.insert(report->tabulated.end(), outcomes.begin(), outcomes.end());
+  return missing;
 }
 
-void run_tabulate(ScriptState& state, Notify& notify, ScriptReport* report) {
-  hand_over(state.tabulate, state.hooks.tabulate, "#TABULATE", notify, report);
-}
-
-void complete_write_data(ScriptState& state, Notify& notify, ScriptReport* report) {
-  hand_over(state.write_data, state.hooks.write_data, "#WRITEDATA", notify, report);
+// Completes the write-data job (or hands it to the hook) and starts a new one.
+void complete_write_data(ScriptState& state, DataStore& store, Notify& notify, ScriptReport* report) {
+  const std::vector<std::string> statements = std::move(state.write_data);
+  state.write_data.clear();
   state.write_data_full = false;
+  if (statements.empty()) return;
+  if (state.hooks.write_data) {
+    state.hooks.write_data(statements);
+    return;
+  }
+  std::vector<WriteDataOutcome> outcomes;
+  write_data_run(store, statements, notify, &outcomes);
+  if (!report) return;
+  for (const WriteDataOutcome& o : outcomes)
+    if (o.status <= 0) report->failed.push_back(statements[static_cast<size_t>(o.statement - 1)]);
+  report->written.insert(report->written.end(), outcomes.begin(), outcomes.end());
 }
 
 // The class #CALC reads for a kind: binary data when it has the kind, else
@@ -266,7 +273,7 @@ int dispatch_listing_statement(ScriptState& state, std::string_view statement, s
   } else if (s.starts_with("#RUNSCRIPT")) {
     parse_runscript(state, source_line(s, full_line, "#RUNSCRIPT"), notify);
   } else if (s.starts_with("#WRITEDATA")) {
-    add_write_data(state, s, notify);
+    add_write_data(state, source_line(s, full_line, "#WRITEDATA"), notify);
   } else {
     return 0;
   }
@@ -378,10 +385,11 @@ struct ScriptRun {
   bool write_data = false;
 };
 
-// Executes one cleaned script line. Returns 1 for a statement that ran, -1 for
-// one that failed and 0 for a line that is none.
+// Executes one cleaned script line (raw: the same line in its own case).
+// Returns 1 for a statement that ran, -1 for one that failed and 0 for a line
+// that is none.
 int execute_script_line(ScriptState& state, DataStore& store, Notify& notify, const std::string& line,
-                        ScriptRun& run, ScriptReport* report) {
+                        std::string_view raw, ScriptRun& run, ScriptReport* report) {
   bool ok = true;
   if (line.starts_with("#AUTOPLOT ")) {
     if (!run.autoplot) state.autoplot = AutoplotRequest{};
@@ -393,14 +401,14 @@ int execute_script_line(ScriptState& state, DataStore& store, Notify& notify, co
     ok = run_measure_line(state, store, notify, line, report);
   } else if (line.starts_with("#TABULATE")) {
     state.tabulate = {line};
-    run_tabulate(state, notify, report);
+    ok = run_tabulate(state, store, notify, report) == 0;
   } else if (line.starts_with("#WRITEDATA ")) {
     if (!run.write_data) {
       state.write_data.clear();
       state.write_data_full = false;
     }
     run.write_data = true;
-    add_write_data(state, line, notify);
+    add_write_data(state, source_line(line, raw, "#WRITEDATA"), notify);
   } else {
     return 0;
   }
@@ -426,21 +434,27 @@ int run_script_file(ScriptState& state, DataStore& store, Notify& notify, Script
   int executed = 0;
   char buffer[kScriptLineBytes];
   while (std::fgets(buffer, sizeof buffer, file.get())) {
-    const std::string line = clean_script_line(std::string_view(buffer, std::strlen(buffer)));
-    const int status = execute_script_line(state, store, notify, line, run, report);
+    const std::string_view raw(buffer, std::strlen(buffer));
+    const std::string line = clean_script_line(raw);
+    const int status = execute_script_line(state, store, notify, line, raw, run, report);
     if (status == 0) continue;
     ++executed;
     if (status < 0 && report) report->failed.push_back(line);
   }
   file.reset();
-  if (run.write_data) complete_write_data(state, notify, report);
+  if (run.write_data) complete_write_data(state, store, notify, report);
   if (run.autoplot && state.hooks.apply_autoplot) state.hooks.apply_autoplot(state.autoplot);
   if (report) report->statements += executed;
   return executed;
 }
 
 void run_after_listing(ScriptState& state, DataStore& store, Notify& notify, ScriptReport* report) {
-  run_tabulate(state, notify, report);
+  const size_t tabulated = report ? report->tabulated.size() : 0;
+  run_tabulate(state, store, notify, report);
+  if (report)
+    for (size_t k = tabulated; k < report->tabulated.size(); ++k)
+      if (report->tabulated[k].points == 0)
+        report->failed.push_back("#TABULATE " + report->tabulated[k].name);
   const CalcRun calc = run_calc_list(state, store, notify, report ? &report->calculated : nullptr);
   std::vector<MeasureOutcome> outcomes;
   measure_run_all(store, state.measures, &outcomes);
@@ -461,7 +475,7 @@ void run_after_listing(ScriptState& state, DataStore& store, Notify& notify, Scr
     state.write_data = std::move(job);
     state.write_data_full = full;
   }
-  complete_write_data(state, notify, report);
+  complete_write_data(state, store, notify, report);
 }
 
 }  // namespace zephyrim

@@ -16,6 +16,7 @@
 #include "viewer/calc/autoplot.h"
 #include "viewer/calc/expression.h"
 #include "viewer/calc/measure.h"
+#include "viewer/calc/tabulate.h"
 
 namespace zephyrim {
 
@@ -70,25 +71,28 @@ struct ScriptReport {
   int statements = 0;  // statements executed
   std::vector<MeasureOutcome> measures;
   std::vector<CalcOutcome> calculated;
+  std::vector<TabulateOutcome> tabulated;  // each #TABULATE name, found or not
+  std::vector<WriteDataOutcome> written;   // each #WRITEDATA statement processed
   // The statements that failed: a parse error or refused option, an entry
-  // that computed nothing, a measure that ended at 0 or -1.
+  // that computed nothing, a measure that ended at 0 or -1, a name not
+  // tabulated, a write-data statement that wrote nothing.
   std::vector<std::string> failed;
-  // Statements whose output this version cannot produce yet (tabulate,
-  // write-data).
+  // Statements whose output this version cannot produce.
   std::vector<std::string> not_available;
 };
 
-// The pieces that later work owns. Unset hooks leave the autoplot request
-// where it is and report the other outputs as not available.
+// The pieces that the window owns, and replacements for tests. An unset
+// apply_autoplot leaves the request where it is; unset tabulate and write_data
+// hooks leave the work to tabulate_run_list and write_data_run.
 struct ScriptHooks {
   // Applies the autoplot request to the plots and rebuilds the display.
   std::function<void(AutoplotRequest&)> apply_autoplot;
   // Replaces the FFT of one #CALC slot 6 expression for one run (tests count
   // the calls); the spectrum, or null.
   std::function<const DataVector*(DataStore&, std::string_view expression, const ExprSelection&)> calc_fft;
-  // Runs #TABULATE statements (their texts, in order).
+  // Runs #TABULATE statements (their texts, in order) in place of the listing.
   std::function<void(const std::vector<std::string>&)> tabulate;
-  // Completes a write-data job of these #WRITEDATA statements.
+  // Completes a write-data job of these #WRITEDATA statements in place of the files.
   std::function<void(const std::vector<std::string>&)> write_data;
 };
 
@@ -96,10 +100,11 @@ struct ScriptState {
   AutoplotRequest autoplot;
   CalcList calc;
   MeasureList measures;
-  std::vector<std::string> tabulate;    // pending #TABULATE statements
-  std::vector<std::string> write_data;  // the write-data job's statements
-  bool write_data_full = false;         // the job's limit message was shown
-  std::string subtitle;                 // at most 127 characters
+  std::vector<std::string> tabulate;  // pending #TABULATE statements
+  // The write-data job's statements, as the line holds them (the FILE= name keeps its case).
+  std::vector<std::string> write_data;
+  bool write_data_full = false;  // the job's limit message was shown
+  std::string subtitle;          // at most 127 characters
   std::optional<SubtitleColumns> pending_subtitle;
   std::string revision;     // at most 32 characters
   std::string script_name;  // at most 511 characters; stays until replaced

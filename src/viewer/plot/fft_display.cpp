@@ -53,7 +53,8 @@ int fft_display_on(Graph& graph, DataStore& store, const FftPlotOptions& options
         fft_transform(store, *trace->y, DATA_CLASS_DERIVED, window_start, window_end, options.transform);
     if (!spectrum) continue;
     for (size_t j = 0; j < forms.size(); ++j)
-      if (const DataVector* v = complex_derive(store, *spectrum, spectrum->name, forms[j], DATA_CLASS_DERIVED))
+      if (const DataVector* v =
+              complex_derive(store, *spectrum, spectrum->name, forms[j], DATA_CLASS_DERIVED))
         derived.push_back({v, plot_per_form ? static_cast<int>(j) : trace->plot, trace->options});
   }
   store.progress().done();
@@ -100,8 +101,8 @@ int fft_autoplot(Graph& graph, DataStore& store, AutoplotRequest& request, Notif
   Graph transient;
   transient.options = graph.options;
   transient.analysis = ANALYSIS_TRAN;
-  transient.cls =
-      !has_transient(DATA_CLASS_BINARY) && has_transient(DATA_CLASS_TEXT) ? DATA_CLASS_TEXT : DATA_CLASS_BINARY;
+  transient.cls = !has_transient(DATA_CLASS_BINARY) && has_transient(DATA_CLASS_TEXT) ? DATA_CLASS_TEXT
+                                                                                      : DATA_CLASS_BINARY;
   if (!request.x_variable[ANALYSIS_TRAN].empty()) transient.x_variable = request.x_variable[ANALYSIS_TRAN];
   // The FFT entries name transient waveforms, not parts of complex ones.
   std::vector<TraceRequest> requests = autoplot_requests(request, ANALYSIS_AC);

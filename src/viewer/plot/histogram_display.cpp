@@ -22,14 +22,29 @@ std::vector<double> source_values(DataStore& store, const DataVector& source) {
   return {v.begin(), v.begin() + static_cast<std::ptrdiff_t>(n)};
 }
 
+// The vectors a histogram chart made for its traces (counts, centres, curve).
+std::vector<const DataVector*> chart_vectors(const Graph& graph) {
+  std::vector<const DataVector*> out;
+  if (graph.chart != CHART_HISTOGRAM) return out;
+  for (const auto& t : graph.traces)
+    for (const DataVector* v : {t->y, t->x})
+      if (v && v->data_class == DATA_CLASS_DERIVED && std::find(out.begin(), out.end(), v) == out.end())
+        out.push_back(v);
+  return out;
+}
+
+// Those vectors gone from the store, once no graph shows them.
+void remove_vectors(DataStore& store, const std::vector<const DataVector*>& vectors) {
+  for (const DataVector* v : vectors) store.remove_vector(v);
+}
+
 // Stores the counts (and the curve when it is on) anew and points the traces
-// at them. The derived class is emptied first when the graph is the chart
-// itself, whose traces are let go before; a new chart is built beside the old
-// graph, which still shows what that class holds.
+// at them; the vectors they showed before go.
 int rebuild(Graph& graph, DataStore& store, const Histogram& h, std::span<const double> counts,
-            Notify& notify, bool clear) {
+            Notify& notify) {
+  const std::vector<const DataVector*> old = chart_vectors(graph);
   clear_traces(graph);
-  if (clear) store.clear_class(DATA_CLASS_DERIVED);
+  remove_vectors(store, old);
   const DataVector* count = histogram_store_counts(store, h, counts);
   if (!count) return 0;
   if (SelectedTrace* t = add_trace(graph, *count, nullptr, 0, notify)) t->options.colour = kCountColour;
@@ -59,11 +74,14 @@ int histogram_show(Graph& graph, DataStore& store, const DataVector& source, Not
     chart.analysis = ANALYSIS_OTHER;
     chart.cls = DATA_CLASS_DERIVED;
     chart.chart = CHART_HISTOGRAM;
-    if (!rebuild(chart, store, h, counts, notify, false)) return 0;
+    if (!rebuild(chart, store, h, counts, notify)) return 0;
     chart.x_label = source.name;
     chart.histogram = h;
     chart.histogram_source = &source;
+    // A histogram shown before leaves no counts behind.
+    const std::vector<const DataVector*> old = chart_vectors(graph);
     graph = std::move(chart);
+    remove_vectors(store, old);
     return 1;
   } catch (const std::bad_alloc&) {
     notify.error("Cannot allocate memory for the histogram");
@@ -75,8 +93,7 @@ int histogram_recount(Graph& graph, DataStore& store, Notify& notify) {
   if (!graph.histogram || !graph.histogram_source) return 0;
   try {
     const std::vector<double> values = source_values(store, *graph.histogram_source);
-    return rebuild(graph, store, *graph.histogram, histogram_counts(*graph.histogram, values, true), notify,
-                   true);
+    return rebuild(graph, store, *graph.histogram, histogram_counts(*graph.histogram, values, true), notify);
   } catch (const std::bad_alloc&) {
     notify.error("Cannot allocate memory for the histogram");
     return 0;

@@ -2,7 +2,7 @@
 // The histogram chart: a graph of one plot whose COUNT trace the painter draws
 // as bars over the bins, with the Gaussian curve as a second trace and the
 // statistics as read-out lines. The counts and the curve live in the derived
-// class, made anew whenever the bins change.
+// class, replaced whenever the bins change.
 #include "viewer/plot/plot_model.h"
 
 namespace zephyrim {

@@ -131,6 +131,11 @@ struct Graph {
   // The histogram chart's bins and statistics, and the vector it counts.
   std::optional<Histogram> histogram;
   const DataVector* histogram_source = nullptr;
+  // The reference impedance, ohms, that a Smith chart converts impedances
+  // with and its cursors read them back with.
+  double smith_z0 = 50;
+  // Lines a chart shows in a box on its first plot (the eye's period and delay).
+  std::vector<std::string> chart_readout;
   // The drawing summaries of each (X, Y) pair shown, built once and kept while
   // the graph shows the pair.
   std::map<std::pair<const DataVector*, const DataVector*>, std::unique_ptr<LevelOfDetail>> details;

@@ -419,6 +419,9 @@ TEST_F(ScriptFixture, ScriptLinesRunAtOnceAndTheReportTellsWhat) {
     ++applied;
     EXPECT_EQ(trace_names(r), (std::vector<std::string>{"V(1)", "Y"}));
   };
+  // The listing of the data: #TABULATE reads it, #WRITEDATA writes beside it.
+  store.open_data_file(
+      write("run.OUT", "Circuit: test\nvmax = 7\n.MEAS TRAN VMAX MAX V(1)\nvmax = 9 at= 3\n"));
   ScriptReport report;
   const int n = script(
       "  #autoplot tran V(1)  \r\n"
@@ -444,11 +447,21 @@ TEST_F(ScriptFixture, ScriptLinesRunAtOnceAndTheReportTellsWhat) {
   EXPECT_LE(report.measures[1].status, 0);
   EXPECT_EQ(report.failed, (std::vector<std::string>{"#AUTOPLOT TRAN Y XAXIS=(0,10,0)",
                                                      "#MEASURE TRAN VALUE VX YVAR=NOSUCH XVAL=1"}));
-  EXPECT_EQ(report.not_available,
-            (std::vector<std::string>{"#TABULATE VMAX", "#WRITEDATA TRAN Y", "#WRITEDATA TRAN V(1)"}));
-  EXPECT_TRUE(notify.saw("#TABULATE output is not available in this version yet:\n#TABULATE VMAX"));
-  EXPECT_TRUE(notify.saw(
-      "#WRITEDATA output is not available in this version yet:\n#WRITEDATA TRAN Y\n#WRITEDATA TRAN V(1)"));
+  EXPECT_TRUE(report.not_available.empty());
+  // #TABULATE ran at once: the listing's two values against a RUN# of their own.
+  ASSERT_EQ(report.tabulated.size(), 1u);
+  EXPECT_EQ(report.tabulated[0].points, 2);
+  EXPECT_EQ(report.tabulated[0].x_name, "RUN#");
+  EXPECT_EQ(values(report.tabulated[0].vector), (std::vector<double>{7, 9}));
+  // The script's write-data job ran at its end: two statements into the one file beside the data.
+  ASSERT_EQ(report.written.size(), 2u);
+  const std::string out = (dir / "run_WRITEDATA.TXT").string();
+  for (const WriteDataOutcome& w : report.written) {
+    EXPECT_EQ(w.status, 1);
+    EXPECT_EQ(w.variables, 2);  // a trace per run
+    EXPECT_EQ(w.file, out);
+  }
+  EXPECT_TRUE(notify.saw("#WRITEDATA 4 variables written"));
   EXPECT_TRUE(state.write_data.empty());
 }
 
