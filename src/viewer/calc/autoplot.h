@@ -21,7 +21,7 @@ inline constexpr size_t kAutoplotNameMax = 63;
 // A linear axis from the statements may have at most this many ticks.
 inline constexpr int kAxisTicksMax = 100;
 
-enum ChartType : int { CHART_NORMAL = 0, CHART_SMITH = 1, CHART_HISTOGRAM = 2 };
+enum ChartType : int { CHART_NORMAL = 0, CHART_SMITH = 1, CHART_HISTOGRAM = 2, CHART_POLAR = 3 };
 
 // A statement cut into tokens at blank, comma and tab. Brackets of any kind
 // nest, and separators inside them belong to the token, so "{V(1) + V(2)}" stays

@@ -39,20 +39,42 @@ std::string header(const CursorPair& c, int k) {
   }
 }
 
-// The standing wave ratio of a normalised impedance r + jx.
-double vswr(double r, double x) {
-  const std::complex<double> z(r, x);
-  const double gamma = std::abs((z - 1.0) / (z + 1.0));
-  return gamma >= 1 ? INFINITY : (1 + gamma) / (1 - gamma);
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
+// A value of the Smith read-out, rounded to its digits first: a value a hair
+// below a power of ten (0.9999999999999999 out of 1 - gamma) would read 1000m.
+std::string smith_text(double v) {
+  if (!std::isfinite(v)) return "inf";
+  return value_text(std::strtod(strprintf("%.8g", v).c_str(), nullptr));
+}
+
+// The Smith chart lines of a cursor at the reflection coefficient y + j aux.
+void add_smith_lines(std::vector<std::string>& out, const Cursor& c, const ReadoutScales& s) {
+  const std::complex<double> gamma(c.y, c.aux);
+  const std::complex<double> one_minus = 1.0 - gamma;
+  // At gamma = 1 the load is an open circuit: every impedance figure is infinite.
+  const bool open = std::abs(one_minus) < 1e-300;
+  const std::complex<double> z = open ? std::complex<double>(INFINITY, 0) : (1.0 + gamma) / one_minus;
+  if (!c.x_name.empty()) out.push_back(line(c.x_name, smith_text(c.x)));
+  out.push_back(line("ZR[" + c.y_name + "]", smith_text(z.real() * s.z0)));
+  out.push_back(
+      line((s.smith_current ? "I[" : "ZI[") + c.y_name + "]", open ? "inf" : smith_text(z.imag() * s.z0)));
+  out.push_back(line(
+      "z",
+      open ? "inf" : smith_text(z.real()) + (z.imag() < 0 ? "-j" : "+j") + smith_text(std::fabs(z.imag()))));
+  out.push_back(line("Z0", smith_text(s.z0)));
+  const double magnitude = std::abs(gamma);
+  out.push_back(line("|GAMMA|", smith_text(magnitude)));
+  out.push_back(
+      line("ANG(GAMMA)", smith_text(magnitude > 0 ? std::atan2(c.aux, c.y) * kDegreesPerRadian : 0.0)));
+  out.push_back(line("VWSR", magnitude >= 1 ? "inf" : smith_text((1 + magnitude) / (1 - magnitude))));
 }
 
 void add_cursor_lines(std::vector<std::string>& out, const Cursor& c, const ReadoutScales& s) {
   const double x = s.x_log ? std::pow(10.0, c.x) : c.x;
   const double y = s.y_log ? std::pow(10.0, c.y) : c.y;
   if (s.smith) {
-    out.push_back(line("ZR[" + c.y_name + "]", value_text(y)));
-    out.push_back(line((s.smith_current ? "I[" : "ZI[") + c.y_name + "]", value_text(c.aux)));
-    out.push_back(line("VWSR", value_text(vswr(y, c.aux))));
+    add_smith_lines(out, c, s);
     return;
   }
   out.push_back(line(c.x_name, value_text(x)));
@@ -85,6 +107,18 @@ std::vector<std::string> cursor_readout(const CursorPair& c, const ReadoutScales
   if (c.flags.slope)
     out.push_back(line("SLOPE", std::fabs(x2 - x1) < 1e-30 ? "inf." : value_text((y2 - y1) / (x2 - x1))));
   return out;
+}
+
+bool cursor_place_smith(Cursor& cursor, std::span<const double> sweep, std::span<const double> re,
+                        std::span<const double> im, double at) {
+  const auto real = cursor_find_x(sweep, re, at);
+  const auto imaginary = cursor_find_x(sweep, im, at);
+  if (!real || !imaginary) return false;
+  cursor.x = at;
+  cursor.y = real->y;
+  cursor.aux = imaginary->y;
+  cursor.index = real->index;
+  return true;
 }
 
 std::optional<CursorPoint> cursor_find_x(std::span<const double> x, std::span<const double> y, double v) {

@@ -40,7 +40,11 @@ struct Cursor {
   int shape = SHAPE_SMALL_CROSS;
   int trace = -1;  // index into the graph's traces
   int positioning = POSITION_TRACK;
-  double x = 0;  // log10 of the value on a log axis, as the axes keep them
+  // log10 of the value on a log axis, as the axes keep them. On a Smith chart
+  // the cursor moves along the sweep: x is the sweep value (the trace's third
+  // vector, e.g. the frequency), y the real part of the reflection coefficient
+  // drawn there and aux its imaginary part (see cursor_place_smith).
+  double x = 0;
   double y = 0;
   double aux = 0;    // the trace's third vector, or the imaginary part on a Smith chart
   size_t index = 0;  // the point at or before the cursor
@@ -70,9 +74,15 @@ struct ReadoutScales {
   bool y_log = false;
   bool smith = false;          // Smith chart: impedance names and VSWR
   bool smith_current = false;  // the chart's second display: I[%s] for the second name
+  double z0 = 50;              // the Smith chart's reference impedance, ohms
 };
 
-// The read-out lines, top to bottom.
+// The read-out lines, top to bottom. On a Smith chart each cursor reads, from
+// its reflection coefficient g = y + j aux: the sweep (x name and value), the
+// impedance in ohms z0 (1 + g) / (1 - g) as "ZR[%s]" and "ZI[%s]", the
+// normalised impedance " z=r+jx ", the reference " Z0=%s ", " |GAMMA|=%s ",
+// its angle in degrees " ANG(GAMMA)=%s ", and " VWSR=%s " = (1 + |g|) / (1 -
+// |g|), "inf" when |g| >= 1 (an impedance at infinity reads "inf" too).
 std::vector<std::string> cursor_readout(const CursorPair& cursors, const ReadoutScales& scales);
 
 // A point a cursor can move to.
@@ -81,6 +91,12 @@ struct CursorPoint {
   double y = 0;
   size_t index = 0;
 };
+
+// Places a cursor on a Smith chart trace at a sweep value: x = at, y and aux
+// the real and imaginary parts there (interpolated), index the point at or
+// before it. False, the cursor unchanged, when the sweep does not reach at.
+bool cursor_place_smith(Cursor& cursor, std::span<const double> sweep, std::span<const double> re,
+                        std::span<const double> im, double at);
 
 // The first point of the trace at X = value (interpolated), or none.
 std::optional<CursorPoint> cursor_find_x(std::span<const double> x, std::span<const double> y, double value);

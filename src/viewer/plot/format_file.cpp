@@ -301,7 +301,8 @@ void apply_settings(Graph& g, const FormatFile& f) {
   g.analysis = f.analysis;
   g.cls = f.cls;
   g.plots = std::clamp(r.plots, 1, kMaxPlots);
-  g.chart = std::clamp(r.chart, static_cast<int32_t>(CHART_NORMAL), static_cast<int32_t>(CHART_HISTOGRAM));
+  // A chart type this program does not know shows as a normal graph.
+  g.chart = r.chart >= CHART_NORMAL && r.chart <= CHART_POLAR ? r.chart : CHART_NORMAL;
   g.x_axis = r.x_axis;
   g.x_log = r.x_log != 0;
   g.x_limits = r.x_limits;
