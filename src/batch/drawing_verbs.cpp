@@ -30,12 +30,17 @@ constexpr const char* kRenderSummary = "draw one page of a schematic to PNG, SVG
 
 constexpr const char* kPlotUsage =
     "usage: zephyrim plot DATAFILE [--script SCRIPT.qsc] [--kind KIND] [--size WxH]\n"
-    "                     [--format FILE [--slot N]] -o OUT.png|OUT.svg|OUT.pdf|OUT.bmp\n"
+    "                     [--format FILE [--slot N]] [--chart smith|polar]\n"
+    "                     [--eye PERIOD [--eye-delay D]] -o OUT.png|OUT.svg|OUT.pdf|OUT.bmp\n"
     "Draws the graph the viewer shows first for a data file (see `zephyrim autoplot`):\n"
     "the header texts, each plot with its grid, ticks, labels and legend, and the traces.\n"
     "With --format the graph is the saved plot format FILE recalled on the data (its\n"
     "traces looked up again by name or computed from their expressions); --slot N\n"
     "takes slot N (0..99) of FILE's project instead (see `zephyrim formats`).\n"
+    "--chart shows the graph's AC traces on a Smith chart (impedances, names starting\n"
+    "with Z or V(..)/I(..), as reflection coefficients on 50 ohms) or a polar chart, as\n"
+    "the Plot menu does; --eye folds the transient traces into periods of PERIOD\n"
+    "seconds (engineering notation: 1u), the period starting at -(D + PERIOD/2).\n"
     "--size gives the picture in pixels (default 1200x800; a PDF page is as large at\n"
     "96 pixels an inch). Exit status: 0 drawn, 1 nothing to show (the reason on\n"
     "stderr, or the format not loaded), 2 the data file not read or the picture not\n"
@@ -69,7 +74,10 @@ std::vector<Verb> render_verbs() {
                                               .kind = ValueKind::integer,
                                               .min = 0,
                                               .max = kFormatSlots - 1,
-                                              .needs = "a slot number, 0 to 99"}};
+                                              .needs = "a slot number, 0 to 99"},
+                                             {.name = "--chart", .needs = "smith or polar"},
+                                             {.name = "--eye", .needs = "a period"},
+                                             {.name = "--eye-delay", .needs = "a delay"}};
   return {{"render", kRenderSummary, kRenderUsage, {"FILE.sch"}, options, nullptr, true},
           {"plot", kPlotSummary, kPlotUsage, {"DATAFILE"}, plot_options, nullptr, true}};
 }

@@ -1,11 +1,15 @@
 // zephyrim autoplot: the graph the viewer would show first for a data file,
 // as text: plots, traces, axes with their limits and tick labels.
+#include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "batch/batch.h"
+#include "common/eng_number.h"
 #include "common/file_io.h"
 #include "common/notify.h"
 #include "common/progress.h"
+#include "common/text_format.h"
 #include "viewer/calc/autoplot.h"
 #include "viewer/calc/data_open.h"
 #include "viewer/calc/script.h"
@@ -13,6 +17,7 @@
 #include "viewer/plot/autoplot_setup.h"
 #include "viewer/plot/format_file.h"
 #include "viewer/plot/graph_axes.h"
+#include "viewer/plot/special_charts.h"
 #include "viewer/plot/tick_labels.h"
 
 namespace zephyrim {
@@ -60,6 +65,37 @@ int open_data(const Arguments& a, DataStore& store, ScriptState& script, DataOpe
   return 0;
 }
 
+// A number of the command line in engineering notation; absent when it is none.
+std::optional<double> eng_value(const std::string& text) {
+  std::string s = text;
+  double v = 0;
+  if (parse_eng(s, v) <= 0 || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// The plot verb's --chart and --eye, as the Plot and Transform menus apply
+// them to the graph shown; 0, or the exit status after the message.
+int apply_transforms(const Arguments& a, DataStore& store, Graph& graph) {
+  Notify& notify = store.notify();
+  if (a.has("--chart")) {
+    const std::string chart = ascii_lower(a.text("--chart"));
+    if (chart != "smith" && chart != "polar") return usage_error(a, "--chart needs smith or polar");
+    if ((chart == "smith" ? smith_chart_show(graph, store, notify)
+                          : polar_chart_show(graph, store, notify)) == 0)
+      return 1;
+  }
+  if (a.has("--eye")) {
+    const auto period = eng_value(a.text("--eye"));
+    const auto delay = eng_value(a.text("--eye-delay", "0"));
+    if (!period || !delay) return usage_error(a, "--eye and --eye-delay need numbers, e.g. 1u");
+    graph_update_axes(graph, store, notify);  // the data's time range is the window
+    const EyeOptions o{
+        .period = *period, .delay = *delay, .t_low = graph.x_axis.data_min, .t_high = graph.x_axis.data_max};
+    if (!eye_options_check(o, notify) || eye_display_show(graph, store, o, notify) == 0) return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph) {
@@ -73,6 +109,7 @@ int batch_autoplot_graph(const Arguments& a, DataStore& store, Graph& graph) {
     return usage_error(a, "--kind needs tran, ac, dc, noise, pz, four or other");
   if (graph.analysis < 0 || autoplot_setup(graph, store, script.autoplot, notify, &session.parameters) == 0)
     return 1;
+  if (const int status = apply_transforms(a, store, graph)) return status;
   return graph_update_axes(graph, store, notify) ? 0 : 2;
 }
 
@@ -142,6 +179,7 @@ int autoplot(const Arguments& a) {
               graph.plots == 1 ? "" : "s",
               graph.chart == CHART_SMITH       ? "Smith"
               : graph.chart == CHART_HISTOGRAM ? "histogram"
+              : graph.chart == CHART_POLAR     ? "polar"
                                                : "normal");
   const SelectedTrace& first = *graph.traces.front();
   print_axis(("x " + (first.x ? first.x->name : std::string("-"))).c_str(), graph.x_axis,
@@ -153,7 +191,9 @@ int autoplot(const Arguments& a) {
     if (name.empty()) continue;
     std::printf("plot %d%s%s\n", p + 1, graph.plot[p].y_label.empty() ? "" : ": ",
                 graph.plot[p].y_label.c_str());
-    print_axis("  y", graph.plot[p].y_axis, name, graph.angular);
+    // Counts have no unit, whatever letter COUNT begins with.
+    print_axis("  y", graph.plot[p].y_axis, graph.chart == CHART_HISTOGRAM ? std::string() : name,
+               graph.angular);
     for (const auto& t : graph.traces)
       if (t->plot == p)
         std::printf("  trace %s  run %d  x %s  %s\n", t->name.c_str(), t->y->run,

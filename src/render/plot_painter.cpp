@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QPainterPath>
 #include <QPolygonF>
 #include <QString>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "viewer/data/data_store.h"
 #include "viewer/plot/cursors.h"
 #include "viewer/plot/level_of_detail.h"
+#include "viewer/plot/special_charts.h"
 #include "viewer/plot/tick_labels.h"
 
 namespace zephyrim {
@@ -302,7 +304,9 @@ Geometry measure(const QRectF& area, const Graph& graph, const DataStore& store,
   std::string x_name;
   for (const SelectedTrace* t : traces)
     if (t->x && x_name.empty()) x_name = t->x->name;
-  g.x_ticks = ticks_of(graph.x_axis, style.x_ticks, x_name, graph.angular);
+  g.x_ticks = ticks_of(graph.x_axis, style.x_ticks,
+                       graph.chart == CHART_SMITH || graph.chart == CHART_POLAR ? std::string() : x_name,
+                       graph.angular);
   g.x_caption = latin1(graph.x_label.empty() ? x_name : graph.x_label);
   if (!g.x_ticks.caption.empty()) g.x_caption += "  " + latin1(g.x_ticks.caption);
   g.parts.resize(static_cast<size_t>(plots));
@@ -314,7 +318,7 @@ Geometry measure(const QRectF& area, const Graph& graph, const DataStore& store,
     std::string name;
     for (const SelectedTrace* t : traces)
       if (t->plot == p && name.empty()) name = t->name;
-    if (graph.chart == CHART_HISTOGRAM) name.clear();  // counts have no unit
+    if (graph.chart != CHART_NORMAL) name.clear();  // counts and reflection coefficients have no unit
     part.ticks = ticks_of(plot.y_axis, style.y_ticks[static_cast<size_t>(p)], name, graph.angular);
     part.caption = latin1(plot.y_label);
     if (!part.ticks.caption.empty())
@@ -482,6 +486,73 @@ void draw_grid(QPainter& p, const Geometry& g, const PlotFrame& frame, const Plo
   };
   lines(g.x_ticks.marks, true, g.layout.x_low, g.layout.x_high);
   lines(part.ticks.marks, false, frame.low, frame.high);
+}
+
+// The grid of a Smith chart: the unit circle, circles of constant resistance
+// and arcs of constant reactance (clipped to the unit circle), each labelled
+// with its normalised value, and the real axis.
+void draw_smith_grid(QPainter& p, const Geometry& g, const PlotFrame& frame, const Theme& t) {
+  const QRectF& r = frame.rect;
+  const auto at = [&](double x, double y) { return QPointF(x_pixel(g.layout, r, x), y_pixel(frame, y)); };
+  const auto ellipse = [&](const SmithCircle& c) {
+    const QPointF centre = at(c.centre_x, c.centre_y);
+    const QPointF edge = at(c.centre_x + c.radius, c.centre_y + c.radius);
+    return QRectF(centre.x() - std::abs(edge.x() - centre.x()), centre.y() - std::abs(edge.y() - centre.y()),
+                  2 * std::abs(edge.x() - centre.x()), 2 * std::abs(edge.y() - centre.y()));
+  };
+  static constexpr double kValues[] = {0.2, 0.5, 1, 2, 5};
+  p.save();
+  p.setClipRect(r, Qt::IntersectClip);
+  p.setBrush(Qt::NoBrush);
+  p.setPen(line_pen(t.grid));
+  const QRectF unit = ellipse(smith_resistance_circle(0));
+  for (double v : kValues) p.drawEllipse(ellipse(smith_resistance_circle(v)));
+  p.drawLine(at(-1, 0), at(1, 0));
+  QPainterPath inside;
+  inside.addEllipse(unit);
+  p.save();
+  p.setClipPath(inside, Qt::IntersectClip);
+  for (double v : kValues)
+    for (double x : {v, -v}) p.drawEllipse(ellipse(smith_reactance_circle(x)));
+  p.restore();
+  p.setPen(line_pen(t.foreground));
+  p.drawEllipse(unit);
+  p.setFont(g.fonts.small);
+  for (double v : kValues) {
+    const QString text = QString::number(v);
+    // Resistance on the real axis, reactance where its arc meets the unit circle.
+    p.drawText(at((v - 1) / (v + 1), 0) + QPointF(2, -2), text);
+    for (double x : {v, -v}) {
+      const double d = x * x + 1;
+      const QPointF on = at((x * x - 1) / d, 2 * x / d);
+      const QPointF out = on + (on - at(0, 0)) * 0.04;
+      p.drawText(QRectF(out.x() - 20, out.y() - 8, 40, 16), Qt::AlignCenter,
+                 x > 0 ? "+j" + text : "-j" + text);
+    }
+  }
+  p.restore();
+}
+
+// The grid of a polar chart: circles at the X axis's ticks, and spokes every
+// 30 degrees from the origin.
+void draw_polar_grid(QPainter& p, const Geometry& g, const PlotFrame& frame, const Theme& t) {
+  const QRectF& r = frame.rect;
+  const auto at = [&](double x, double y) { return QPointF(x_pixel(g.layout, r, x), y_pixel(frame, y)); };
+  const double reach = std::max(std::abs(g.layout.x_low), std::abs(g.layout.x_high));
+  p.save();
+  p.setClipRect(r, Qt::IntersectClip);
+  p.setBrush(Qt::NoBrush);
+  p.setPen(line_pen(t.grid));
+  for (const TickMark& m : g.x_ticks.marks) {
+    if (!m.major || !(m.at > 0)) continue;
+    const QPointF centre = at(0, 0), edge = at(m.at, m.at);
+    p.drawEllipse(centre, std::abs(edge.x() - centre.x()), std::abs(edge.y() - centre.y()));
+  }
+  for (int degrees = 0; degrees < 180; degrees += 30) {
+    const double a = degrees * M_PI / 180;
+    p.drawLine(at(-reach * std::cos(a), -reach * std::sin(a)), at(reach * std::cos(a), reach * std::sin(a)));
+  }
+  p.restore();
 }
 
 // Tick marks point into the frame on all four sides; the labels stand outside.
@@ -826,10 +897,11 @@ void draw_histogram_bars(QPainter& p, const Geometry& g, const PlotFrame& f, con
   p.setBrush(Qt::NoBrush);
 }
 
-// The statistics of a histogram in a box at the top right of its plot.
-void draw_histogram_readout(QPainter& p, const Geometry& g, const PlotFrame& f, const Graph& graph,
-                            const Theme& t) {
-  const std::vector<std::string> lines = histogram_readout(*graph.histogram);
+// A chart's read-out (a histogram's statistics, an eye's period) in a box at
+// the top right of its plot.
+void draw_chart_readout(QPainter& p, const Geometry& g, const PlotFrame& f,
+                        const std::vector<std::string>& lines, const Theme& t) {
+  if (lines.empty()) return;
   double width = 0;
   for (const std::string& l : lines) width = std::max(width, g.fonts.width(latin1(l)));
   const double margin = g.fonts.pad * 0.5;
@@ -848,6 +920,38 @@ void draw_histogram_readout(QPainter& p, const Geometry& g, const PlotFrame& f, 
   p.restore();
 }
 
+// A trace drawn point to point, for the charts whose X goes back and forth
+// (Smith, polar) and the eye, whose line breaks where a period starts again
+// (X going back) and at the points outside its window.
+void draw_trace_points(QPainter& p, const Geometry& g, const PlotFrame& f, DataStore& store,
+                       const SelectedTrace& t, const PlotStyle& style, bool eye) {
+  store.values(*t.x);
+  const auto xs = store.values(*t.x);
+  const auto ys = store.values(*t.y);
+  const size_t n = std::min(xs.size(), ys.size());
+  p.setPen(trace_pen(t, g, style));
+  QPolygonF line;
+  auto flush = [&] {
+    if (line.size() > 1) p.drawPolyline(line);
+    line.clear();
+  };
+  double previous = -INFINITY;
+  for (size_t i = 0; i < n; ++i) {
+    const double x = xs[i], y = ys[i];
+    const bool outside = eye && std::abs(x) >= kEyeOutside;
+    if (!std::isfinite(x) || !std::isfinite(y) || outside || (eye && x < previous)) flush();
+    previous = x;
+    if (!std::isfinite(x) || !std::isfinite(y) || outside) continue;
+    const double yv = f.log ? (y > 0 ? std::log10(y) : NAN) : y;
+    if (!std::isfinite(yv)) {
+      flush();
+      continue;
+    }
+    line << QPointF(x_pixel(g.layout, f.rect, g.layout.x_log ? std::log10(x) : x), y_pixel(f, yv));
+  }
+  flush();
+}
+
 void draw_traces(QPainter& p, const Geometry& g, const PlotFrame& f, Graph& graph, DataStore& store,
                  const PlotStyle& style) {
   const double device_columns = f.rect.width() * device_scale(p);
@@ -861,6 +965,14 @@ void draw_traces(QPainter& p, const Geometry& g, const PlotFrame& f, Graph& grap
     if (t->plot != f.plot || !t->x || !t->y) continue;
     if (graph.chart == CHART_HISTOGRAM && graph.histogram && t->y->name == kHistogramCountName) {
       draw_histogram_bars(p, g, f, graph, store, *t, style);
+      continue;
+    }
+    const bool eye = t->x->name == kEyeVectorName;
+    if (graph.chart == CHART_SMITH || graph.chart == CHART_POLAR || eye) {
+      draw_trace_points(p, g, f, store, *t, style, eye);
+      if (t->options.symbol > 0)
+        if (LevelOfDetail* detail = trace_detail(graph, store, *t))
+          draw_trace_symbols(p, *detail, g, f, store, *t);
       continue;
     }
     LevelOfDetail* detail = trace_detail(graph, store, *t);
@@ -981,14 +1093,21 @@ GraphLayout draw_graph(QPainter& painter, const QRectF& area, Graph& graph, Data
     if (frame.rect.width() < 2 || frame.rect.height() < 2) continue;
     // Straight lines on whole pixels stay crisp without smoothing.
     painter.setRenderHint(QPainter::Antialiasing, false);
-    draw_grid(painter, g, frame, g.parts[i], graph.options.grid, t);
+    if (graph.chart == CHART_SMITH)
+      draw_smith_grid(painter, g, frame, t);
+    else if (graph.chart == CHART_POLAR)
+      draw_polar_grid(painter, g, frame, t);
+    else
+      draw_grid(painter, g, frame, g.parts[i], graph.options.grid, t);
     draw_traces(painter, g, frame, graph, store, style);
     painter.setRenderHint(QPainter::Antialiasing, false);
     draw_axes(painter, g, frame, g.parts[i], i + 1 == g.layout.frames.size(), t);
     painter.setRenderHint(QPainter::Antialiasing, true);
     if (style.legend) draw_legend(painter, g, g.parts[i], style, t);
     if (graph.chart == CHART_HISTOGRAM && graph.histogram && frame.plot == 0)
-      draw_histogram_readout(painter, g, frame, graph, t);
+      draw_chart_readout(painter, g, frame, histogram_readout(*graph.histogram), t);
+    else if (frame.plot == 0)
+      draw_chart_readout(painter, g, frame, graph.chart_readout, t);
   }
   draw_graph_labels(painter, g, graph, t);
   if (style.cursors) draw_cursors(painter, g, graph, *style.cursors, t);

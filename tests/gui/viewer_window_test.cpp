@@ -286,9 +286,13 @@ class ViewerWindowTest : public QObject {
 
   void commands_of_later_work_are_shown_disabled_with_a_reason() {
     ViewerMainWindow w;
-    QAction* eye = w.action(CMD_EYE_DISPLAY);
-    QVERIFY(eye && !eye->isEnabled());
-    QVERIFY(eye->statusTip().contains("not available"));
+    // A command still to come is disabled and says so; the recent files hide when unused.
+    for (const ViewerCommand& c : viewer_commands()) {
+      QAction* a = w.action(c.id);
+      if (a && !a->isEnabled() && a->isVisible())
+        QVERIFY2(a->statusTip().contains("not available"), qPrintable(a->text()));
+    }
+    QVERIFY(w.action(CMD_EYE_DISPLAY)->isEnabled());
     QCOMPARE(w.action(CMD_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
     QCOMPARE(w.action(CMD_AUTOPLOT)->shortcut(), QKeySequence("F2"));
   }

@@ -127,7 +127,7 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
 ViewerMainWindow::~ViewerMainWindow() {
   // The graph's summaries look at the store's values: they go first.
   graph_ = Graph{};
-  fft_ = FftDisplay{};
+  forget_transforms();
 }
 
 QAction* ViewerMainWindow::action(int id) const {
@@ -256,7 +256,7 @@ bool ViewerMainWindow::show_graph(bool ask) {
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;
   view_->clear_zoom();
   graph_ = Graph{};
-  fft_ = FftDisplay{};
+  forget_transforms();
   graph_.options = graph_options_of(config_);
   graph_.analysis = analysis;
   graph_.cls = cls;
@@ -304,7 +304,7 @@ bool ViewerMainWindow::open_file(const QString& path) {
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;
   view_->clear_zoom();
   graph_ = Graph{};
-  fft_ = FftDisplay{};
+  forget_transforms();
   graph_.options = graph_options_of(config_);
   update_readout();
   view_->update();
@@ -443,7 +443,8 @@ void ViewerMainWindow::export_wav() {
 }
 
 void ViewerMainWindow::update_readout() {
-  const auto lines = cursor_readout(cursors_, {.x_log = graph_.x_log});
+  const auto lines = cursor_readout(
+      cursors_, {.x_log = graph_.x_log, .smith = graph_.chart == CHART_SMITH, .z0 = graph_.smith_z0});
   QStringList text;
   for (const auto& l : lines) text << QString::fromStdString(l);
   readout_->setText(text.join('\n'));
@@ -479,8 +480,10 @@ void ViewerMainWindow::toggle_readout(bool ReadoutFlags::*flag) {
 
 void ViewerMainWindow::closeEvent(QCloseEvent* e) {
   config_.display_mode = view_->style.mode;
-  // Spectra live in the derived class, which no format can name: the
-  // transient graph behind them is what the next session recalls.
+  // Spectra and charts live in the derived class, which no format can name:
+  // the graph behind them is what the next session recalls.
+  while (transform_undo(graph_, *store_, transforms_)) {
+  }
   fft_display_off(graph_, *store_, fft_);
   // The display goes into slot 00 for Auto Recall Last and Format > Recall.
   if (!graph_.traces.empty() && save_format(0, kFormatLastSession))

@@ -15,6 +15,7 @@
 #include "viewer/plot/cursors.h"
 #include "viewer/plot/fft_display.h"
 #include "viewer/plot/plot_model.h"
+#include "viewer/plot/special_charts.h"
 #include "viewer/plot/trace_selection.h"
 #include "viewer/session/command_line.h"
 #include "viewer/session/viewer_config.h"
@@ -80,7 +81,9 @@ class ViewerMainWindow : public QMainWindow {
   void add_tool_handlers();       // measure specs, cursor dialogs, status, analysis choice
   void add_output_handlers();     // printing, clipboard, screen capture, scrolling, programs
   void add_format_handlers();     // format options, format and history files
-  void add_transform_handlers();  // FFT, Undo Transform
+  void add_transform_handlers();  // FFT, Eye Display, Smith and Polar Chart, Undo Transform
+  // Forgets the transforms' graphs: the graph shown now is a new one.
+  void forget_transforms();
   void add_histogram_handlers();  // Histogram New Plot, Fit Gaussian, Yield, Options
   void add_tabulate_handlers();   // Tabulate
   void handle(int id, std::function<void()> work);
@@ -123,7 +126,9 @@ class ViewerMainWindow : public QMainWindow {
   ScriptState script_;
   DataOpenSession session_;
   Graph graph_;
-  FftDisplay fft_;  // the transient graph behind an FFT display
+  FftDisplay fft_;               // the transient graph behind an FFT display
+  TransformDisplay transforms_;  // the graphs behind the charts and the eye display
+  size_t fft_above_ = 0;         // the transforms that were shown when the FFT display came
   CursorPair cursors_;
   PlotView* view_ = nullptr;
   QLabel* readout_ = nullptr;

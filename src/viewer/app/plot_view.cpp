@@ -121,10 +121,48 @@ void PlotView::scroll(int step) {
   update();
 }
 
+bool PlotView::update_smith_cursor(Cursor& c, std::optional<QPointF> at, int step) {
+  const SelectedTrace& t = *graph_.traces[c.trace];
+  if (graph_.chart != CHART_SMITH || !t.x || !t.y || !t.third) return false;
+  store_.values(*t.x);
+  store_.values(*t.y);
+  store_.values(*t.third);
+  const auto re = store_.values(*t.x), im = store_.values(*t.y), sweep = store_.values(*t.third);
+  const size_t n = std::min({re.size(), im.size(), sweep.size()});
+  if (n == 0) return true;
+  // A click takes the point of the curve nearest to it; the keys step point by
+  // point; otherwise the position along the X axis is the share of the sweep.
+  size_t index = c.index;
+  if (at) {
+    double best = INFINITY;
+    for (size_t i = 0; i < n; ++i) {
+      const double d = std::hypot(re[i] - at->x(), im[i] - at->y());
+      if (d < best) best = d, index = i;
+    }
+  } else if (step != 0) {
+    index = static_cast<size_t>(
+        std::clamp<long long>(static_cast<long long>(c.index) + step, 0, static_cast<long long>(n) - 1));
+  } else {
+    const double share = (c.x - graph_.x_axis.low) / (graph_.x_axis.high - graph_.x_axis.low);
+    index = static_cast<size_t>(std::clamp(share, 0.0, 1.0) * static_cast<double>(n - 1));
+  }
+  if (cursor_place_smith(c, sweep.first(n), re.first(n), im.first(n), sweep[std::min(index, n - 1)])) {
+    c.x_name = t.third->name;
+    c.y_name = t.name;
+    c.active = true;
+  }
+  return true;
+}
+
 void PlotView::update_cursor(Cursor& c, double x) {
   if (c.trace < 0 || c.trace >= static_cast<int>(graph_.traces.size())) c.trace = 0;
   if (graph_.traces.empty()) return;
   const SelectedTrace& t = *graph_.traces[c.trace];
+  if (graph_.chart == CHART_SMITH) {
+    c.x = x;
+    update_smith_cursor(c, std::nullopt, 0);
+    return;
+  }
   if (!t.x || !t.y) return;
   // Both are read before either view is taken: a load may move the values.
   store_.values(*t.x);
@@ -248,7 +286,20 @@ void PlotView::mousePressEvent(QMouseEvent* e) {
     rubber_band_ = QRect(drag_from_, drag_from_);
     return;
   }
-  place_cursor(active_cursor, graph_x_at(layout_, e->position().x()));
+  place_cursor_at(e->position());
+}
+
+void PlotView::place_cursor_at(QPointF position) {
+  Cursor& c = cursors_.cursor[active_cursor];
+  if (graph_.chart == CHART_SMITH && !graph_.traces.empty()) {
+    if (c.trace < 0 || c.trace >= static_cast<int>(graph_.traces.size())) c.trace = 0;
+    const GraphPoint p = graph_point_at(layout_, position);
+    update_smith_cursor(c, QPointF(p.x, p.y), 0);
+    emit cursors_changed();
+    update();
+    return;
+  }
+  place_cursor(active_cursor, graph_x_at(layout_, position.x()));
 }
 
 void PlotView::mouseMoveEvent(QMouseEvent* e) {
@@ -261,7 +312,7 @@ void PlotView::mouseMoveEvent(QMouseEvent* e) {
     rubber_band_ = QRect(drag_from_, e->position().toPoint());
     update();
   } else if (e->buttons() & Qt::LeftButton && !graph_.traces.empty()) {
-    place_cursor(active_cursor, graph_x_at(layout_, e->position().x()));
+    place_cursor_at(e->position());
   }
 }
 
@@ -306,6 +357,12 @@ void PlotView::keyPressEvent(QKeyEvent* e) {
   Cursor& c = cursors_.cursor[active_cursor];
   if (!c.active || (e->key() != Qt::Key_Left && e->key() != Qt::Key_Right)) {
     QWidget::keyPressEvent(e);
+    return;
+  }
+  if (graph_.chart == CHART_SMITH) {  // along the sweep, a point at a time
+    update_smith_cursor(c, std::nullopt, e->key() == Qt::Key_Right ? 1 : -1);
+    emit cursors_changed();
+    update();
     return;
   }
   // The arrow keys step the cursor one pixel column.

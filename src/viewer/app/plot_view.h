@@ -74,6 +74,12 @@ class PlotView : public QWidget {
   Ranges current() const;
   void restore(const Ranges& r);
   void update_cursor(Cursor& c, double x);
+  // A Smith chart's cursor moves along its curve: to the point nearest to
+  // at, step points on, or the share c.x gives of the sweep. False when the
+  // graph is no Smith chart.
+  bool update_smith_cursor(Cursor& c, std::optional<QPointF> at, int step);
+  // The active cursor to a mouse position.
+  void place_cursor_at(QPointF position);
   // The mouse cursor of the pointer mode, also after the mode was set directly.
   void show_pointer();
   void label_press(QPointF at);

@@ -114,7 +114,7 @@ bool ViewerMainWindow::recall_format(const std::string& path) {
   busy(tr("Recalling plot format..."),
        [&] { loaded = format_load(graph_, *store_, path, notify_, &styles, &session_.parameters); });
   if (!loaded) return false;
-  fft_ = FftDisplay{};  // the recalled graph is not the one behind the spectra
+  forget_transforms();  // the recalled graph is not the one behind them
   view_->style.x_ticks = styles.x;
   view_->style.y_ticks = styles.y;
   cursors_.cursor[0].active = cursors_.cursor[1].active = false;

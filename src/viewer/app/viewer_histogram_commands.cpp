@@ -54,7 +54,7 @@ void ViewerMainWindow::add_histogram_handlers() {
     if (dialog.exec() != QDialog::Accepted || dialog.chosen().isEmpty()) return;
     const auto k = static_cast<size_t>(names.indexOf(dialog.chosen().front()));
     if (k >= vectors.size()) return;
-    fft_ = FftDisplay{};  // the histogram replaces a spectrum display for good
+    forget_transforms();  // the histogram replaces a transformed display for good
     int shown = 0;
     busy(tr("Building histogram..."), [&] { shown = histogram_show(graph_, *store_, *vectors[k], notify_); });
     if (shown) {

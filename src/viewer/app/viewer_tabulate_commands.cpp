@@ -41,7 +41,7 @@ void ViewerMainWindow::add_tabulate_handlers() {
     cursors_.cursor[0].active = cursors_.cursor[1].active = false;
     view_->clear_zoom();
     graph_ = Graph{};
-    fft_ = FftDisplay{};
+    forget_transforms();
     graph_.options = graph_options_of(config_);
     graph_.analysis = ANALYSIS_OTHER;
     graph_.cls = DATA_CLASS_TEXT;

@@ -1,9 +1,12 @@
-// The transforms of the viewer: the FFT display (a toggle) and Undo Transform.
+// The transforms of the viewer: the FFT display (a toggle), the eye display,
+// the Smith and polar charts, and Undo Transform, which takes back the latest.
 #include <QMainWindow>
 #include <QStatusBar>
+#include <algorithm>
 #include <cmath>
 
 #include "viewer/app/fft_dialog.h"
+#include "viewer/app/histogram_dialogs.h"
 #include "viewer/app/main_window.h"
 #include "viewer/app/plot_view.h"
 #include "viewer/plot/graph_axes.h"
@@ -11,25 +14,36 @@
 
 namespace zephyrim {
 
+void ViewerMainWindow::forget_transforms() {
+  fft_ = FftDisplay{};
+  transforms_ = TransformDisplay{};
+  fft_above_ = 0;
+}
+
 void ViewerMainWindow::add_transform_handlers() {
-  // Back to the transient graph; the spectra go with the derived class.
-  auto fft_off = [this] {
-    if (!fft_display_off(graph_, *store_, fft_)) return false;
+  // The graph changed under the cursors and the zoom: both start afresh.
+  auto shown = [this] {
     cursors_.cursor[0].active = cursors_.cursor[1].active = false;
     view_->clear_zoom();
     graph_update_axes(graph_, *store_, notify_);
     update_readout();
     update_actions();
     view_->update();
+  };
+  // Back to the graph behind the spectra; they go with the derived class.
+  auto fft_off = [this, shown] {
+    if (!fft_display_off(graph_, *store_, fft_)) return false;
+    shown();
     return true;
   };
 
-  handle(CMD_FFT, [this, fft_off] {
-    if (fft_off()) return;
-    update_actions();  // the check stays off until a spectrum shows
-    // A histogram's counts are data without an analysis too, but no waveform.
+  handle(CMD_FFT, [this, fft_off, shown] {
+    // The toggle turns the spectra off while no chart was made of them since.
+    if (fft_.on && transforms_.steps.size() <= fft_above_ && fft_off()) return;
+    update_actions();  // the check stays as it was until a spectrum shows
+    // A histogram's counts are data without an analysis too, but no waveform; an eye is folded time.
     if ((graph_.analysis != ANALYSIS_TRAN && graph_.analysis != ANALYSIS_OTHER) ||
-        graph_.chart != CHART_NORMAL) {
+        graph_.chart != CHART_NORMAL || fft_.on || transforms_.top_kind() == TRANSFORM_EYE) {
       notify_.error(kFftWrongKind);
       return;
     }
@@ -43,20 +57,66 @@ void ViewerMainWindow::add_transform_handlers() {
       start = graph_.x_log ? std::pow(10.0, graph_.x_axis.low) : graph_.x_axis.low;
       end = graph_.x_log ? std::pow(10.0, graph_.x_axis.high) : graph_.x_axis.high;
     }
-    int shown = 0;
-    busy(tr("Calculating FFT..."), [&] {
-      shown = fft_display_on(graph_, *store_, chosen, start, end, notify_, fft_);
-      if (shown > 0) graph_update_axes(graph_, *store_, notify_);
-    });
-    if (shown == 0) return;
-    cursors_.cursor[0].active = cursors_.cursor[1].active = false;
-    view_->clear_zoom();
-    update_readout();
-    update_actions();
-    view_->update();
+    int count = 0;
+    busy(tr("Calculating FFT..."),
+         [&] { count = fft_display_on(graph_, *store_, chosen, start, end, notify_, fft_); });
+    if (count == 0) return;
+    fft_above_ = transforms_.steps.size();
+    shown();
   });
 
-  handle(CMD_UNDO_TRANSFORM, [this, fft_off] {
+  handle(CMD_EYE_DISPLAY, [this, shown] {
+    if (graph_.analysis != ANALYSIS_TRAN || graph_.traces.empty()) {
+      notify_.error(kEyeWrongKind);
+      return;
+    }
+    // The options of the last eye, or a tenth of the record from its start.
+    EyeOptions start = transforms_.eye;
+    if (!(start.period > 0)) {
+      const double low = graph_.x_axis.data_min, high = graph_.x_axis.data_max;
+      start = {.period = (high - low) / 10, .delay = 0, .t_low = low, .t_high = high};
+    }
+    int count = 0;
+    NumbersDialog dialog(
+        tr("Eye Display Options"), "eye_options",
+        {{tr("&Period:"), "period", start.period},
+         {tr("&Delay:"), "delay", start.delay},
+         {tr("Data from &time:"), "t_low", start.t_low},
+         {tr("Data &to time:"), "t_high", start.t_high}},
+        [&](const std::vector<double>& v) {
+          const EyeOptions o{.period = v[0], .delay = v[1], .t_low = v[2], .t_high = v[3]};
+          if (!eye_options_check(o, notify_)) return false;
+          count = eye_display_show(graph_, *store_, o, notify_, &transforms_);
+          return true;
+        },
+        notify_, this);
+    if (dialog.exec() == QDialog::Accepted && count > 0) shown();
+  });
+
+  handle(CMD_SMITH_CHART, [this, shown] {
+    if (graph_.traces.empty()) {
+      notify_.error("No plot displayed");
+      return;
+    }
+    if (smith_chart_show(graph_, *store_, notify_, &transforms_) > 0) shown();
+  });
+
+  handle(CMD_POLAR_CHART, [this, shown] {
+    if (graph_.traces.empty()) {
+      notify_.error("No plot displayed");
+      return;
+    }
+    if (polar_chart_show(graph_, *store_, notify_, &transforms_) > 0) shown();
+  });
+
+  handle(CMD_UNDO_TRANSFORM, [this, fft_off, shown] {
+    // The latest first: a chart made of spectra goes before the spectra.
+    if (transforms_.steps.size() > fft_above_ || !fft_.on) {
+      if (transform_undo(graph_, *store_, transforms_)) {
+        shown();
+        return;
+      }
+    }
     if (!fft_off()) statusBar()->showMessage(tr("No transform to undo"), 4000);
   });
 }

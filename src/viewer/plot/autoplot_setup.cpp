@@ -6,6 +6,7 @@
 #include "viewer/data/data_store.h"
 #include "viewer/plot/fft_display.h"
 #include "viewer/plot/histogram_display.h"
+#include "viewer/plot/special_charts.h"
 #include "viewer/plot/trace_selection.h"
 
 namespace zephyrim {
@@ -158,6 +159,11 @@ int autoplot_setup(Graph& graph, DataStore& store, AutoplotRequest& request, Not
     if (request.chart == CHART_HISTOGRAM && !graph.traces.empty() && graph.traces.front()->y &&
         !histogram_show(graph, store, *graph.traces.front()->y, notify))
       clear_traces(graph);
+    // A Smith chart shows the traces converted; none converted leaves them as plain plots.
+    if (request.chart == CHART_SMITH && !graph.traces.empty()) {
+      graph.chart = CHART_NORMAL;
+      smith_chart_show(graph, store, notify);
+    }
   }
   const int count = static_cast<int>(graph.traces.size());
   store.progress().show(strprintf("Autoplot data loaded count %d", count));
@@ -166,7 +172,7 @@ int autoplot_setup(Graph& graph, DataStore& store, AutoplotRequest& request, Not
     return 0;
   }
   store.progress().show("Initializing plot...");
-  apply_autoplot_axes(graph, request);
+  if (graph.chart != CHART_SMITH) apply_autoplot_axes(graph, request);  // a Smith chart's axes are fixed
   graph.plots = plots_in_use(graph);
   const DataSetHeader& h = store.header;
   graph.header.circuit_title = h.title;

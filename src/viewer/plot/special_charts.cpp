@@ -548,6 +548,9 @@ int eye_display_show(Graph& graph, DataStore& store, const EyeOptions& options, 
     return 0;
   }
   eye.plots = plots_in_use(eye);
+  // A point on the seam folds to a rounding error from 0: the axis ends at 0.
+  for (double* v : {&low, &high})
+    if (std::abs(*v) < options.period * 1e-9) *v = 0;
   widen_flat_range(low, high);
   AxisScale a;
   a.data_min = low;
