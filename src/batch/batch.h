@@ -60,6 +60,10 @@ int batch_format_graph(const Arguments& a, DataStore& store, Graph& graph);
 // (any case) or its number; -1 for neither.
 int analysis_kind(const std::string& text);
 
+// A number as the rest of the system types it (2m, 1.5K, 10MEG); letters after
+// it are units (2ms, 1kHz); absent for anything else.
+std::optional<double> eng_word(const std::string& text);
+
 // The folder of this program, ending in '/'; empty when it cannot be told.
 std::string program_folder();
 // The statistics file the analysis commands include, as the editor's default:

@@ -1,9 +1,12 @@
 // zephyrim data, values and calc: the vectors of a simulation data file, the
 // values of one of them, and an expression evaluated over them.
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "batch/batch.h"
+#include "common/eng_number.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
@@ -151,6 +154,16 @@ int calc(const Arguments& a) {
 }
 
 }  // namespace
+
+std::optional<double> eng_word(const std::string& text) {
+  std::string s = text;
+  double v = 0;
+  const int used = parse_eng(s, v, true);
+  if (used <= 0 || !has_value(v) || !std::isfinite(v)) return std::nullopt;
+  for (size_t i = static_cast<size_t>(used); i < s.size(); ++i)
+    if (!std::isalpha(static_cast<unsigned char>(s[i]))) return std::nullopt;
+  return v;
+}
 
 int analysis_kind(const std::string& text) {
   static constexpr std::pair<const char*, int> kNames[] = {

@@ -73,18 +73,6 @@ int fail(const std::string& why) {
   return 1;
 }
 
-// A number as the rest of the system types it (2m, 1.5K, 10MEG); letters after
-// it are units (2ms, 1kHz), anything else makes it no number.
-std::optional<double> eng_option(const std::string& text) {
-  std::string s = text;
-  double v = 0;
-  const int used = parse_eng(s, v, true);
-  if (used <= 0 || !has_value(v) || !std::isfinite(v)) return std::nullopt;
-  for (size_t i = static_cast<size_t>(used); i < s.size(); ++i)
-    if (!std::isalpha(static_cast<unsigned char>(s[i]))) return std::nullopt;
-  return v;
-}
-
 // What the command line asks for beyond the vector.
 struct FftRequest {
   FftOptions options;
@@ -98,7 +86,7 @@ std::optional<FftRequest> read_request(const Arguments& a) {
   FftRequest r;
   for (const char* name : {"--from", "--to"}) {
     if (!a.has(name)) continue;
-    const auto v = eng_option(a.text(name));
+    const auto v = eng_word(a.text(name));
     if (!v) {
       fail(strprintf("%s needs a time, e.g. 2m or 0.002, not %s", name, a.text(name).c_str()));
       return std::nullopt;
@@ -126,7 +114,7 @@ std::optional<FftRequest> read_request(const Arguments& a) {
     }
   }
   if (a.has("--periods")) {
-    const auto f = eng_option(a.text("--periods"));
+    const auto f = eng_word(a.text("--periods"));
     if (!f || !(*f > 0)) {
       fail("--periods needs a frequency above 0 in Hz, e.g. 1k, not " + a.text("--periods"));
       return std::nullopt;

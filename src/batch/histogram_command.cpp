@@ -81,18 +81,6 @@ int fail(const std::string& why) {
   return 1;
 }
 
-// A number as the rest of the system types it (1.5k, 10MEG, 2.2u); letters
-// after it are units (1.5kHz), anything else makes it no number.
-std::optional<double> number_word(const std::string& text) {
-  std::string s = text;
-  double v = 0;
-  const int used = parse_eng(s, v, true);
-  if (used <= 0 || !has_value(v) || !std::isfinite(v)) return std::nullopt;
-  for (size_t i = static_cast<size_t>(used); i < s.size(); ++i)
-    if (!std::isalpha(static_cast<unsigned char>(s[i]))) return std::nullopt;
-  return v;
-}
-
 struct Pair {
   std::string low, high;
 };
@@ -118,7 +106,7 @@ struct Request {
 };
 
 std::optional<Bounds> bounds(const Arguments& a, const char* name, const Pair& p) {
-  const auto low = number_word(p.low), high = number_word(p.high);
+  const auto low = eng_word(p.low), high = eng_word(p.high);
   if (!low || !high) {
     usage_error(a,
                 strprintf("%s needs two numbers, LO and HI, not %s %s", name, p.low.c_str(), p.high.c_str()));
@@ -138,7 +126,7 @@ std::optional<Request> read_request(const Arguments& a) {
   }
   r.bins = static_cast<int>(a.integer("--bins", 0));
   if (a.has("--width")) {
-    r.width = number_word(a.text("--width"));
+    r.width = eng_word(a.text("--width"));
     if (!r.width) {
       usage_error(a, "--width needs a number, e.g. 10 or 2.5k, not " + a.text("--width"));
       return std::nullopt;

@@ -65,14 +65,6 @@ int open_data(const Arguments& a, DataStore& store, ScriptState& script, DataOpe
   return 0;
 }
 
-// A number of the command line in engineering notation; absent when it is none.
-std::optional<double> eng_value(const std::string& text) {
-  std::string s = text;
-  double v = 0;
-  if (parse_eng(s, v) <= 0 || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
 // The plot verb's --chart and --eye, as the Plot and Transform menus apply
 // them to the graph shown; 0, or the exit status after the message.
 int apply_transforms(const Arguments& a, DataStore& store, Graph& graph) {
@@ -85,8 +77,8 @@ int apply_transforms(const Arguments& a, DataStore& store, Graph& graph) {
       return 1;
   }
   if (a.has("--eye")) {
-    const auto period = eng_value(a.text("--eye"));
-    const auto delay = eng_value(a.text("--eye-delay", "0"));
+    const auto period = eng_word(a.text("--eye"));
+    const auto delay = eng_word(a.text("--eye-delay", "0"));
     if (!period || !delay) return usage_error(a, "--eye and --eye-delay need numbers, e.g. 1u");
     graph_update_axes(graph, store, notify);  // the data's time range is the window
     const EyeOptions o{

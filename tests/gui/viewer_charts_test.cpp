@@ -116,13 +116,23 @@ class ViewerChartsTest : public QObject {
     QCOMPARE(w.statusBar()->currentMessage(), QString("No transform to undo"));
   }
 
-  void polar_chart_shows_the_value_itself() {
+  void polar_chart_shows_the_chosen_values_themselves() {
     ViewerMainWindow w;
     open(w, "load.raw", "v(mid)");
-    trigger(w, CMD_POLAR_CHART);
+    QString title;
+    DialogFiller choose{.choose = {"V(MID)"}};
+    choose.custom = [&](QDialog* d) {
+      title = d->windowTitle();
+      choose.custom = nullptr;  // then chosen and accepted as the Probe list is
+    };
+    trigger(w, CMD_POLAR_CHART, &choose);
+    QCOMPARE(title, QString("SELECT POLAR CHART VARIABLES"));
     QCOMPARE(w.graph().chart, int(CHART_POLAR));
+    QCOMPARE(int(w.graph().traces.size()), 1);
     QCOMPARE(w.graph().x_axis.low, w.graph().plot[0].y_axis.low);
     QCOMPARE(w.graph().x_axis.low, -w.graph().x_axis.high);
+    trigger(w, CMD_UNDO_TRANSFORM);
+    QCOMPARE(w.graph().chart, int(CHART_NORMAL));
   }
 
   void eye_display_folds_the_bits_and_refuses_bad_options() {

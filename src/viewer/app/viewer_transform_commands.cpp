@@ -9,7 +9,9 @@
 #include "viewer/app/histogram_dialogs.h"
 #include "viewer/app/main_window.h"
 #include "viewer/app/plot_view.h"
+#include "viewer/app/probe_dialog.h"
 #include "viewer/plot/graph_axes.h"
+#include "viewer/plot/trace_selection.h"
 #include "viewer/session/command_table.h"
 
 namespace zephyrim {
@@ -102,11 +104,40 @@ void ViewerMainWindow::add_transform_handlers() {
   });
 
   handle(CMD_POLAR_CHART, [this, shown] {
-    if (graph_.traces.empty()) {
-      notify_.error("No plot displayed");
+    // The complex AC vectors to choose from, each name once.
+    QStringList names;
+    for (int cls : {DATA_CLASS_BINARY, DATA_CLASS_TEXT})
+      for (const DataVector& v : store_->data_class(cls)->vectors)
+        if (v.kind == ANALYSIS_AC && v.complex && v.x) names << QString::fromStdString(v.name);
+    names.removeDuplicates();
+    if (names.isEmpty()) {
+      notify_.error("No data available");
       return;
     }
-    if (polar_chart_show(graph_, *store_, notify_, &transforms_) > 0) shown();
+    ProbeDialog dialog(names, this);
+    dialog.setWindowTitle(QString::fromLatin1(kPolarSelectTitle));
+    dialog.setObjectName("polar_variables");
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen().isEmpty()) return;
+    Graph chosen;
+    chosen.options = graph_.options;
+    chosen.header = graph_.header;
+    chosen.analysis = ANALYSIS_AC;
+    chosen.cls = DATA_CLASS_BINARY;
+    std::vector<TraceRequest> requests;
+    for (const QString& n : dialog.chosen()) requests.push_back({.name = n.toStdString()});
+    if (select_traces(chosen, *store_, requests, notify_, &session_.parameters) == 0) return;
+    if (polar_chart_show(chosen, *store_, notify_) == 0) return;
+    // The chart replaces the graph shown, which Undo Transform gives back; a
+    // polar chart shown again starts from the graph before the first.
+    if (transforms_.top_kind() == TRANSFORM_POLAR) transform_undo(graph_, *store_, transforms_);
+    TransformStep step{
+        .kind = TRANSFORM_POLAR, .before = std::make_unique<Graph>(std::move(graph_)), .stored = {}};
+    for (const auto& t : chosen.traces)
+      for (const DataVector* v : {t->x, t->y})
+        if (v && v->data_class == DATA_CLASS_DERIVED) step.stored.push_back(v);
+    transforms_.steps.push_back(std::move(step));
+    graph_ = std::move(chosen);
+    shown();
   });
 
   handle(CMD_UNDO_TRANSFORM, [this, fft_off, shown] {
