@@ -29,5 +29,7 @@ int main(int argc, char** argv) {
   if (!line.data_file.empty()) loaded = window.open_file(QString::fromStdString(line.data_file));
   // Started by a simulation that gave no data: there is nothing to stay for.
   if (zephyrim::close_after_load(line, loaded)) return 0;
+  // A new run closed the window while the load still asked something.
+  if (!window.isVisible()) return 0;
   return QApplication::exec();
 }

@@ -23,9 +23,12 @@ constexpr const char* kSymbolSummary = "draw one symbol of a library to PNG or S
 
 constexpr const char* kRenderUsage =
     "usage: zephyrim render FILE.sch [--page N] [--scale F] -o OUT.png|OUT.svg|OUT.pdf|OUT.bmp\n"
+    "       zephyrim render FILE.sch --all-pages -o OUT.pdf\n"
     "Draws page N (from 1, default 1) of a schematic with its grid, border and title block\n"
     "as the page settings say. --scale gives pixels per schematic unit for PNG and SVG\n"
-    "(default 1). Exit status: 0 drawn, 1 drawn from a partly loaded schematic, 2 failed.\n";
+    "(default 1). --all-pages draws every page into one PDF, each PDF page as large as\n"
+    "--page gives it for that page. Exit status: 0 drawn, 1 drawn from a partly loaded\n"
+    "schematic, 2 failed.\n";
 constexpr const char* kRenderSummary = "draw one page of a schematic to PNG, SVG or PDF";
 
 constexpr const char* kPlotUsage =
@@ -63,8 +66,10 @@ std::vector<Verb> render_verbs() {
                          .min = std::numeric_limits<double>::denorm_min(),
                          .max = 16,
                          .needs = "a number above 0, at most 16"};
-  const std::vector<OptionSpec> options{
-      kRequiredOutputOption, {.name = "--page", .kind = ValueKind::integer}, scale};
+  const std::vector<OptionSpec> options{kRequiredOutputOption,
+                                        {.name = "--page", .kind = ValueKind::integer},
+                                        scale,
+                                        {.name = "--all-pages", .kind = ValueKind::flag}};
   const std::vector<OptionSpec> plot_options{kRequiredOutputOption,
                                              {.name = "--script", .needs = "a script file"},
                                              {.name = "--kind", .needs = "an analysis kind"},

@@ -107,6 +107,7 @@ class EditSession {
   std::string status_text() const;
   // Bumped by every change of the model or the feedback, for redrawing.
   unsigned revision() const { return revision_; }
+  Notify& notify() { return notify_; }
 
   bool auto_junction = true;
   bool rubber_band = true;

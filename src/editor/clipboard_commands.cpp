@@ -12,6 +12,7 @@
 #include "editor/command_table.h"
 #include "editor/sheet_view.h"
 #include "render/page_painter.h"
+#include "schematic/page_size.h"
 
 namespace zephyrim {
 
@@ -50,11 +51,14 @@ void ClipboardCommands::copy_to_clipboard(bool screen) {
   if (screen) {
     data->setImageData(w_.sheet()->viewport()->grab().toImage());
   } else {
-    // The page as a picture: a bitmap at 100 % and, for programs that take it, SVG.
-    const Schematic& s = w_.schematic();
-    const Page& page = s.page();
-    const QRectF extent = page_extent(page);
-    QImage image(extent.size().toSize(), QImage::Format_RGB32);
+    // The page's drawing area at 100 %, its size code applied as printing does. As a bitmap
+    // always; CopyClipboardMetafileFormat 0 adds SVG for the programs that
+    // take it, 1 gives the bitmap alone.
+    Schematic& s = w_.schematic();
+    Page& page = s.page();
+    page_size_apply(page);
+    const QRectF area = page_extent(page);
+    QImage image(area.size().toSize(), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
       QPainter p(&image);
@@ -62,19 +66,27 @@ void ClipboardCommands::copy_to_clipboard(bool screen) {
       draw_page(p, s, page);
     }
     data->setImageData(image);
-    QBuffer svg_bytes;
-    svg_bytes.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&svg_bytes);
-    svg.setSize(extent.size().toSize());
-    svg.setViewBox(extent);
-    {
-      QPainter p(&svg);
-      draw_page(p, s, page);
+    if (w_.config().copy_clipboard_metafile_format == 0) {
+      QBuffer svg_bytes;
+      svg_bytes.open(QIODevice::WriteOnly);
+      QSvgGenerator svg;
+      svg.setOutputDevice(&svg_bytes);
+      svg.setSize(area.size().toSize());
+      svg.setViewBox(area);
+      {
+        QPainter p(&svg);
+        draw_page(p, s, page);
+      }
+      data->setData("image/svg+xml", svg_bytes.data());
     }
-    data->setData("image/svg+xml", svg_bytes.data());
   }
-  QGuiApplication::clipboard()->setMimeData(data);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setMimeData(data);
+  // Another program may hold on to the clipboard. Where the platform tells
+  // ownership, not owning it means the copy did not land; elsewhere the
+  // clipboard must at least hand back what was put there.
+  if (!clipboard->ownsClipboard() && clipboard->mimeData() != data)
+    w_.notify().error("Copy error: Clipboard is busy -- operation aborted");
 }
 
 }  // namespace zephyrim

@@ -120,8 +120,8 @@ constexpr EditorCommand kCommands[] = {
 
     {kCmdCopySchematic, "&Tools/&Copy to Clipboard", "&Schematic", "", "Copy the page as a picture"},
     {kCmdCopyScreen, "&Tools/&Copy to Clipboard", "Screen &Bitmap", "", "Copy the window as a bitmap"},
-    {kCmdPictureWmf, "&Tools/Save to &Picture File/&Schematic", ".&wmf", "", "Save the page as a picture"},
-    {kCmdPictureEmf, "&Tools/Save to &Picture File/&Schematic", ".&emf", "", "Save the page as a picture"},
+    {kCmdPictureWmf, "&Tools/Save to &Picture File/&Schematic", ".&svg", "", "Save the page as SVG"},
+    {kCmdPictureEmf, "&Tools/Save to &Picture File/&Schematic", ".&pdf", "", "Save the page as PDF"},
     {kCmdPictureBmp, "&Tools/Save to &Picture File/&Schematic", ".&bmp", "", "Save the page as a bitmap"},
     {kCmdPicturePng, "&Tools/Save to &Picture File/&Schematic", ".&png", "", "Save the page as a PNG"},
     {kCmdCaptureBmp, "&Tools/Save to &Picture File/Screen &Capture", ".&bmp", "", "Save the window"},

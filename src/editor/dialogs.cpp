@@ -21,6 +21,7 @@
 #include "editing/subckt.h"
 #include "editor/source_dialog.h"
 #include "netlist/source_statement.h"
+#include "schematic/page_size.h"
 
 namespace zephyrim {
 
@@ -417,7 +418,8 @@ DrawingOptionsDialog::DrawingOptionsDialog(Schematic& s, QWidget* parent) : QDia
   size_ = new QComboBox(this);
   size_->addItems({"A/A4  11x8.5", "A portrait", "B/A3  17x11", "C/A2  22x17", "D/A1  34x22", "E/A0  44x34",
                    "Legal 14x8.5", "B portrait"});
-  size_->setCurrentIndex(std::clamp(g.sheet_size, 0, 7));
+  // An unlisted code is drawn as size A, so that is what the list shows.
+  size_->setCurrentIndex(g.sheet_size >= 0 && g.sheet_size < kPageSizeCount ? g.sheet_size : 0);
   scale_ = new QComboBox(this);
   scale_->addItems({"x1", "x2"});
   scale_->setCurrentIndex(g.scale == 2 ? 1 : 0);
@@ -440,6 +442,7 @@ void DrawingOptionsDialog::accept() {
   PageSettings& g = s_.page().settings;
   g.border = border_->currentIndex();
   g.sheet_size = size_->currentIndex();
+  page_size_apply(s_.page());  // the title block's size text follows the size
   const int scale = scale_->currentIndex() + 1;
   if (scale != g.scale) {
     g.scale = scale;

@@ -18,6 +18,7 @@
 #include "editor/command_table.h"
 #include "editor/edit_commands.h"
 #include "editor/file_commands.h"
+#include "editor/picture_commands.h"
 #include "editor/sheet_view.h"
 #include "editor/simulation_commands.h"
 #include "editor/symbol_chooser.h"
@@ -85,12 +86,14 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   view_ = std::make_unique<ViewCommands>(*this);
   simulation_ = std::make_unique<SimulationCommands>(*this);
   clipboard_ = std::make_unique<ClipboardCommands>(*this);
+  pictures_ = std::make_unique<PictureCommands>(*this);
   CommandHandlers handlers;
   files_->add_to(handlers);
   editing_->add_to(handlers);
   view_->add_to(handlers);
   simulation_->add_to(handlers);
   clipboard_->add_to(handlers);
+  pictures_->add_to(handlers);
   build_menus(handlers);
   build_toolbar();
   connect(sheet_, &SheetView::context_menu_requested, this, &EditorMainWindow::show_context_menu);
@@ -239,6 +242,7 @@ void EditorMainWindow::refresh_checks() {
   action(kCmdAutoJunction)->setChecked(e.auto_junction);
   action(kCmdRubberBand)->setChecked(e.rubber_band);
   action(kCmdNodeNumbers)->setChecked(schematic().page().settings.show_nodes == 1);
+  action(kCmdBias)->setChecked(schematic().page().settings.show_nodes == 2);
   for (int engine = kEngineDefault; engine <= kEngineOther; ++engine)
     action(kCmdEngineDefault + engine)->setChecked(config_.simulator_option == engine);
   action(kCmdRun)->setText(QString::fromLatin1(run_item_label(effective_engine(config_))));

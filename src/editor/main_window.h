@@ -27,6 +27,7 @@ class EditCommands;
 class ViewCommands;
 class SimulationCommands;
 class ClipboardCommands;
+class PictureCommands;
 
 // The work behind each menu identifier.
 using CommandHandlers = std::map<int, std::function<void()>>;
@@ -48,6 +49,7 @@ class EditorMainWindow : public QMainWindow {
   FileCommands& files() { return *files_; }
   SimulationCommands& simulation() { return *simulation_; }
   ClipboardCommands& clipboard() { return *clipboard_; }
+  PictureCommands& pictures() { return *pictures_; }
   EditCommands& editing() { return *editing_; }
   ViewCommands& view() { return *view_; }
 
@@ -133,6 +135,7 @@ class EditorMainWindow : public QMainWindow {
   std::unique_ptr<ViewCommands> view_;
   std::unique_ptr<SimulationCommands> simulation_;
   std::unique_ptr<ClipboardCommands> clipboard_;
+  std::unique_ptr<PictureCommands> pictures_;
 };
 
 }  // namespace zephyrim

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -11,7 +13,10 @@
 #include <cmath>
 #include <map>
 
+#include "netlist/netlist_writer.h"
+#include "render/bias_painter.h"
 #include "render/symbol_painter.h"
+#include "simulation/bias_file.h"
 
 namespace zephyrim {
 
@@ -86,12 +91,14 @@ void SheetView::page_changed() {
   verticalScrollBar()->setValue(static_cast<int>(g.view_y * f));
   adjusting_ = false;
   update_node_names();
+  update_bias();
   viewport()->update();
 }
 
 void SheetView::refresh() {
   update_cursor();
   update_node_names();
+  update_bias();
   viewport()->update();
 }
 
@@ -208,7 +215,8 @@ void SheetView::paintEvent(QPaintEvent* e) {
   // Only what the exposed area shows is drawn: a full page at high zoom stays cheap.
   options.visible = painter.transform().inverted().mapRect(QRectF(e->rect())).adjusted(-2, -2, 2, 2);
   draw_page(painter, s, s.page(), options);
-  if (s.page().settings.show_nodes) draw_node_names(painter);
+  if (s.page().settings.show_nodes == 1) draw_node_names(painter);
+  if (s.page().settings.show_nodes == 2) draw_bias_labels(painter, bias_.labels, palette_.color(kBiasColor));
   draw_feedback(painter);
 }
 
@@ -219,7 +227,7 @@ bool SheetView::node_names_current() const {
 
 void SheetView::update_node_names() {
   Schematic& s = session_.schematic();
-  if (!s.page().settings.show_nodes || node_names_current()) return;
+  if (s.page().settings.show_nodes != 1 || node_names_current()) return;
   nodes_ = Connectivity{};
   nodes_.force_rebuild = true;
   RecordingNotify quiet;  // the display never asks; the netlist run reports
@@ -245,6 +253,65 @@ void SheetView::draw_node_names(QPainter& painter) {
                                                   : QPointF(e.display_x + 3, e.display_y);
       painter.drawText(at, QString::fromStdString(e.name.str()));
     }
+}
+
+namespace {
+
+std::string bias_path_of(const Schematic& s) {
+  return s.path.empty() ? std::string() : bias_file_path(netlist_files(s.path).netlist);
+}
+
+}  // namespace
+
+std::string SheetView::bias_stamp() const {
+  const std::string path = bias_path_of(session_.schematic());
+  const QFileInfo f(QString::fromStdString(path));
+  if (path.empty() || !f.exists()) return path;
+  return path + "|" + std::to_string(f.size()) + "|" + std::to_string(f.lastModified().toMSecsSinceEpoch());
+}
+
+int SheetView::show_bias() {
+  Schematic& s = session_.schematic();
+  const std::string path = bias_path_of(s);
+  const int r = bias_display_build(bias_, s, path, session_.notify());
+  PageSettings& g = s.page().settings;
+  if (r == 1) {
+    g.show_nodes = 2;
+    bias_revision_ = session_.revision();
+    bias_of_ = &s;
+    bias_page_ = s.current_page();
+    bias_stamp_ = bias_stamp();
+  } else if (g.show_nodes == 2) {
+    g.show_nodes = 0;
+  }
+  viewport()->update();
+  return r;
+}
+
+void SheetView::hide_bias() {
+  bias_display_clear(bias_);
+  bias_of_ = nullptr;
+  PageSettings& g = session_.schematic().page().settings;
+  if (g.show_nodes == 2) g.show_nodes = 0;
+  viewport()->update();
+}
+
+const std::vector<BiasLabel>* SheetView::bias_labels_on(int n) const {
+  const Schematic& s = session_.schematic();
+  if (bias_of_ != &s || bias_page_ != n || n < 0 || n >= static_cast<int>(s.pages.size()) ||
+      s.pages[n]->settings.show_nodes != 2)
+    return nullptr;
+  return &bias_.labels;
+}
+
+void SheetView::update_bias() {
+  const Schematic& s = session_.schematic();
+  if (s.page().settings.show_nodes != 2) return;
+  if (bias_revision_ == session_.revision() && bias_of_ == &s && bias_page_ == s.current_page() &&
+      bias_stamp_ == bias_stamp())
+    return;
+  // A schematic opened with the values on, an edit, or a new bias file: read again.
+  show_bias();
 }
 
 void SheetView::draw_feedback(QPainter& painter) {

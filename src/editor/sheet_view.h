@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "editing/edit_session.h"
+#include "netlist/bias_display.h"
 #include "netlist/connectivity.h"
 #include "render/page_painter.h"
 #include "schematic/page_size.h"
@@ -41,6 +42,16 @@ class SheetView : public QAbstractScrollArea {
   // model changed since the last pass. Painting only draws what it found, so
   // drawing never changes the document.
   void update_node_names();
+
+  // The operating point on the sheet (node display mode 2). show_bias reads
+  // the bias file of the schematic's netlist and places the values: 1 shown,
+  // 0 not available, -1 a bad file (the messages are the display's own).
+  int show_bias();
+  // Display off, or a new run started: the values go, the mode falls back to off.
+  void hide_bias();
+  const BiasDisplay& bias() const { return bias_; }
+  // The values placed on page n while they are shown there; null otherwise.
+  const std::vector<BiasLabel>* bias_labels_on(int n) const;
 
   bool auto_pan = false;
   // The wheel zooms without Ctrl too (with Ctrl it always zooms).
@@ -79,6 +90,9 @@ class SheetView : public QAbstractScrollArea {
   void update_cursor();
   void draw_node_names(QPainter& painter);
   bool node_names_current() const;
+  // While the values are shown, a changed model or a rewritten bias file places them anew.
+  void update_bias();
+  std::string bias_stamp() const;
 
   EditSession& session_;
   PagePalette palette_;
@@ -88,6 +102,11 @@ class SheetView : public QAbstractScrollArea {
   unsigned nodes_revision_ = ~0u;
   const Schematic* nodes_of_ = nullptr;
   int nodes_page_ = -1;
+  BiasDisplay bias_;
+  unsigned bias_revision_ = ~0u;
+  const Schematic* bias_of_ = nullptr;
+  int bias_page_ = -1;
+  std::string bias_stamp_;  // path, size and time of the file the values came from
   // A press on a selected object in the idle state: a drag from here moves the
   // selection as Move does; a click without a drag stays a click.
   std::optional<Point> drag_from_;

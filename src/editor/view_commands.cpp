@@ -22,6 +22,12 @@ void ViewCommands::add_to(CommandHandlers& h) {
     shown = shown == 1 ? 0 : 1;
     sheet->update_node_names();
   };
+  h[kCmdBias] = [this, sheet] {
+    if (w_.schematic().page().settings.show_nodes == 2)
+      sheet->hide_bias();
+    else
+      sheet->show_bias();
+  };
   h[kCmdAutoPan] = [sheet] { sheet->auto_pan = !sheet->auto_pan; };
   h[kCmdWheelZoom] = [sheet] { sheet->wheel_zooms = !sheet->wheel_zooms; };
   h[kCmdAutoJunction] = [&e] { e.auto_junction = !e.auto_junction; };

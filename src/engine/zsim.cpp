@@ -21,9 +21,9 @@
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
-#include "engine/bias_file.h"
 #include "engine/listing.h"
 #include "platform/process.h"
+#include "simulation/bias_file.h"
 #include "simulation/ngspice_deck.h"
 #include "simulation/run_plan.h"
 #include "viewer/data/data_store.h"
@@ -540,7 +540,7 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
     }
   }
   if (deck.save_bias) {
-    const std::string path = base.string() + ".OPB";
+    const std::string path = bias_file_path(netlist.string());  // where the editor looks for it
     if (bias.nodes.empty() && bias.devices.empty()) {
       say("*WARNING: no operating point for the bias file");
       ++result.warnings;

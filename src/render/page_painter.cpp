@@ -227,7 +227,8 @@ class PageDrawer {
         {{1.0, t.file.str()}},
         {{0.5, t.drawn_by.str()}, {0.5, t.created.str()}},
         {{0.3, t.number.str()}, {0.2, t.revision.str()}, {0.5, revised}},
-        {{0.5, t.page.str()}, {0.5, t.size.str()}},
+        // The size text of the size code, whatever text an older file kept.
+        {{0.5, t.page.str()}, {0.5, size_.text}},
     };
     // The grid would run through the texts.
     p_.fillRect(box, pal_.background);
@@ -429,6 +430,7 @@ void draw_page(QPainter& painter, const Schematic& /*schematic*/, const Page& pa
   d.junctions();
   d.labels();
   d.texts();
+  if (options.overlay) options.overlay(painter);
   painter.restore();
 }
 

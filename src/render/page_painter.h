@@ -9,6 +9,7 @@
 #include <QTransform>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "schematic/schematic.h"
@@ -45,6 +46,8 @@ struct PageDrawOptions {
   std::optional<int32_t> border;  // 0 none, 1 ruler, 2 box
   std::optional<bool> title;
   bool show_selection = false;  // pictures and prints never show it unless asked
+  // Drawn last, over the page (the operating point's values while they are shown).
+  std::function<void(QPainter&)> overlay;
 };
 
 // The drawing area of the page's size: (0, 0, width, height).

@@ -5,15 +5,22 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <filesystem>
 #include <set>
 
+#include "common/eng_number.h"
 #include "common/file_io.h"
+#include "common/text_format.h"
+#include "editor/command_table.h"
 #include "editor/file_commands.h"
 #include "editor/main_window.h"
+#include "editor/sheet_view.h"
 #include "editor/simulation_commands.h"
+#include "netlist/netlist_writer.h"
 #include "platform/broadcast.h"
 #include "schematic/schematic_file.h"
+#include "simulation/bias_file.h"
 
 using namespace zephyrim;
 namespace fs = std::filesystem;
@@ -49,14 +56,36 @@ class EditorRunTest : public QObject {
     return {};
   }
 
-  // A copy of the RC example in folder (under the test's folder).
-  std::string example(const std::string& folder) {
+  // A copy of an example (the RC one unless named) in folder (under the test's folder).
+  std::string example(const std::string& folder, const std::string& name = "rc_lowpass") {
     const fs::path d = fs::path(dir_.path().toStdString()) / folder;
     fs::create_directories(d);
-    for (const char* ext : {".sch", ".SIM"})
-      fs::copy_file(fs::path(ZEPHYRIM_SOURCE_DIR) / "examples" / (std::string("rc_lowpass") + ext),
-                    d / (std::string("rc_lowpass") + ext), fs::copy_options::overwrite_existing);
-    return (d / "rc_lowpass.sch").string();
+    const fs::path examples = fs::path(ZEPHYRIM_SOURCE_DIR) / "examples";
+    for (const char* ext : {".sch", ".SIM", ".MIS"})
+      if (fs::exists(examples / (name + ext)))
+        fs::copy_file(examples / (name + ext), d / (name + ext), fs::copy_options::overwrite_existing);
+    return (d / (name + ".sch")).string();
+  }
+
+  // ngspice's own operating point of a node of the editor's netlist, run
+  // without the engine in between.
+  static double ngspice_node_voltage(const std::string& netlist, const std::string& node) {
+    const std::string text = read_text_file(netlist).value_or("");
+    std::string deck;
+    for (const std::string_view line : split_lines(text))
+      if (!line.starts_with(".INC") && !line.starts_with(".END") && !line.starts_with("#"))
+        (deck += line) += "\n";
+    deck += ".control\nop\nprint v(" + node + ")\n.endc\n.end\n";
+    const std::string path = netlist + ".op.cir";
+    if (!write_file_atomic(path, deck)) return NAN;
+    QProcess ngspice;
+    ngspice.start("ngspice", {"-b", QString::fromStdString(path)});
+    if (!ngspice.waitForFinished(60000)) return NAN;
+    for (const QString& line : QString::fromUtf8(ngspice.readAllStandardOutput()).split('\n')) {
+      const QString t = line.trimmed();
+      if (t.startsWith("v(" + QString::fromStdString(node) + ") = ")) return t.section(" = ", 1).toDouble();
+    }
+    return NAN;
   }
 
   // An editor with its own configuration file.
@@ -167,6 +196,89 @@ class EditorRunTest : public QObject {
     QTest::qWait(300);
     QCOMPARE(w->simulation().focus_returns(), 1);
     QVERIFY(notify.entries().empty() || notify.last().find("failed") == std::string::npos);
+  }
+
+  // Alt+B after a run: the collector's voltage on the sheet is the bias file's
+  // and ngspice's; it goes with Alt+B and with the next run, and comes back.
+  void biasDisplayShowsTheOperatingPoint() {
+    const std::string sch = example("bias", "amplifier");
+    RecordingNotify notify;
+    auto w = editor(notify, "[Zephyrim]\n");
+    QVERIFY(w->files().open_file(QString::fromStdString(sch)));
+    press_run(*w);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->simulation().engine_running(), 60000);
+    QVERIFY2(notify.entries().empty(), notify.last().c_str());
+    // The engine's viewer listens before the next run may close it.
+    QTRY_COMPARE_WITH_TIMEOUT(viewers().size(), size_t{1}, 30000);
+    const std::string opb = schematic_sibling(sch, "OPB");
+    BiasData data;
+    QCOMPARE(bias_file_read(opb, data), 1);
+
+    const auto collector = [&]() -> const BiasLabel* {
+      for (const BiasLabel& b : w->sheet()->bias().labels)
+        if (!b.current && (b.name == "c" || b.name == "C")) return &b;
+      return nullptr;
+    };
+    QTest::keyClick(w.get(), Qt::Key_B, Qt::AltModifier);
+    QVERIFY(w->action(kCmdBias)->isChecked());
+    const BiasLabel* c = collector();
+    QVERIFY(c);
+    float in_file = NAN;
+    for (const BiasEntry& e : data.nodes)
+      if (e.name == c->name) in_file = e.value;
+    QCOMPARE(c->value, in_file);
+    QCOMPARE(c->text, format_eng(c->value, 4) + "V");
+    const double spice = ngspice_node_voltage(netlist_files(sch).netlist, "c");
+    QVERIFY2(std::abs(c->value - spice) <= 1e-5 * std::abs(spice),
+             qPrintable(QString("%1 against ngspice %2").arg(c->value).arg(spice)));
+    // The collector sits between the supply and ground, its current through RC.
+    QVERIFY(spice > 0.5 && spice < 11.5);
+    // The supply's current is shown at its rail, the rail's node is not.
+    bool supply = false;
+    for (const BiasLabel& b : w->sheet()->bias().labels) {
+      QVERIFY((b.name != "vcc" && b.name != "VCC") || b.current);
+      supply = supply || (b.current && b.name == "VCC");
+    }
+    QVERIFY(supply);
+
+    QTest::keyClick(w.get(), Qt::Key_B, Qt::AltModifier);
+    QVERIFY(!w->action(kCmdBias)->isChecked());
+    QVERIFY(w->sheet()->bias().labels.empty());
+    QTest::keyClick(w.get(), Qt::Key_B, Qt::AltModifier);
+    QVERIFY(collector());
+    QCOMPARE(collector()->value, in_file);
+
+    // A new run takes the values away until they are asked for again.
+    press_run(*w);
+    QVERIFY(!w->action(kCmdBias)->isChecked());
+    QVERIFY(w->sheet()->bias().labels.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->simulation().engine_running(), 60000);
+    QVERIFY2(notify.entries().empty(), notify.last().c_str());
+    QTRY_COMPARE_WITH_TIMEOUT(viewers().size(), size_t{1}, 30000);
+  }
+
+  // Without a bias file: the warning once, then silence while it stays missing.
+  void biasDisplayWithoutData() {
+    const std::string sch = example("nobias", "amplifier");
+    RecordingNotify notify;
+    auto w = editor(notify, "[Zephyrim]\n");
+    QVERIFY(w->files().open_file(QString::fromStdString(sch)));
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_B, Qt::AltModifier);
+    QCOMPARE(notify.entries().size(), size_t{1});
+    QCOMPARE(notify.last(),
+             std::string("Circuit OP bias data not available\nRun .OP, .TRAN or .AC simulation first"));
+    QVERIFY(!w->action(kCmdBias)->isChecked());
+    QTest::keyClick(w.get(), Qt::Key_B, Qt::AltModifier);
+    QCOMPARE(notify.entries().size(), size_t{1});
+    // A damaged file says which file.
+    const std::string opb = schematic_sibling(sch, "OPB");
+    QVERIFY(write_file_atomic(opb, std::string(100, 'x')));
+    QTest::keyClick(w.get(), Qt::Key_B, Qt::AltModifier);
+    QCOMPARE(notify.last(), "Error reading bias data file " + opb);
+    QVERIFY(!w->action(kCmdBias)->isChecked());
   }
 
   void engineChoiceAndItsQuestion() {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "batch/draw/draw_program.h"
-#include "batch/draw/picture.h"
 #include "common/notify.h"
 #include "common/progress.h"
+#include "render/picture_file.h"
 #include "render/plot_painter.h"
 #include "viewer/data/data_store.h"
 #include "viewer/plot/plot_model.h"

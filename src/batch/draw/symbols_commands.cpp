@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "batch/draw/draw_program.h"
-#include "batch/draw/picture.h"
 #include "common/notify.h"
+#include "render/picture_file.h"
 #include "render/symbol_painter.h"
 #include "symbols/symbol_library.h"
 

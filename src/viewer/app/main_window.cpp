@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QSvgGenerator>
+#include <QTimer>
 #include <filesystem>
 
 #include "common/progress.h"
@@ -120,8 +122,24 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
   auto* messages = new BroadcastNotifier("trc32", this);
   connect(messages, &BroadcastNotifier::received, this, [this](const QString& name, long first, long) {
     if (name == QLatin1String(kZsmSimulation) && should_close_on_simulation(first, close_on_new_simulation()))
-      close();
+      close_for_new_run();
   });
+}
+
+void ViewerMainWindow::close_for_new_run(int tries) {
+  bool asking = false;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && d->isModal()) {
+      d->reject();
+      asking = true;
+    }
+  if (!asking || tries <= 0) {
+    close();
+    return;
+  }
+  // The dialogs' loops end when control returns to them; what their callers do
+  // next is seen on the next turn.
+  QTimer::singleShot(0, this, [this, tries] { close_for_new_run(tries - 1); });
 }
 
 ViewerMainWindow::~ViewerMainWindow() {

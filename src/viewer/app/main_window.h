@@ -7,8 +7,8 @@
 #include <map>
 #include <memory>
 
+#include "platform/qt/picture_options.h"
 #include "platform/qt/qt_notify.h"
-#include "viewer/app/picture_options.h"
 #include "viewer/calc/data_open.h"
 #include "viewer/calc/script.h"
 #include "viewer/data/data_store.h"
@@ -73,6 +73,9 @@ class ViewerMainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  // A new run closes the window even while it asks something: the open
+  // questions are dismissed first, and any the dismissal leads to as well.
+  void close_for_new_run(int tries = 20);
   void build_menus();
   void build_toolbar();
   void add_handlers();

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include "platform/qt/picture_options.h"
 #include "viewer/app/main_window.h"
-#include "viewer/app/picture_options.h"
 #include "viewer/app/plot_view.h"
 #include "viewer/app/probe_dialog.h"
 #include "viewer/data/data_store.h"
@@ -103,11 +103,14 @@ void ViewerMainWindow::add_handlers() {
       const QString caption = tr("%1 Picture Options").arg(QString(p.extension).toUpper());
       if (!bitmap_options_.pixels.isValid()) bitmap_options_.pixels = view_->size();
       PictureExport& stored = p.extension == std::string_view("svg") ? config_.wmf : config_.emf;
+      PaperPicture paper{stored.mode, stored.width, stored.height, stored.mono};
       const auto dialog =
-          vector ? std::make_unique<PictureOptionsDialog>(p.options, caption, stored, this)
+          vector ? std::make_unique<PictureOptionsDialog>(p.options, caption, paper, this)
                  : std::make_unique<PictureOptionsDialog>(p.options, caption, bitmap_options_.pixels,
                                                           bitmap_options_.monochrome, this);
       if (dialog->exec() != QDialog::Accepted) return;
+      // The configuration keeps what the dialog took, to be written on exit.
+      if (vector) stored = {paper.mode, paper.width, paper.height, paper.mono};
       if (!vector) bitmap_options_ = dialog->options();
       save_picture(path, dialog->options());
     });

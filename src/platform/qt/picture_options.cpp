@@ -1,4 +1,4 @@
-#include "viewer/app/picture_options.h"
+#include "platform/qt/picture_options.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -10,22 +10,19 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "viewer/app/dialog_buttons.h"
-
 namespace zephyrim {
 
 namespace {
 constexpr double kCmPerInch = 2.54;
 }
 
-QSizeF picture_millimetres(const PictureExport& stored) {
-  // A size never set (or damaged) takes the built-in one.
-  const PictureExport& s = stored.width > 0 && stored.height > 0 ? stored : viewer_defaults::kPictureExport;
+QSizeF picture_millimetres(const PaperPicture& stored) {
+  const PaperPicture& s = stored.width > 0 && stored.height > 0 ? stored : kDefaultPaperPicture;
   return {s.width / 10.0, s.height / 10.0};
 }
 
 PictureOptionsDialog::PictureOptionsDialog(const QString& object_name, const QString& caption,
-                                           PictureExport& stored, QWidget* parent)
+                                           PaperPicture& stored, QWidget* parent)
     : QDialog(parent), stored_(&stored) {
   build(object_name, caption, true);
   const QSizeF mm = picture_millimetres(stored);
@@ -90,7 +87,11 @@ void PictureOptionsDialog::build(const QString& object_name, const QString& capt
   form->addRow(monochrome_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(ok_cancel(this));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->setObjectName("buttons");
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
 }
 
 void PictureOptionsDialog::show_unit(bool inches) {

@@ -1,7 +1,6 @@
-#include "batch/draw/picture.h"
+#include "render/picture_file.h"
 
 #include <QBuffer>
-#include <QImage>
 #include <QSvgGenerator>
 #include <cctype>
 
@@ -37,12 +36,17 @@ bool write_rendered(const std::string& path, const std::function<bool(QIODevice&
   return write_file_atomic(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
+bool write_image(const std::string& path, const QImage& image, const char* format) {
+  if (image.isNull()) return false;
+  if (!format) format = lower_extension(path) == ".bmp" ? "BMP" : "PNG";
+  return write_rendered(path, [&](QIODevice& device) { return image.save(&device, format); });
+}
+
 bool write_picture(const std::string& path, const QRectF& page, double zoom,
                    const std::function<void(QPainter&)>& paint) {
   const QSize size(static_cast<int>(page.width() * zoom + 0.5), static_cast<int>(page.height() * zoom + 0.5));
   if (size.isEmpty()) return false;
-  const std::string ext = lower_extension(path);
-  if (ext == ".svg") {
+  if (lower_extension(path) == ".svg") {
     return write_rendered(path, [&](QIODevice& device) {
       QSvgGenerator svg;
       svg.setOutputDevice(&device);
@@ -64,8 +68,7 @@ bool write_picture(const std::string& path, const QRectF& page, double zoom,
     p.setRenderHint(QPainter::TextAntialiasing);
     paint_page(p, page, zoom, paint);
   }
-  return write_rendered(
-      path, [&](QIODevice& device) { return image.save(&device, ext == ".bmp" ? "BMP" : "PNG"); });
+  return write_image(path, image);
 }
 
 }  // namespace zephyrim
