@@ -84,5 +84,6 @@ std::vector<Verb> fft_verbs();        // fft
 std::vector<Verb> histogram_verbs();  // histogram
 std::vector<Verb> export_verbs();     // export
 std::vector<Verb> plot_verbs();       // autoplot, formats
+std::vector<Verb> modeldb_verbs();    // modeldb
 
 }  // namespace zephyrim

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <cstdlib>
 
@@ -13,6 +14,8 @@
 #include "editor/engine_run.h"
 #include "editor/file_commands.h"
 #include "editor/setup_dialogs.h"
+#include "editor/sheet_view.h"
+#include "netlist/part_list.h"
 #include "platform/broadcast.h"
 #include "platform/qt/broadcast_notifier.h"
 #include "schematic/schematic_file.h"
@@ -21,6 +24,9 @@ namespace zephyrim {
 
 SimulationCommands::SimulationCommands(EditorMainWindow& window) : w_(window) {
   start_engine = [this](const std::vector<std::string>& argv) { return run_engine(argv); };
+  ask_part_list_name = [this](const QString& proposed) {
+    return QFileDialog::getSaveFileName(&w_, "Part list", proposed, "Text files(*.txt)");
+  };
   auto* broadcast = new BroadcastNotifier("quill32", &w_);
   QObject::connect(broadcast, &BroadcastNotifier::received, &w_,
                    [this](const QString& name, long, long) { broadcast_received(name); });
@@ -40,6 +46,7 @@ void SimulationCommands::add_to(CommandHandlers& h) {
   h[kCmdPlot] = [this] { open_output(true); };
   h[kCmdBrowseOut] = [this] { open_output(false); };
   h[kCmdNetlistAs] = [this] { netlist_as(); };
+  h[kCmdPartList] = [this] { export_part_list(); };
   h[kCmdSubcktSaveModel] = [this] { save_as_model(); };
   h[kCmdNetlistOptions] = [this] { netlist_options(); };
 }
@@ -107,6 +114,8 @@ void SimulationCommands::run_simulation() {
   if (w_.files().auto_save_before_run()) w_.files().save();
   const NetlistFiles files = netlist_files(s.path);
   if (compile(kNetlistRun, files) == -1) return;
+  // The values shown belong to the last run.
+  w_.sheet()->hide_bias();
   // A run still going gives way to the new one.
   if (engine_) engine_->stop();
   // A viewer still showing the last results closes, so the engine can write them anew.
@@ -177,6 +186,14 @@ void SimulationCommands::view_map() {
   else
     w_.notify().information(
         "Cross reference map file not available.\nRun View Circuit File or Run Simlation command first.");
+}
+
+void SimulationCommands::export_part_list() {
+  const std::string& path = w_.schematic().path;
+  const QString proposed = path.empty() ? QString() : QString::fromStdString(with_extension(path, "txt"));
+  const QString name = ask_part_list_name(proposed);
+  if (name.isEmpty()) return;
+  w_.busy("Writing part list...", [&] { part_list_write(w_.schematic(), name.toStdString(), w_.notify()); });
 }
 
 void SimulationCommands::netlist_as() {

@@ -43,12 +43,15 @@ class SimulationCommands {
   // Starts one of the standard engines for Run Simulation; false after the
   // error message when it cannot start. Tests replace it.
   std::function<bool(const std::vector<std::string>& argv)> start_engine;
+  // File > Part List: the file chosen for the proposed name; empty when cancelled.
+  std::function<QString(const QString& proposed)> ask_part_list_name;
 
  private:
   void run_simulation();
   void choose_engine(int engine);
   void edit_setup();
   void netlist_as();
+  void export_part_list();
   void save_as_model();
   void view_netlist();
   void view_commands();
