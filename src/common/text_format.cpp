@@ -76,4 +76,16 @@ const char* month_abbrev(int month) {
   return kMonths[((month % 12) + 12) % 12];
 }
 
+std::vector<std::string> split_words(std::string_view text) {
+  std::vector<std::string> words;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) words.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
 }  // namespace zephyrim

@@ -5,6 +5,7 @@
 // listings.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zephyrim {
 
@@ -26,6 +27,9 @@ bool istarts_with(std::string_view s, std::string_view prefix);
 // listing reads back unambiguously: '"' and '\' get a backslash, a line break
 // is "\n", every other control byte "\xHH". Bytes above 127 stay as they are.
 std::string quote_text(std::string_view text);
+
+// The words of a text between its blanks; runs of blanks make no empty words.
+std::vector<std::string> split_words(std::string_view text);
 
 // "Jan" .. "Dec" whatever the program's locale; month from 0.
 const char* month_abbrev(int month);

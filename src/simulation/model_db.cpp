@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "common/byte_io.h"
 #include "common/file_io.h"
@@ -522,6 +523,21 @@ int ModelDatabase::open_cross_index(const std::string& folder) {
   }
   cross_open_ = true;
   return static_cast<int>(cross_.records.size());
+}
+
+std::string model_database_folder(const std::string& circuit_folder, const std::string& configured,
+                                  const EnvLookup& env) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!circuit_folder.empty() && fs::is_regular_file(fs::path(circuit_folder) / kMainIndexFile, ec))
+    return circuit_folder;
+  if (!configured.empty()) return configured;
+  // As the base-directory rules ask, a relative XDG_DATA_HOME is ignored.
+  if (const auto data = env("XDG_DATA_HOME"); data && data->starts_with('/'))
+    return (fs::path(*data) / "zephyrim" / "models").string();
+  if (const auto home = env("HOME"); home && !home->empty())
+    return (fs::path(*home) / ".local" / "share" / "zephyrim" / "models").string();
+  return {};
 }
 
 }  // namespace zephyrim

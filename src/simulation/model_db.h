@@ -67,6 +67,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/config_location.h"
 #include "common/fixed_text.h"
 
 namespace zephyrim {
@@ -265,6 +266,18 @@ int decode_cross_index(std::span<const uint8_t> bytes, CrossIndex& out, const Mo
 // The model as SPICE text: "\n*", then a .MODEL statement (four parameters a
 // "+" line) or the text model's lines; the error line for an invalid type.
 std::string model_text(const ModelRecord& model);
+
+// --- where the database is ---
+
+// The key of ZEPHYRIM.INI's product section that names the database folder.
+inline constexpr char kModelDatabaseKey[] = "ModelDatabasePath";
+
+// The database a circuit uses: its own folder's when that holds a main index
+// (a project can carry its models), else the configured folder when one is
+// given, else the user's: $XDG_DATA_HOME/zephyrim/models, or
+// ~/.local/share/zephyrim/models. Without a home either, empty.
+std::string model_database_folder(const std::string& circuit_folder, const std::string& configured,
+                                  const EnvLookup& env);
 
 // --- the database as the editor uses it ---
 

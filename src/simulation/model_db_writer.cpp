@@ -122,15 +122,7 @@ std::vector<std::string> statement_words(std::string_view text) {
     if (!around_equals && !tight.empty()) tight += ' ';
     i = next - 1;
   }
-  std::vector<std::string> words;
-  size_t start = 0;
-  while (start < tight.size()) {
-    size_t end = tight.find(' ', start);
-    if (end == std::string::npos) end = tight.size();
-    if (end > start) words.push_back(tight.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
+  return split_words(tight);
 }
 
 std::string shown(std::string_view line) {
