@@ -17,13 +17,16 @@
 #include <system_error>
 #include <thread>
 
+#include "common/config_location.h"
 #include "common/file_io.h"
+#include "common/ini_file.h"
 #include "common/notify.h"
 #include "common/progress.h"
 #include "common/text_format.h"
 #include "engine/listing.h"
 #include "platform/process.h"
 #include "simulation/bias_file.h"
+#include "simulation/model_db.h"
 #include "simulation/ngspice_deck.h"
 #include "simulation/run_plan.h"
 #include "viewer/data/data_store.h"
@@ -137,6 +140,36 @@ void emit_blocks(DataStore& store, const std::string& label, Emit emit) {
     if (spectrum) b.kind = ANALYSIS_AC;
     emit(b);
   }
+}
+
+// ZEPHYRIM.INI's ModelDatabasePath; empty when it names none. The file is
+// looked for beside the program first, as the editor looks for it.
+std::string configured_model_database(const std::string& program_dir, const EnvLookup& env) {
+  std::string dir = program_dir;
+  if (dir.empty()) {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) dir = self.parent_path().string();
+  }
+  const auto path = find_config_file(dir, env);
+  if (!path) return {};
+  return IniFile::load(*path).get_string(kProductSection, kModelDatabaseKey).value_or("");
+}
+
+// Every model of a library of the database as SPICE text; absent when the
+// library is not there or any of its models cannot be read.
+std::optional<std::vector<std::string>> library_models(ModelDatabase& db, const std::string& folder,
+                                                       const std::string& library) {
+  if (!db.open_main_index(folder)) return std::nullopt;
+  const int item = db.find_library(library);
+  if (item < 0 || !db.open_library_index(item)) return std::nullopt;
+  std::vector<std::string> models;
+  for (size_t e = 0; e < db.library_index().entries.size(); ++e) {
+    std::string text;
+    if (!db.write_model_text(static_cast<int>(e), text)) return std::nullopt;
+    models.push_back(std::move(text));
+  }
+  return models;
 }
 
 // Node voltages and source currents of the run's operating point.
@@ -429,8 +462,17 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
     ++result.errors;
     return finish(2);
   }
+  // The model database serves the whole run set: its links are resolved here,
+  // once, and every run takes the prepared deck.
+  const EnvLookup env = process_environment();
+  std::vector<std::string> database_log;
+  ModelDatabase database([&](const std::string& t) { database_log.push_back(t); });
+  ModelDatabaseLinks links;
+  links.folder =
+      model_database_folder(folder.string(), configured_model_database(options.program_dir, env), env);
+  links.read = [&](const std::string& library) { return library_models(database, links.folder, library); };
   NgspiceDeck deck = prepare_ngspice_deck(
-      *text, [&](const std::string& name) { return read_text_file((folder / name).string()); });
+      *text, [&](const std::string& name) { return read_text_file((folder / name).string()); }, links);
   const std::string title = deck.lines.empty() ? std::string() : deck.lines.front();
   say("Circuit: " + title);
   say("Date: " + now_text());
@@ -439,6 +481,20 @@ ZsimResult zsim_run(const ZsimOptions& options, Progress& progress) {
   for (const auto& u : deck.unsupported) {
     say("*WARNING: not supported by this engine, left out: " + u);
     ++result.warnings;
+  }
+  for (const auto& w : deck.warnings) {
+    say("*WARNING: " + w);
+    ++result.warnings;
+  }
+  // A missing model library would only come back from ngspice as an unknown
+  // model or subcircuit; it is named here and nothing is run.
+  if (!deck.errors.empty()) {
+    for (const auto& e : deck.errors) {
+      say("*ERROR*: " + e);
+      ++result.errors;
+    }
+    for (const auto& l : database_log) say(l);
+    return finish(2);
   }
   // The bias file needs an operating point even when no .OP asked for one.
   if (deck.save_bias && !has_statement(deck.lines, ".OP")) {

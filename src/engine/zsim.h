@@ -10,6 +10,9 @@
 // .STEP, .TEMP, .MC and .WC become runs of their own, each an ngspice process;
 // independent runs go to several processes at once, and FILE.SAV holds them
 // in run order, each block labelled with its run.
+// A model database link ".INC/MDB NAME" takes the models of library NAME from
+// the model database: the netlist's own folder when it holds one, else the
+// folder ZEPHYRIM.INI names with ModelDatabasePath, else the user's.
 #include <atomic>
 #include <string>
 
@@ -23,6 +26,7 @@ struct ZsimOptions {
   double timeout_seconds = 24 * 3600;         // of each run
   int jobs = 0;                               // ngspice processes at once; 0: one per core
   const std::atomic<bool>* cancel = nullptr;  // set: the runs stop and nothing more is written
+  std::string program_dir;                    // where ZEPHYRIM.INI may lie; empty: the running program's
 };
 
 struct ZsimResult {

@@ -1,6 +1,7 @@
 #include "simulation/model_db.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -336,6 +337,20 @@ int decode_cross_index(std::span<const uint8_t> bytes, CrossIndex& out, const Mo
 
 // --- SPICE text ---
 
+namespace {
+
+// %G as the listing has always shown values, with more digits only where six
+// would change the value: a model must simulate as the file it came from.
+std::string parameter_value(double v) {
+  for (int digits = 6; digits < 17; ++digits) {
+    std::string t = strprintf("%.*G", digits, v);
+    if (std::strtod(t.c_str(), nullptr) == v) return t;
+  }
+  return strprintf("%.17G", v);
+}
+
+}  // namespace
+
 std::string model_text(const ModelRecord& model) {
   if (model.type < 0) return strprintf("\n*ERROR: invalid library model type = %d requested\n\n", model.type);
   std::string out = "\n*";
@@ -346,7 +361,8 @@ std::string model_text(const ModelRecord& model) {
   out += strprintf("\n.MODEL %s %s (", model.name.c_str(), model.kind.c_str());
   for (size_t i = 0; i < model.parameters.size(); ++i) {
     if (i % 4 == 0) out += "\n+  ";
-    out += strprintf(" %s=%G", model.parameters[i].name.c_str(), model.parameters[i].value);
+    out += strprintf(" %s=%s", model.parameters[i].name.c_str(),
+                     parameter_value(model.parameters[i].value).c_str());
   }
   return out + " )\n";
 }

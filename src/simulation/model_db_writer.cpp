@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <set>
@@ -278,6 +279,29 @@ bool spice_number(std::string_view text, double& value) {
   std::string copy(text);
   double v = 0;
   if (parse_eng(copy, v, true) <= 0 || !std::isfinite(v) || !has_value(v)) return false;
+  // A power-of-ten suffix is read as an exponent, so that 20u is the double
+  // nearest 2e-5 as the text means, not 20 times the double nearest 1e-6.
+  std::string unit = "1" + std::string(text.substr(i));
+  double factor = 0;
+  if (i < text.size() && parse_eng(unit, factor, true) > 1) {
+    static constexpr std::pair<double, int> kPowers[] = {{1e12, 12}, {1e9, 9},     {1e6, 6},
+                                                         {1e3, 3},   {1e-3, -3},   {1e-6, -6},
+                                                         {1e-9, -9}, {1e-12, -12}, {1e-15, -15}};
+    for (const auto& [f, k] : kPowers)
+      if (factor == f) {
+        std::string_view number = text.substr(0, i);
+        long exponent = 0;
+        if (const size_t e = number.find_first_of("Ee"); e != std::string_view::npos) {
+          exponent = std::clamp(std::strtol(std::string(number.substr(e + 1)).c_str(), nullptr, 10), -100000L,
+                                100000L);
+          number = number.substr(0, e);
+        }
+        const double exact =
+            std::strtod((std::string(number) + "e" + std::to_string(exponent + k)).c_str(), nullptr);
+        if (std::isfinite(exact) && has_value(exact)) v = exact;
+        break;
+      }
+  }
   value = v;
   return true;
 }

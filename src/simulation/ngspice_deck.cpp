@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
+#include <map>
 #include <sstream>
 
 #include "common/eng_number.h"
@@ -35,9 +37,30 @@ bool all_digits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-// Statements with their continuation lines joined, in order.
+bool comment_or_blank(const std::string& line) {
+  const size_t i = line.find_first_not_of(" \t");
+  return i == std::string::npos || line[i] == '*';
+}
+
+// The text after the first word of a statement, without the blanks around it
+// and without the quotes around a file name.
+std::string argument(const std::string& line) {
+  size_t i = line.find_first_not_of(" \t");
+  i = line.find_first_of(" \t", i == std::string::npos ? line.size() : i);
+  i = line.find_first_not_of(" \t", i == std::string::npos ? line.size() : i);
+  if (i == std::string::npos) return {};
+  std::string name = line.substr(i);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+  if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+  return name;
+}
+
+// Statements with their continuation lines joined, in order. As ngspice does,
+// a "+" line continues the latest statement above it that is not a comment or
+// blank line: model files put comments inside a statement's lines.
 std::vector<std::string> statements(const std::string& text) {
   std::vector<std::string> out;
+  size_t last = 0;  // the statement a "+" line continues; 0, the title, is never continued
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
@@ -45,10 +68,13 @@ std::vector<std::string> statements(const std::string& text) {
     std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     start = end + 1;
-    if (!out.empty() && !line.empty() && line[0] == '+' && out.size() > 1)
-      out.back() += " " + line.substr(1);
-    else
-      out.push_back(line);
+    const size_t first = line.find_first_not_of(" \t");
+    if (last > 0 && first != std::string::npos && line[first] == '+') {
+      out[last] += " " + line.substr(first + 1);
+      continue;
+    }
+    if (!out.empty() && !comment_or_blank(line)) last = out.size();
+    out.push_back(std::move(line));
   }
   return out;
 }
@@ -94,38 +120,104 @@ bool is_end(const std::string& line) {
   return t.size() == 1 && iequals(t[0], ".END");
 }
 
-}  // namespace
+// The statements of a netlist with the files its .INC lines name and the
+// models its .INC/MDB lines link spliced in, so that their statements are
+// prepared too.
+class Splicer {
+ public:
+  Splicer(const IncludeReader& read, const ModelDatabaseLinks& links, NgspiceDeck& deck)
+      : read_(read), links_(links), deck_(deck) {}
 
-// The statements of the netlist with the files its .INC lines name spliced in
-// where they can be read, so that their statements are prepared too.
-void splice_includes(const std::string& text, const IncludeReader& read, int depth,
-                     std::vector<std::string>& out) {
-  std::vector<std::string> lines = statements(text);
-  for (size_t n = 0; n < lines.size(); ++n) {
-    const std::vector<std::string> t = tokens(lines[n]);
-    const std::string head = t.empty() ? std::string() : ascii_upper(t[0]);
-    if (read && depth < kMaxIncludeDepth && (head == ".INC" || head == ".INCLUDE") && t.size() >= 2) {
-      std::string name = lines[n].substr(lines[n].find(t[1]));
-      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
-      if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
-        name = name.substr(1, name.size() - 2);
-      if (auto included = read(name)) {
-        // An included file has no title line: a blank one stands in for it.
-        std::vector<std::string> inner;
-        splice_includes("\n" + *included, read, depth + 1, inner);
-        out.insert(out.end(), inner.begin() + 1, inner.end());
+  // Line 0 of text is its title, kept as it is.
+  void splice(const std::string& text, int depth, std::vector<std::string>& out) {
+    std::vector<std::string> lines = statements(text);
+    for (size_t n = 0; n < lines.size(); ++n) {
+      const std::vector<std::string> t = n == 0 ? std::vector<std::string>{} : tokens(lines[n]);
+      const std::string head = t.empty() ? std::string() : ascii_upper(t[0]);
+      if (head == ".INC/MDB") {
+        link(argument(lines[n]), depth, out);
         continue;
       }
+      if (read_ && depth < kMaxIncludeDepth && (head == ".INC" || head == ".INCLUDE") && t.size() >= 2) {
+        if (auto included = read_(argument(lines[n]))) {
+          splice_untitled(*included, depth + 1, out);
+          continue;
+        }
+      }
+      out.push_back(std::move(lines[n]));
     }
-    out.push_back(std::move(lines[n]));
   }
+
+ private:
+  // A file or a model has no title line: a blank one stands in for it.
+  void splice_untitled(const std::string& text, int depth, std::vector<std::string>& out) {
+    std::vector<std::string> inner;
+    splice("\n" + text, depth, inner);
+    out.insert(out.end(), std::make_move_iterator(inner.begin() + 1), std::make_move_iterator(inner.end()));
+  }
+
+  // The models of a library in place of its link, each name once in the deck.
+  void link(const std::string& library, int depth, std::vector<std::string>& out) {
+    std::optional<std::vector<std::string>> models;
+    if (links_.read && depth < kMaxIncludeDepth) models = links_.read(library);
+    if (!models) {
+      deck_.errors.push_back(model_library_error(library, links_.folder));
+      return;
+    }
+    std::string repeated;
+    int shown = 0;
+    for (const std::string& text : *models) {
+      const auto [key, name] = model_key(text);
+      if (!key.empty()) {
+        const auto [at, first] = given_.emplace(key, library);
+        if (!first) {
+          if (shown++ < kMaxNamesShown)
+            repeated += (repeated.empty() ? "" : ", ") + name + " (" + at->second + ")";
+          continue;
+        }
+      }
+      splice_untitled(text, depth + 1, out);
+    }
+    if (shown > kMaxNamesShown) repeated += strprintf(" and %d more", shown - kMaxNamesShown);
+    if (shown > 0)
+      deck_.warnings.push_back("model library " + library +
+                               ": models given before are left out, the first kept: " + repeated);
+  }
+
+  // What a model defines, "MODEL NAME" or "SUBCKT NAME" (ngspice keeps the two
+  // apart), with its name; empty for text that defines neither.
+  static std::pair<std::string, std::string> model_key(const std::string& text) {
+    for (const std::string& line : statements("\n" + text)) {
+      if (comment_or_blank(line)) continue;
+      const std::vector<std::string> t = tokens(line);
+      const std::string head = ascii_upper(t[0]);
+      if ((head == ".MODEL" || head == ".SUBCKT") && t.size() >= 2)
+        return {head.substr(1) + " " + ascii_upper(t[1]), t[1]};
+      break;
+    }
+    return {};
+  }
+
+  static constexpr int kMaxNamesShown = 8;  // of the models one link repeats
+
+  const IncludeReader& read_;
+  const ModelDatabaseLinks& links_;
+  NgspiceDeck& deck_;
+  std::map<std::string, std::string> given_;  // model key -> the library that gave it
+};
+
+}  // namespace
+
+std::string model_library_error(const std::string& library, const std::string& folder) {
+  return strprintf("model library %s not found in the model database %s", library.c_str(), folder.c_str());
 }
 
-NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader& read_include) {
+NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader& read_include,
+                                 const ModelDatabaseLinks& links) {
   NgspiceDeck deck;
   std::vector<std::string> ac_sweep;  // TYPE N START STOP of the latest .AC
   std::vector<std::string> all;
-  splice_includes(netlist, read_include, 0, all);
+  Splicer(read_include, links, deck).splice(netlist, 0, all);
   for (size_t n = 0; n < all.size(); ++n) {
     const std::string& s = all[n];
     if (n == 0) {

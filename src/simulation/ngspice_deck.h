@@ -12,7 +12,9 @@
 //   - PWL sources with keyword values get ngspice's point list;
 //   - .STEP, .MC and .WC are kept aside: the engine makes runs of them;
 //   - .TOL statements (the statistics file's) are kept aside for .MC and .WC;
-//   - included files are prepared in their place.
+//   - included files are prepared in their place;
+//   - a model database link ".INC/MDB NAME" gives way to the models of that
+//     library, each model once in the whole deck.
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,16 +31,38 @@ struct NgspiceDeck {
   std::vector<std::string> sweeps;       // .STEP, .MC and .WC statements, in order
   std::vector<std::string> tolerances;   // .TOL statements, in order
   bool save_bias = false;                // .OPTION SAVEOPB was given
+  std::vector<std::string> warnings;     // for the listing: models given once of several links
+  std::vector<std::string> errors;       // links that could not be resolved: the deck must not run
 };
 
 // Reads the file an .INC statement names; absent when it cannot be read.
 using IncludeReader = std::function<std::optional<std::string>(const std::string& name)>;
 
+// The models of one library of the model database, each model's SPICE text
+// apart (as ModelDatabase::write_model_text gives it); absent when the
+// library cannot be found or read.
+using ModelLibraryReader = std::function<std::optional<std::vector<std::string>>(const std::string& library)>;
+
+// Where ".INC/MDB NAME" statements find their models.
+struct ModelDatabaseLinks {
+  std::string folder;       // the database, as the error of a library not found names it
+  ModelLibraryReader read;  // empty: no library can be found
+};
+
+// The error of a link whose library cannot be found or read.
+std::string model_library_error(const std::string& library, const std::string& folder);
+
 // Prepares the text of a netlist (CR LF or LF lines; "+" lines continue the
-// statement before them). The first line is the title and is kept as it is.
-// Files named by .INC statements that read_include can read are prepared in
-// their place; the others stay included.
-NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader& read_include = {});
+// statement before them, across comment and blank lines, as ngspice reads
+// them). The first line is the title and is kept as it is. Files named by .INC
+// statements that read_include can read are prepared in their place; the
+// others stay included. ".INC/MDB NAME" (any case) is replaced by the models
+// of library NAME that links.read gives; a model of a name (.MODEL or .SUBCKT)
+// that an earlier link gave is left out with a line in warnings, so that the
+// first one wins. A library that cannot be read is left out with its error in
+// errors.
+NgspiceDeck prepare_ngspice_deck(const std::string& netlist, const IncludeReader& read_include = {},
+                                 const ModelDatabaseLinks& links = {});
 
 // The text for one run: the deck with, in front of its .END, ".TEMP t" of
 // temperature `run` (none when there are no temperatures) and a control block

@@ -127,6 +127,13 @@ TEST(ModelDb, SpiceNumbers) {
   EXPECT_DOUBLE_EQ(v, 1e7);
   ASSERT_TRUE(spice_number("2.2u", v));
   EXPECT_DOUBLE_EQ(v, 2.2e-6);
+  // Exactly the double the text names, so the model shows again as written.
+  ASSERT_TRUE(spice_number("20u", v));
+  EXPECT_EQ(v, 2e-5);
+  ASSERT_TRUE(spice_number("1.5e-3k", v));
+  EXPECT_EQ(v, 1.5);
+  ASSERT_TRUE(spice_number("3mil", v));
+  EXPECT_DOUBLE_EQ(v, 3 * 25.4e-6);
   ASSERT_TRUE(spice_number("1e-22", v));
   EXPECT_DOUBLE_EQ(v, 1e-22);
   ASSERT_TRUE(spice_number("5pF", v));
@@ -238,6 +245,9 @@ TEST(ModelDb, FiveParametersWriteTwoPlusLines) {
   m.kind = "D";
   m.parameters = {{"IS", 1e-14}, {"RS", 0.5}, {"N", 1}, {"BV", 100}, {"IBV", 1e-10}};
   EXPECT_EQ(model_text(m), "\n*\n.MODEL DFIVE D (\n+   IS=1E-14 RS=0.5 N=1 BV=100\n+   IBV=1E-10 )\n");
+  // Six digits where they keep the value, every digit it needs where not.
+  m.parameters = {{"IS", 1.23456789e-14}, {"BF", 0.1 + 0.2}};
+  EXPECT_EQ(model_text(m), "\n*\n.MODEL DFIVE D (\n+   IS=1.23456789E-14 BF=0.30000000000000004 )\n");
   m.parameters.clear();
   EXPECT_EQ(model_text(m), "\n*\n.MODEL DFIVE D ( )\n");
   m.type = 0;

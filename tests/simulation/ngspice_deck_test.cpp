@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <map>
 #include <sstream>
 
+#include "common/text_format.h"
 #include "netlist/source_statement.h"
 #include "platform/process.h"
 #include "simulation/analysis_commands.h"
@@ -64,6 +67,161 @@ TEST(NgspiceDeck, PwlKeywordsBecomePointsAndDelay) {
   EXPECT_EQ(d.lines[2], "V2 A 0 PWL(0 0 1 2)");
   EXPECT_EQ(d.lines.back(), ".save all");  // every vector is kept when nothing says otherwise
   EXPECT_EQ(d.unsupported, std::vector<std::string>{".NOISE V(OUT) V1"});  // no .AC sweep to take
+}
+
+// --- model database links ---
+
+// Libraries as the model database gives them, one text per model.
+struct FakeDatabase {
+  std::map<std::string, std::vector<std::string>> libraries;
+  std::vector<std::string> asked;
+  ModelDatabaseLinks links() {
+    return {"/db", [this](const std::string& library) -> std::optional<std::vector<std::string>> {
+              asked.push_back(library);
+              const auto it = libraries.find(library);
+              if (it == libraries.end()) return std::nullopt;
+              return it->second;
+            }};
+  }
+};
+
+FakeDatabase diodes_and_others() {
+  FakeDatabase db;
+  db.libraries["DIODES"] = {"\n*\n.MODEL D1N4148 D (\n+   IS=2.52E-09 N=1.752 )\n",
+                            "\n*\n.SUBCKT ZEN A K\nD1 K A DZ\n.MODEL DZ D (BV=5.1)\n.ENDS ZEN\n"};
+  // The same diode again, told apart by its values; a subcircuit of that name
+  // is another thing to ngspice and stays.
+  db.libraries["OTHER"] = {"\n*\n.model d1n4148 D (\n+   IS=1E-14 )\n",
+                           "\n*\n.MODEL Q2N2222 NPN (\n+   BF=200 )\n",
+                           "\n*\n.SUBCKT D1N4148 A K\nD1 A K DX\n.MODEL DX D\n.ENDS\n"};
+  return db;
+}
+
+TEST(NgspiceDeckModelLinks, LinkGivesItsLibrarysModelsInItsPlace) {
+  FakeDatabase db = diodes_and_others();
+  const auto includes = [](const std::string& name) -> std::optional<std::string> {
+    if (name == "parts.inc") return std::string("* parts\n.INC/MDB OTHER\n");
+    return std::nullopt;
+  };
+  const NgspiceDeck d = prepare_ngspice_deck(
+      "* title\nR1 A 0 1k\n  .inc/Mdb   DIODES  \nD1 A 0 D1N4148\n.INC parts.inc\n.END\n", includes,
+      db.links());
+  const std::vector<std::string> lines = {"* title",
+                                          "R1 A 0 1k",
+                                          "",
+                                          "*",
+                                          ".MODEL D1N4148 D (    IS=2.52E-09 N=1.752 )",
+                                          "",
+                                          "*",
+                                          ".SUBCKT ZEN A K",
+                                          "D1 K A DZ",
+                                          ".MODEL DZ D (BV=5.1)",
+                                          ".ENDS ZEN",
+                                          "D1 A 0 D1N4148",
+                                          "* parts",
+                                          "",
+                                          "*",
+                                          ".MODEL Q2N2222 NPN (    BF=200 )",
+                                          "",
+                                          "*",
+                                          ".SUBCKT D1N4148 A K",
+                                          "D1 A K DX",
+                                          ".MODEL DX D",
+                                          ".ENDS",
+                                          ".save all",
+                                          ".END"};
+  EXPECT_EQ(d.lines, lines);
+  EXPECT_EQ(db.asked, (std::vector<std::string>{"DIODES", "OTHER"}));
+  EXPECT_TRUE(d.errors.empty()) << d.errors.front();
+  // OTHER's own diode was left out: DIODES gave it first.
+  EXPECT_EQ(d.warnings,
+            std::vector<std::string>{
+                "model library OTHER: models given before are left out, the first kept: d1n4148 (DIODES)"});
+
+  // The name reaches the database as written, folder, extension and blanks in it.
+  db.asked.clear();
+  prepare_ngspice_deck("* t\n.INC/MDB \"models/My Diodes.mdb\"\n.INC/MDB ../lib/MDB.MDX\n", {}, db.links());
+  EXPECT_EQ(db.asked, (std::vector<std::string>{"models/My Diodes.mdb", "../lib/MDB.MDX"}));
+}
+
+TEST(NgspiceDeckModelLinks, LibraryThatCannotBeReadIsAnError) {
+  FakeDatabase db = diodes_and_others();
+  const NgspiceDeck d =
+      prepare_ngspice_deck("* t\n.INC/MDB NONE\n.INC/MDB DIODES\nD1 A 0 D1N4148\n.END\n", {}, db.links());
+  EXPECT_EQ(d.errors, std::vector<std::string>{"model library NONE not found in the model database /db"});
+  for (const std::string& line : d.lines) EXPECT_EQ(line.find("NONE"), std::string::npos) << line;
+  EXPECT_EQ(std::count(d.lines.begin(), d.lines.end(), ".MODEL D1N4148 D (    IS=2.52E-09 N=1.752 )"), 1);
+  // Without a database every link is one.
+  const NgspiceDeck none = prepare_ngspice_deck("* t\n.INC/MDB DIODES\n.END\n");
+  EXPECT_EQ(none.errors, std::vector<std::string>{"model library DIODES not found in the model database "});
+  EXPECT_EQ(none.lines, (std::vector<std::string>{"* t", ".save all", ".END"}));
+}
+
+TEST(NgspiceDeckModelLinks, ModelOfSeveralLinksIsGivenOnce) {
+  FakeDatabase db = diodes_and_others();
+  const NgspiceDeck d = prepare_ngspice_deck(
+      "* t\n.INC/MDB DIODES\n.INC/MDB OTHER\n.inc/mdb diodes\n.INC/MDB DIODES\n.END\n", {}, db.links());
+  const auto count = [&](const std::string& start) {
+    return std::count_if(d.lines.begin(), d.lines.end(),
+                         [&](const std::string& l) { return ascii_upper(l).rfind(start, 0) == 0; });
+  };
+  EXPECT_EQ(count(".MODEL D1N4148 "), 1);
+  EXPECT_EQ(count(".MODEL D1N4148 D (    IS=2.52E-09"), 1);  // the first one
+  EXPECT_EQ(count(".SUBCKT ZEN "), 1);
+  EXPECT_EQ(count(".MODEL DZ "), 1);
+  EXPECT_EQ(count(".SUBCKT D1N4148 "), 1);
+  EXPECT_EQ(count(".MODEL Q2N2222 "), 1);
+  // The library itself spelled otherwise is still the library: the database decides.
+  db.libraries["diodes"] = db.libraries["DIODES"];
+  const NgspiceDeck again = prepare_ngspice_deck(
+      "* t\n.INC/MDB DIODES\n.INC/MDB OTHER\n.inc/mdb diodes\n.INC/MDB DIODES\n.END\n", {}, db.links());
+  EXPECT_EQ(
+      again.warnings,
+      (std::vector<std::string>{
+          "model library OTHER: models given before are left out, the first kept: d1n4148 (DIODES)",
+          "model library diodes: models given before are left out, the first kept: D1N4148 (DIODES), ZEN "
+          "(DIODES)",
+          "model library DIODES: models given before are left out, the first kept: D1N4148 (DIODES), ZEN "
+          "(DIODES)"}));
+  EXPECT_TRUE(again.errors.empty());
+  // A long repeat names a few models and counts the rest.
+  FakeDatabase big;
+  for (int i = 0; i < 12; ++i) big.libraries["BIG"].push_back(strprintf(".MODEL M%d D\n", i));
+  const NgspiceDeck twice = prepare_ngspice_deck("* t\n.INC/MDB BIG\n.INC/MDB BIG\n", {}, big.links());
+  ASSERT_EQ(twice.warnings.size(), 1u);
+  EXPECT_EQ(
+      twice.warnings[0],
+      "model library BIG: models given before are left out, the first kept: M0 (BIG), M1 (BIG), M2 (BIG), "
+      "M3 (BIG), M4 (BIG), M5 (BIG), M6 (BIG), M7 (BIG) and 4 more");
+}
+
+// Model files put comments, and indented "+" lines, inside a statement; the
+// statement still gets all of its lines, as ngspice would give it.
+TEST(NgspiceDeck, ContinuationLinesStayWithTheirStatementAcrossComments) {
+  FakeDatabase db;
+  db.libraries["ZENERS"] = {
+      "\n*\n.SUBCKT ZEN A K\n+ PARAMS: BV=5.1\n* the breakdown\nD1 K A DZ\n.MODEL DZ D (BV={BV}\n"
+      "* inside a statement\n\n+ IBV=1m)\nV1 A X PWL\n+ 0,0\n  + 1,1\n.ENDS ZEN\n"};
+  const NgspiceDeck d =
+      prepare_ngspice_deck("* t\n.PROBE V(OUT)\n* between\n+ V(IN)\n.INC/MDB ZENERS\n.END\n", {}, db.links());
+  const std::vector<std::string> lines = {"* t",
+                                          ".save V(OUT) V(IN)",
+                                          "* between",
+                                          "",
+                                          "*",
+                                          ".SUBCKT ZEN A K  PARAMS: BV=5.1",
+                                          "* the breakdown",
+                                          "D1 K A DZ",
+                                          ".MODEL DZ D (BV={BV}  IBV=1m)",
+                                          "* inside a statement",
+                                          "",
+                                          "V1 A X PWL(0 0 1 1)",
+                                          ".ENDS ZEN",
+                                          ".END"};
+  EXPECT_EQ(d.lines, lines);
+  // The title is never continued.
+  EXPECT_EQ(prepare_ngspice_deck("+ title\n+ more\nR1 A 0 1\n").lines,
+            (std::vector<std::string>{"+ title", "+ more", "R1 A 0 1", ".save all"}));
 }
 
 // --- what ngspice itself makes of our statements ---
