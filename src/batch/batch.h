@@ -85,5 +85,6 @@ std::vector<Verb> histogram_verbs();  // histogram
 std::vector<Verb> export_verbs();     // export
 std::vector<Verb> plot_verbs();       // autoplot, formats
 std::vector<Verb> modeldb_verbs();    // modeldb
+std::vector<Verb> gensym_verbs();     // gensym
 
 }  // namespace zephyrim
