@@ -76,10 +76,11 @@ void EditSession::toggle_state(int state) {
   changed();
 }
 
-void EditSession::begin_place(const SymbolRecord* symbol, int state) {
+void EditSession::begin_place(const SymbolRecord* symbol, int state, std::optional<PlacementModel> model) {
   cancel();
   if (!symbol) return;
   placing_ = symbol;
+  placing_model_ = std::move(model);
   state_ = state;
   changed();
 }
@@ -89,6 +90,7 @@ void EditSession::cancel() {
   placing_ = nullptr;
   placing_steps_.fill(0);
   placing_step_count_ = 0;
+  placing_model_.reset();
   wire_start_.reset();
   wire_form_.reset();
   anchored_ = false;
@@ -312,6 +314,10 @@ void EditSession::place_at(Point p) {
       part->steps = placing_steps_;
       part->step_count = placing_step_count_;
       part_update_region(*schematic_, *part);
+    }
+    if (placing_model_) {
+      part_set_value(*part, placing_model_->value, notify_);
+      part->model_link = placing_model_->link;
     }
     if (auto_junction) auto_junctions(*schematic_, part->owner);
   } else {

@@ -48,6 +48,12 @@ struct KeyModifiers {
 inline constexpr int kTextCharWidth = 8;
 inline constexpr int kTextLineHeight = 12;
 
+// A part of the model database: what a placed copy takes besides its symbol.
+struct PlacementModel {
+  std::string value;            // the model's name
+  LibraryLink* link = nullptr;  // its ".INC/MDB" link
+};
+
 class EditSession {
  public:
   explicit EditSession(Notify& notify);
@@ -64,8 +70,10 @@ class EditSession {
   void set_select_mode(int mode);
   // Enters a drawing state, or leaves it when it is the current one.
   void toggle_state(int state);
-  // Enters a placement state (0, 11-14) with the symbol to place.
-  void begin_place(const SymbolRecord* symbol, int state = kStatePlacePart);
+  // Enters a placement state (0, 11-14) with the symbol to place; with a
+  // model, every part placed takes its value and model link.
+  void begin_place(const SymbolRecord* symbol, int state = kStatePlacePart,
+                   std::optional<PlacementModel> model = std::nullopt);
   // Leaves whatever state for idle, without changing the model.
   void cancel();
 
@@ -133,6 +141,7 @@ class EditSession {
   Hit current_hit() const;
 
   Notify& notify_;
+  std::optional<PlacementModel> placing_model_;
   std::unique_ptr<Schematic> schematic_;
   int state_ = kStateIdle;
   int select_mode_ = kSelectObject;

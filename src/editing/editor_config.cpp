@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "common/file_io.h"
+#include "simulation/model_db.h"
 
 namespace zephyrim {
 namespace {
@@ -104,6 +105,7 @@ EditorConfig config_read(const IniFile& ini, const std::string& program_dir) {
   read_int(ini, p, "Spice3Option", c.spice3_option);
   read_int(ini, p, "SimulatorOption", c.simulator_option);
   if (!engine_installed(c, c.simulator_option)) c.simulator_option = kEngineDefault;
+  read_text(ini, p, kModelDatabaseKey, c.model_database_path);
 
   const char* s = kSchematicSection;
   c.symbol_library_path = program_data_folder(program_dir, "default.sym");

@@ -48,6 +48,9 @@ struct EditorConfig {
   int xspice_option = 0;
   int spice3_option = 0;
   int simulator_option = kEngineDefault;
+  // ModelDatabasePath: the model database folder; empty when not configured
+  // (the circuit's folder or the user's data folder serve then).
+  std::string model_database_path;
 
   // Section Schematic.
   std::string symbol_library_path;  // the program directory unless the file names one

@@ -18,6 +18,7 @@
 #include "editor/command_table.h"
 #include "editor/edit_commands.h"
 #include "editor/file_commands.h"
+#include "editor/model_commands.h"
 #include "editor/picture_commands.h"
 #include "editor/sheet_view.h"
 #include "editor/simulation_commands.h"
@@ -87,6 +88,7 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   simulation_ = std::make_unique<SimulationCommands>(*this);
   clipboard_ = std::make_unique<ClipboardCommands>(*this);
   pictures_ = std::make_unique<PictureCommands>(*this);
+  models_ = std::make_unique<ModelCommands>(*this);
   CommandHandlers handlers;
   files_->add_to(handlers);
   editing_->add_to(handlers);
@@ -94,6 +96,7 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   simulation_->add_to(handlers);
   clipboard_->add_to(handlers);
   pictures_->add_to(handlers);
+  models_->add_to(handlers);
   build_menus(handlers);
   build_toolbar();
   connect(sheet_, &SheetView::context_menu_requested, this, &EditorMainWindow::show_context_menu);
@@ -368,12 +371,12 @@ const SymbolLibrary* EditorMainWindow::library() {
   return &*library_;
 }
 
-bool EditorMainWindow::place_symbol(const std::string& name, int state) {
+bool EditorMainWindow::place_symbol(const std::string& name, int state, std::optional<PlacementModel> model) {
   Schematic& s = schematic();
   // A symbol already in the schematic is placed again as it is.
   for (const SymbolTableEntry& e : s.symbols.entries)
     if (e.definition && e.name.str() == name && e.origin != kOriginBlock) {
-      session_->begin_place(e.definition.get(), state);
+      session_->begin_place(e.definition.get(), state, std::move(model));
       refresh_status();
       return true;
     }
@@ -383,7 +386,7 @@ bool EditorMainWindow::place_symbol(const std::string& name, int state) {
   if (!def) return false;
   const int at = symtab_add(s, name, std::move(def), kOriginLibrary, *notify_);
   if (at < 0) return false;
-  session_->begin_place(s.symbols.entries[at].definition.get(), state);
+  session_->begin_place(s.symbols.entries[at].definition.get(), state, std::move(model));
   refresh_status();
   return true;
 }

@@ -28,6 +28,7 @@ class ViewCommands;
 class SimulationCommands;
 class ClipboardCommands;
 class PictureCommands;
+class ModelCommands;
 
 // The work behind each menu identifier.
 using CommandHandlers = std::map<int, std::function<void()>>;
@@ -52,6 +53,7 @@ class EditorMainWindow : public QMainWindow {
   PictureCommands& pictures() { return *pictures_; }
   EditCommands& editing() { return *editing_; }
   ViewCommands& view() { return *view_; }
+  ModelCommands& models() { return *models_; }
 
   // "Zephyrim Schematic - (new)" for a schematic never saved, else with its path.
   void update_caption();
@@ -79,7 +81,8 @@ class EditorMainWindow : public QMainWindow {
   void set_library_path(const std::string& path);
   const SymbolLibrary* library();
   // Enters placement of the named library symbol (states 0, 11-14).
-  bool place_symbol(const std::string& name, int state = kStatePlacePart);
+  bool place_symbol(const std::string& name, int state = kStatePlacePart,
+                    std::optional<PlacementModel> model = std::nullopt);
 
   // Runs work under the status pop-up and the wait cursor; both go when it ends.
   void busy(const QString& text, const std::function<void()>& work);
@@ -136,6 +139,7 @@ class EditorMainWindow : public QMainWindow {
   std::unique_ptr<SimulationCommands> simulation_;
   std::unique_ptr<ClipboardCommands> clipboard_;
   std::unique_ptr<PictureCommands> pictures_;
+  std::unique_ptr<ModelCommands> models_;
 };
 
 }  // namespace zephyrim

@@ -244,7 +244,7 @@ int decode_library_index(std::span<const uint8_t> bytes, LibraryIndex& out, cons
   if (!room_for(r, h.count, 4)) return fail(kIndexOffsetsShort);
   out.offsets.resize(static_cast<size_t>(h.count));
   for (uint32_t& o : out.offsets) r.u32(o);
-  out.entries.reserve(std::min<size_t>(static_cast<size_t>(n), r.remaining() / kIndexEntrySize + 1));
+  out.entries.reserve(std::min<size_t>(static_cast<size_t>(n), r.remaining() / kMdxEntrySize + 1));
   for (int32_t i = 0; i < n; ++i) {
     IndexEntry e;
     if (!r.i32(e.list_flag) || !r.i32(e.mid) || !r.bytes(e.reserved)) return fail(kEntryHeadShort);

@@ -85,7 +85,7 @@ inline constexpr int32_t kLibraryLevel = 1;
 
 inline constexpr size_t kMainItemSize = 200;
 inline constexpr size_t kMdbHeaderSize = 76;
-inline constexpr size_t kIndexEntrySize = 300;
+inline constexpr size_t kMdxEntrySize = 300;
 inline constexpr size_t kModelMarkerSize = 16;
 inline constexpr size_t kModelHeaderSize = 218;
 inline constexpr size_t kModelKindSize = 16;

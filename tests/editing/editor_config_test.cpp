@@ -35,6 +35,7 @@ TEST(EditorConfigRead, EmptyFileGivesEveryDefault) {
   EXPECT_EQ(c.spice3_option, 0);
   EXPECT_EQ(c.simulator_option, kEngineDefault);
   EXPECT_EQ(c.symbol_library_path, "/opt/zephyrim/");
+  EXPECT_EQ(c.model_database_path, "");  // not configured: the database is looked for elsewhere
   EXPECT_EQ(c.auto_pan_mode, 0);
   EXPECT_EQ(c.auto_junction_mode, 1);
   EXPECT_EQ(c.rubber_band_mode, 1);
@@ -57,7 +58,7 @@ TEST(EditorConfigRead, EmptyFileGivesEveryDefault) {
 TEST(EditorConfigRead, KeysOfAllSectionsAreTaken) {
   const EditorConfig c = read_text(
       "[Zephyrim]\nBrowseFileCommand=less -R\nWinPlatform=0\nEditFileCommand=vi\n"
-      "PostProcessorCommand=trc32 -x\n"
+      "PostProcessorCommand=trc32 -x\nModelDatabasePath=/srv/models\n"
       "[Schematic]\nSymbolLibraryPath=/lib/sym\nAutoPanMode=1\nAutoJunctionMode=0\nRubberBandMode=0\n"
       "PrinterPaperOrient=2\nCopyClipboardMetafileFormat=1\nPrinterPenWidth=3\n"
       "WireColor=4\nSymbolColor=5\nJunctionColor=6\nLabelColor=7\nTextColor=0\n"
@@ -69,6 +70,7 @@ TEST(EditorConfigRead, KeysOfAllSectionsAreTaken) {
   EXPECT_EQ(c.edit_file_command, "vi");
   EXPECT_EQ(c.post_processor_command, "trc32 -x");
   EXPECT_EQ(c.symbol_library_path, "/lib/sym");
+  EXPECT_EQ(c.model_database_path, "/srv/models");
   EXPECT_EQ(c.auto_pan_mode, 1);
   EXPECT_EQ(c.auto_junction_mode, 0);
   EXPECT_EQ(c.rubber_band_mode, 0);

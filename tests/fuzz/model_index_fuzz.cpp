@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LibraryIndex index;
   if (decode_library_index(bytes, index, to_log, have_header ? &header : nullptr, "fuzz.MDB") == kModelDbOk) {
     if (index.entries.empty() || index.entries.size() > static_cast<size_t>(kMaxIndexEntries) ||
-        index.entries.size() * kIndexEntrySize > size)
+        index.entries.size() * kMdxEntrySize > size)
       __builtin_trap();
     LibraryIndex back;
     if (decode_library_index(encode_library_index(index), back) != kModelDbOk ||
