@@ -1,5 +1,8 @@
 #include "platform/broadcast.h"
 
+#include <cstdint>
+#include <filesystem>
+
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -8,9 +11,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace zephyrim {
 
@@ -160,6 +165,19 @@ bool BroadcastListener::wait(BroadcastMessage& message, int timeout_ms) {
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return false;
   }
+}
+
+long data_file_tag(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(path, ec);
+  if (ec) p = path;
+  const std::string text = p.lexically_normal().string();
+  uint32_t h = 2166136261u;
+  for (const unsigned char c : text) {
+    h ^= c;
+    h *= 16777619u;
+  }
+  return static_cast<long>(h & 0x7fffffffu);
 }
 
 }  // namespace zephyrim

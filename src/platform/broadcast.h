@@ -12,6 +12,16 @@ namespace zephyrim {
 
 inline constexpr const char* kZsmSimulation = "ZSM_SIMULATION";
 inline constexpr const char* kZsTaskDoneNotify = "ZS_TASKDONENOTIFY";
+// A third, beside the system's two: the results of a data file were written
+// anew in place (a tuner's run). first: kDataUpdateResults; second: the
+// data_file_tag of the listing (FILE.OUT) whose results changed, so that only
+// viewers showing that file reload.
+inline constexpr const char* kZsDataUpdate = "ZS_DATAUPDATE";
+inline constexpr long kDataUpdateResults = 1;
+
+// A tag of a data file's path, made the same way by sender and receiver: the
+// FNV-1a hash of the absolute, normalised path, folded into 31 bits.
+long data_file_tag(const std::string& path);
 
 // What the programs put into the first parameter of ZS_TASKDONENOTIFY.
 inline constexpr long kTaskDoneEditorEnds = 100;
