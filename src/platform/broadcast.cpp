@@ -1,8 +1,5 @@
 #include "platform/broadcast.h"
 
-#include <cstdint>
-#include <filesystem>
-
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
