@@ -23,6 +23,7 @@
 #include "editor/sheet_view.h"
 #include "editor/simulation_commands.h"
 #include "editor/symbol_chooser.h"
+#include "editor/symbol_commands.h"
 #include "editor/view_commands.h"
 #include "platform/broadcast.h"
 #include "platform/qt/tool_icons.h"
@@ -89,6 +90,7 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   clipboard_ = std::make_unique<ClipboardCommands>(*this);
   pictures_ = std::make_unique<PictureCommands>(*this);
   models_ = std::make_unique<ModelCommands>(*this);
+  symbols_ = std::make_unique<SymbolCommands>(*this);
   CommandHandlers handlers;
   files_->add_to(handlers);
   editing_->add_to(handlers);
@@ -97,6 +99,7 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   clipboard_->add_to(handlers);
   pictures_->add_to(handlers);
   models_->add_to(handlers);
+  symbols_->add_to(handlers);
   build_menus(handlers);
   build_toolbar();
   connect(sheet_, &SheetView::context_menu_requested, this, &EditorMainWindow::show_context_menu);

@@ -29,6 +29,7 @@ class SimulationCommands;
 class ClipboardCommands;
 class PictureCommands;
 class ModelCommands;
+class SymbolCommands;
 
 // The work behind each menu identifier.
 using CommandHandlers = std::map<int, std::function<void()>>;
@@ -54,6 +55,7 @@ class EditorMainWindow : public QMainWindow {
   EditCommands& editing() { return *editing_; }
   ViewCommands& view() { return *view_; }
   ModelCommands& models() { return *models_; }
+  SymbolCommands& symbols() { return *symbols_; }
 
   // "Zephyrim Schematic - (new)" for a schematic never saved, else with its path.
   void update_caption();
@@ -140,6 +142,7 @@ class EditorMainWindow : public QMainWindow {
   std::unique_ptr<ClipboardCommands> clipboard_;
   std::unique_ptr<PictureCommands> pictures_;
   std::unique_ptr<ModelCommands> models_;
+  std::unique_ptr<SymbolCommands> symbols_;
 };
 
 }  // namespace zephyrim

@@ -107,9 +107,20 @@ struct Rail {
   std::string name, node, value;
 };
 
+// The subcircuit each block's symbol stands for, over every page: a part of
+// such a symbol is an instance of that block wherever it is placed.
+std::map<const SymbolRecord*, std::string> block_symbols(const Schematic& s) {
+  std::map<const SymbolRecord*, std::string> out;
+  for (const auto& page : s.pages)
+    for (const auto& b : page->blocks)
+      if (b.get() != page->top() && b->symbol) out.emplace(b->symbol, b->name.str());
+  return out;
+}
+
 class Writer {
  public:
-  Writer(Notify& notify, Connectivity& c) : notify_(notify), c_(c) {}
+  Writer(Notify& notify, Connectivity& c, const Schematic& s)
+      : notify_(notify), c_(c), block_symbols_(block_symbols(s)) {}
 
   std::string out;
   std::string map = map_file_header();
@@ -187,9 +198,20 @@ class Writer {
         out += line + "\n";
         ++statements;
       } else if (kind == kSymbolPart) {
-        if (write_source_statement(out, *p, *table)) {
+        const PartRecord* part = p.get();
+        // A block's generated symbol carries no value or template: without one
+        // of the part's own it is an X instance of the block's subcircuit.
+        PartRecord instance;
+        if (!p->template_text && p->value.empty())
+          if (auto it = block_symbols_.find(p->symbol); it != block_symbols_.end()) {
+            instance = *p;
+            instance.device.assign("X");
+            instance.value.assign(it->second);
+            part = &instance;
+          }
+        if (write_source_statement(out, *part, *table)) {
           ++statements;
-        } else if (expand_template(*p, *table, statement, notify_)) {
+        } else if (expand_template(*part, *table, statement, notify_)) {
           out += statement;
           out += '\n';
           ++statements;
@@ -242,6 +264,7 @@ class Writer {
  private:
   Notify& notify_;
   Connectivity& c_;
+  std::map<const SymbolRecord*, std::string> block_symbols_;
   std::vector<Rail> rails_;
 };
 
@@ -342,7 +365,7 @@ int compile_netlist(Schematic& s, const NetlistOptions& o, Notify& notify) {
 
   Connectivity own;
   Connectivity& c = o.connectivity ? *o.connectivity : own;
-  Writer w(notify, c);
+  Writer w(notify, c, s);
   const MapCapture capture(s, c, w.map);
   OutputFiles files(o);
   if (mis_present) w.analysis_seen = true;
@@ -426,7 +449,7 @@ int compile_subcircuit_model(Schematic& s, BlockRecord& block, const NetlistOpti
   }
   Connectivity own;
   Connectivity& c = o.connectivity ? *o.connectivity : own;
-  Writer w(notify, c);
+  Writer w(notify, c, s);
   const MapCapture capture(s, c, w.map);
   OutputFiles files(o);
   const int r = build_connectivity(s, c, kConnectivityMap, notify);

@@ -235,6 +235,52 @@ TEST(NetlistWriter, SubcircuitBlocksAndTheirRails) {
   EXPECT_FALSE(c.notify.saw("Subckt AMP has no I/O pins"));
 }
 
+// The words of the netlist line that begins with `head` followed by a blank.
+std::vector<std::string> statement_words(const std::string& netlist, const std::string& head) {
+  std::vector<std::string> words;
+  const size_t at = netlist.find("\n" + head + " ");
+  if (at == std::string::npos) return words;
+  const std::string line = netlist.substr(at + 1, netlist.find('\n', at + 1) - at - 1);
+  for (size_t i = 0; i < line.size();) {
+    const size_t end = std::min(line.find(' ', i), line.size());
+    if (end > i) words.push_back(line.substr(i, end - i));
+    i = end + 1;
+  }
+  return words;
+}
+
+TEST(NetlistWriter, PartsOfABlocksSymbolAreInstancesOfItsSubcircuit) {
+  Circuit c("instances");
+  BlockRecord* b = c.block("DIV");
+  c.part(c.io, "P1", "IN", 1000, 100, b);
+  c.resistor("RA", 1000, 100, b);
+  c.part(c.io, "P2", "OUT", 1064, 100, b);
+  // The block's symbol as the symbol command makes it: no value, no template.
+  const SymbolRecord* sym = add_test_symbol(*c.s, "XDIV", kSymbolPart, {-32, -8, 32, 8},
+                                            testing_support::two_pins_across(), 0, kOriginBlock);
+  b->symbol = sym;
+  // Placed on another sheet between two resistors, and once with a value of its own.
+  ASSERT_EQ(page_add(*c.s, c.notify, 1767603600), 1);
+  c.resistor("R1", -96, 300);
+  c.part(sym, "X1", "", 0, 300);
+  c.resistor("R2", 32, 300);
+  c.part(sym, "9", "", 0, 500);  // a reference without the letter gets it
+  c.part(sym, "X3", "OTHER", 0, 700);
+  ASSERT_EQ(c.compile(), 1);
+  const std::string n = c.netlist();
+  const auto r1 = statement_words(n, "R1"), r2 = statement_words(n, "R2"), x1 = statement_words(n, "X1");
+  ASSERT_EQ(r1.size(), 4u) << n;
+  ASSERT_EQ(r2.size(), 4u) << n;
+  ASSERT_EQ(x1.size(), 4u) << n;
+  EXPECT_EQ(x1[1], r1[2]);  // pin 1 on R1's right end, pin 2 on R2's left end
+  EXPECT_EQ(x1[2], r2[1]);
+  EXPECT_EQ(x1[3], "DIV");
+  EXPECT_EQ(statement_words(n, "X9").back(), "DIV") << n;
+  EXPECT_EQ(statement_words(n, "X3").back(), "OTHER") << n;
+  EXPECT_NE(n.find(".SUBCKT DIV  IN OUT\n"), std::string::npos) << n;
+  EXPECT_FALSE(c.notify.saw("Cannot create SPICE statement for object: XDIV"));
+}
+
 TEST(NetlistWriter, ModelsOfTheSchematicAndOfOneBlock) {
   Circuit c("models");
   c.s->page().title.title1.assign("Filter");
