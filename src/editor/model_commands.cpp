@@ -431,7 +431,8 @@ bool ModelCommands::place_model(int library, int entry) {
   }
   // A link of the same kind, scope and library (in any case) is shared.
   Schematic& s = w_.schematic();
-  const std::string library_name = QFileInfo(q(db.library_path(library, "MDB"))).completeBaseName().toStdString();
+  const std::string library_name =
+      QFileInfo(q(db.library_path(library, "MDB"))).completeBaseName().toStdString();
   LibraryLink* link = nullptr;
   for (const auto& l : s.links)
     if (l->kind == kLinkMdb && l->scope == kLinkPart && l->file() && iequals(*l->file(), library_name))
