@@ -75,7 +75,7 @@ std::vector<Verb> batch_verbs() {
   std::vector<Verb> all;
   for (auto part : {symbol_verbs, schematic_verbs, render_verbs, map_verbs, setup_verbs, netlist_verbs,
                     data_verbs, measure_verbs, fft_verbs, histogram_verbs, export_verbs, plot_verbs,
-                    modeldb_verbs, gensym_verbs, message_verbs})
+                    modeldb_verbs, gensym_verbs, tune_verbs, message_verbs})
     for (auto& v : part()) all.push_back(std::move(v));
   return all;
 }

@@ -86,5 +86,6 @@ std::vector<Verb> export_verbs();     // export
 std::vector<Verb> plot_verbs();       // autoplot, formats
 std::vector<Verb> modeldb_verbs();    // modeldb
 std::vector<Verb> gensym_verbs();     // gensym
+std::vector<Verb> tune_verbs();       // tune
 
 }  // namespace zephyrim

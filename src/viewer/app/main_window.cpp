@@ -20,7 +20,11 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QSvgGenerator>
+#include <QTemporaryFile>
 #include <QTimer>
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <filesystem>
 
 #include "common/progress.h"
@@ -53,6 +57,7 @@ class WindowProgress : public Progress {
     label_->hide();
   }
   void show(const std::string& text) override {
+    if (quiet_) return;
     label_->setText(QString::fromStdString(text));
     label_->adjustSize();
     const QWidget* w = label_->parentWidget();
@@ -62,9 +67,56 @@ class WindowProgress : public Progress {
     label_->repaint();
   }
   void done() override { label_->hide(); }
+  // A reload in place shows no pop-up: a tuner's runs come many a second.
+  void set_quiet(bool quiet) { quiet_ = quiet; }
 
  private:
   QLabel* label_;
+  bool quiet_ = false;
+};
+
+// The notices of the store's work: the window's message boxes, except while a
+// reload in place runs, when they are kept for the status bar.
+class StoreNotify : public Notify {
+ public:
+  explicit StoreNotify(Notify& shown) : Notify(shown.title()), shown_(shown) {}
+  RecordingNotify* quiet = nullptr;
+
+  int question(const std::string& text, QuestionKind kind) override { return target().question(text, kind); }
+  std::optional<std::string> prompt(const std::string& title, const std::string& label,
+                                    const std::string& initial, int max_length) override {
+    return target().prompt(title, label, initial, max_length);
+  }
+  void show_captioned(const std::string& caption, const std::string& text) override {
+    target().show_captioned(caption, text);
+  }
+
+ protected:
+  void show(NoticeKind kind, const std::string& text) override {
+    Notify& t = target();
+    switch (kind) {
+      case NoticeKind::Information:
+      case NoticeKind::Question:
+        t.information(text);
+        break;
+      case NoticeKind::Warning:
+        t.warning(text);
+        break;
+      case NoticeKind::FatalError:
+        t.fatal_error(text);
+        break;
+      case NoticeKind::SystemError:
+        t.system_error();
+        break;
+      default:
+        t.error(text);
+        break;
+    }
+  }
+
+ private:
+  Notify& target() { return quiet ? static_cast<Notify&>(*quiet) : shown_; }
+  Notify& shown_;
 };
 
 ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
@@ -72,7 +124,8 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
       notify_(kTraceryTitle, this),
       config_(std::move(config)),
       progress_(std::make_unique<WindowProgress>(this)),
-      store_(std::make_unique<DataStore>(notify_, *progress_)) {
+      store_notify_(std::make_unique<StoreNotify>(notify_)),
+      store_(std::make_unique<DataStore>(*store_notify_, *progress_)) {
   store_->start();
   session_.script = &script_;
   graph_.options = graph_options_of(config_);
@@ -98,6 +151,7 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
   readout_dock_->hide();
   connect(view_, &PlotView::cursors_changed, this, &ViewerMainWindow::update_readout);
   add_handlers();
+  handle(CMD_RELOAD, [this] { reload_in_place(); });
   build_menus();
   build_toolbar();
   update_actions();
@@ -120,9 +174,11 @@ ViewerMainWindow::ViewerMainWindow(ViewerConfig config, QWidget* parent)
   setWindowTitle(QString::fromLatin1(kTraceryTitle));
   setWindowIcon(QIcon(":/icons/trc32.svg"));
   auto* messages = new BroadcastNotifier("trc32", this);
-  connect(messages, &BroadcastNotifier::received, this, [this](const QString& name, long first, long) {
+  connect(messages, &BroadcastNotifier::received, this, [this](const QString& name, long first, long second) {
     if (name == QLatin1String(kZsmSimulation) && should_close_on_simulation(first, close_on_new_simulation()))
       close_for_new_run();
+    else if (name == QLatin1String(kZsDataUpdate) && first == kDataUpdateResults && shows_data_file(second))
+      data_updated();
   });
 }
 
@@ -344,6 +400,172 @@ bool ViewerMainWindow::open_file(const QString& path) {
   const std::string last = format_slot_file(session_.names.format, 0);
   if (config_.auto_recall_format && std::filesystem::exists(last) && recall_format(last)) return true;
   if (show_graph(true) && graph_.traces.empty()) handlers_[CMD_PROBE]();
+  return true;
+}
+
+bool ViewerMainWindow::shows_data_file(long tag) const {
+  const std::string& path = session_.names.path;
+  if (path.empty()) return false;
+  if (data_file_tag(path) == tag) return true;
+  std::filesystem::path listing(path);
+  for (const char* extension : {".OUT", ".out"})
+    if (data_file_tag(listing.replace_extension(extension).string()) == tag) return true;
+  return false;
+}
+
+void ViewerMainWindow::data_updated() {
+  if (reload_queued_) return;
+  reload_queued_ = true;
+  // Every message that came with this one, and any that comes while the file
+  // is read, leads to this one reload or the next: the last run is what shows.
+  QTimer::singleShot(0, this, [this] {
+    // A dialog open over the graph works on it: the reload waits until it closes.
+    if (QApplication::activeModalWidget() || reloading_) {
+      QTimer::singleShot(100, this, [this] {
+        reload_queued_ = false;
+        data_updated();
+      });
+      return;
+    }
+    reload_queued_ = false;
+    reload_in_place();
+  });
+}
+
+bool ViewerMainWindow::reload_in_place() {
+  const std::string path = session_.names.path;
+  const QString name = QFileInfo(QString::fromStdString(path)).fileName();
+  if (path.empty() || reloading_) return false;
+  reloading_ = true;
+  struct Done {
+    ViewerMainWindow& w;
+    ~Done() {
+      w.reloading_ = false;
+      w.store_notify_->quiet = nullptr;
+      w.progress_->set_quiet(false);
+    }
+  } done{*this};
+  auto failed = [&](const std::string& why) {
+    statusBar()->showMessage(tr(" Reload of %1 failed: %2").arg(name, QString::fromStdString(why)));
+    return false;
+  };
+
+  // The new file is read on the side first: a run that failed leaves the old
+  // data and graph in place. Nothing is asked and no box is shown.
+  RecordingNotify heard(kTraceryTitle);
+  {
+    NullProgress quiet;
+    DataStore trial(heard, quiet);
+    trial.start();
+    DataOpenSession side;
+    side.names = session_.names;
+    if (data_open(trial, path, -1, true, side) <= 0)
+      return failed(heard.entries().empty() ? "no data in the file" : heard.last());
+  }
+
+  // What is shown now, to be laid over the new data. Spectra and charts are
+  // graphs of their own that no format names: the graph behind them goes on.
+  while (transform_undo(graph_, *store_, transforms_)) {
+  }
+  fft_display_off(graph_, *store_, fft_);
+  QTemporaryFile format_file(QDir::tempPath() + "/trc32-reload-XXXXXX.F00");
+  const FormatTickStyles ticks{view_->style.x_ticks, view_->style.y_ticks};
+  const bool has_format =
+      !graph_.traces.empty() && format_file.open() &&
+      format_save(graph_, format_file.fileName().toStdString(), "", path, heard, &ticks) == 1;
+  const AxisScale x_axis = graph_.x_axis;
+  std::array<AxisScale, kMaxPlots> y_axes{};
+  for (int p = 0; p < kMaxPlots; ++p)
+    y_axes[static_cast<size_t>(p)] = graph_.plot[static_cast<size_t>(p)].y_axis;
+  const int analysis = graph_.analysis, cls = graph_.cls;
+  const GraphHeader header = graph_.header;
+  const int max_selected = graph_.max_selected;
+  const std::array<Cursor, 2> cursors = cursors_.cursor;
+
+  // The display lets go of the old values before the store drops them.
+  graph_ = Graph{};
+  forget_transforms();
+  store_notify_->quiet = &heard;
+  progress_->set_quiet(true);
+  store_->clear_class(DATA_CLASS_DERIVED);
+  store_->clear_for_new_data();
+  store_->clear_data_files();
+  session_.parameters.clear();
+  int read = 0;
+  busy(tr("Reading file..."), [&] { read = data_open(*store_, path, -1, true, session_); });
+  graph_.options = graph_options_of(config_);
+  if (read <= 0) {
+    update_readout();
+    view_->update();
+    return failed(heard.entries().empty() ? "no data in the file" : heard.last());
+  }
+
+  bool same = false;
+  if (has_format) {
+    Graph g;
+    g.analysis = analysis;
+    g.cls = cls;
+    g.header = header;
+    g.max_selected = max_selected;
+    FormatTickStyles recalled;
+    if (format_load(g, *store_, format_file.fileName().toStdString(), heard, &recalled,
+                    &session_.parameters)) {
+      graph_ = std::move(g);
+      same = true;
+    }
+  }
+  if (!same) {
+    // Nothing of the old graph fits the new data: the new data's own autoplot.
+    graph_.analysis = analysis >= 0 ? analysis : choose_analysis(*store_, script_.autoplot);
+    graph_.cls = cls;
+    if (graph_.analysis >= 0)
+      autoplot_setup(graph_, *store_, script_.autoplot, heard, &session_.parameters, &fft_);
+  }
+  graph_update_axes(graph_, *store_, heard);
+  // A zoomed or fixed axis keeps its range; the automatic ones follow the new data.
+  if (same) {
+    if (x_axis.limits_manual) graph_.x_axis = x_axis;
+    for (int p = 0; p < graph_.plots; ++p)
+      if (y_axes[static_cast<size_t>(p)].limits_manual)
+        graph_.plot[static_cast<size_t>(p)].y_axis = y_axes[static_cast<size_t>(p)];
+  } else {
+    view_->clear_zoom();
+  }
+
+  // The cursors stay at their X, inside the new data's range, on the new values.
+  for (int k = 0; k < 2; ++k) {
+    Cursor& c = cursors_.cursor[static_cast<size_t>(k)];
+    c = cursors[static_cast<size_t>(k)];
+    if (!c.active) continue;
+    if (!same || c.trace < 0 || c.trace >= static_cast<int>(graph_.traces.size())) {
+      c.active = false;
+      continue;
+    }
+    const SelectedTrace& t = *graph_.traces[static_cast<size_t>(c.trace)];
+    double x = c.x;
+    if (t.x && graph_.chart != CHART_SMITH) {
+      const auto xs = store_->values(*t.x);
+      if (!xs.empty()) {
+        const auto [lo, hi] = std::minmax_element(xs.begin(), xs.end());
+        double low = *lo, high = *hi;
+        if (graph_.x_log) low = std::log10(std::max(low, 1e-300)), high = std::log10(std::max(high, 1e-300));
+        x = std::clamp(x, low, high);
+      }
+    }
+    view_->place_cursor(k, x);
+  }
+
+  fill_header();
+  // The header's date and time are those of the new run.
+  graph_.header.date = store_->header.date;
+  graph_.header.time = store_->header.time;
+  update_readout();
+  update_actions();
+  view_->update();
+  QString note = tr(" Reloaded %1").arg(name);
+  if (!same && has_format) note += tr(" (the traces shown before are not in the new data)");
+  if (!heard.entries().empty()) note += " - " + QString::fromStdString(heard.last());
+  statusBar()->showMessage(note, 5000);
   return true;
 }
 

@@ -36,6 +36,7 @@ struct PageMargins {
   double left = 15, right = 15, top = 15, bottom = 15;
 };
 class WindowProgress;
+class StoreNotify;
 
 // The display options a new graph starts with, as the configuration keeps them.
 GraphOptions graph_options_of(const ViewerConfig& config);
@@ -69,6 +70,17 @@ class ViewerMainWindow : public QMainWindow {
   // can write the files anew.
   bool close_on_new_simulation() const { return config_.auto_close_option != 0; }
 
+  // Reads the data file shown again after it was rewritten in place (a tuner's
+  // run, File > Reload): the same traces, plots, axis settings, zoom and
+  // cursors on the new data, the listing's #MEASURE results computed anew.
+  // Nothing is asked; a file that cannot be read leaves the graph as it was
+  // and says why in the status bar. Returns whether the new data is shown.
+  bool reload_in_place();
+  // Whether ZS_DATAUPDATE with this tag names the data shown: the tag of the
+  // file opened, or of the listing FILE.OUT beside it (a viewer on the
+  // engine's FILE.SAV follows the runs of FILE.OUT too).
+  bool shows_data_file(long tag) const;
+
  protected:
   void closeEvent(QCloseEvent* e) override;
 
@@ -77,6 +89,9 @@ class ViewerMainWindow : public QMainWindow {
   // questions are dismissed first, and any the dismissal leads to as well.
   void close_for_new_run(int tries = 20);
   void build_menus();
+  // ZS_DATAUPDATE for the data shown: one reload for any number of messages
+  // that arrive while one runs, and none while a dialog is open over the graph.
+  void data_updated();
   void build_toolbar();
   void add_handlers();
   // The handlers of each group of commands, one file each.
@@ -125,6 +140,7 @@ class ViewerMainWindow : public QMainWindow {
   QtNotify notify_;
   ViewerConfig config_;
   std::unique_ptr<WindowProgress> progress_;
+  std::unique_ptr<StoreNotify> store_notify_;  // notify_, or kept quiet during a reload
   std::unique_ptr<DataStore> store_;
   ScriptState script_;
   DataOpenSession session_;
@@ -143,6 +159,8 @@ class ViewerMainWindow : public QMainWindow {
   PictureOptions bitmap_options_;  // of the last bitmap written, offered again
   std::unique_ptr<SoundPlayer> sound_;
   std::unique_ptr<WavPlayback> playback_;
+  bool reload_queued_ = false;  // a reload waits for the event loop
+  bool reloading_ = false;
 };
 
 }  // namespace zephyrim

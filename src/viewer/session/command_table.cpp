@@ -47,6 +47,8 @@ constexpr std::string_view kMenus[] = {"File", "Edit",      "Plot",    "Traces",
 
 constexpr ViewerCommand kCommands[] = {
     row(CMD_OPEN, kFile, "Open", "Ctrl+O", "Opens a simulation data file."),
+    row(CMD_RELOAD, kFile, "Reload", "F5",
+        "Reads the data file again and shows the new data with the same traces, axes and cursors."),
     row(CMD_SAVE_TEXT_HEADERS, kTextExport, "With Info Headers", "",
         "Saves the plotted traces as a text table with information headers.", K::kAction, 0),
     row(CMD_SAVE_TEXT_DATA_ONLY, kTextExport, "Data Only", "",

@@ -116,7 +116,8 @@ enum ViewerCommandId : int {
   CMD_RUN_SCRIPT = 280,
   CMD_HELP_CONTENTS = 301,
   CMD_HELP_INDEX = 302,
-  CMD_ABOUT = 303,  // beyond the classic table
+  CMD_ABOUT = 303,   // beyond the classic table
+  CMD_RELOAD = 304,  // beyond the classic table: the data file read again in place
 };
 
 // What a click on the plot does.

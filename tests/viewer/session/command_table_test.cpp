@@ -42,8 +42,8 @@ TEST(ViewerCommandTable, EveryCommandOnceWithItsPlace) {
       218, 203, 204, 208, 205, 206, 207, 219, 220, 202, 209, 230, 231, 232, 250, 240, 241, 244, 245, 246, 247,
       248, 251, 252, 249, 242, 243, 265, 264, 263, 268, 262, 261, 260, 273, 272, 266, 280, 276, 277, 278, 279,
       269, 267, 301, 302,
-      // Beyond the classic table: About.
-      303};
+      // Beyond the classic table: About, Reload.
+      303, 304};
   std::set<int> ids;
   for (const ViewerCommand* c : primaries()) EXPECT_TRUE(ids.insert(c->id).second) << "twice: " << c->id;
   EXPECT_EQ(ids, std::set<int>(listed.begin(), listed.end()));
@@ -114,11 +114,12 @@ TEST(ViewerCommandTable, AcceleratorsUniqueAndInQtForm) {
     EXPECT_TRUE(fresh) << c.accelerator << " on " << it->second << " and " << c.id;
   }
   const std::map<int, std::string_view> some = {
-      {100, "Ctrl+O"}, {101, "Ctrl+W"},   {107, "Alt+X"},     {160, "Ins"},         {161, "Del"},
-      {200, "+"},      {201, "-"},        {217, "Ctrl+PgUp"}, {218, "Ctrl+PgDown"}, {250, "Space"},
-      {241, "Alt+2"},  {251, "Shift+F6"}, {242, "Down"},      {301, "F1"},          {192, "Ctrl+S"}};
+      {100, "Ctrl+O"},      {101, "Ctrl+W"}, {107, "Alt+X"},  {160, "Ins"},
+      {161, "Del"},         {200, "+"},      {201, "-"},      {217, "Ctrl+PgUp"},
+      {218, "Ctrl+PgDown"}, {250, "Space"},  {241, "Alt+2"},  {251, "Shift+F6"},
+      {242, "Down"},        {301, "F1"},     {192, "Ctrl+S"}, {304, "F5"}};
   for (const auto& [id, key] : some) EXPECT_EQ(find_viewer_command(id)->accelerator, key) << id;
-  EXPECT_EQ(seen.size(), 36u);
+  EXPECT_EQ(seen.size(), 37u);
   // The check itself refuses what QKeySequence would not read.
   for (std::string_view bad :
        {"Control+O", "ctrl+o", "F13", "F0", "Ctrl+", "Spacebar", "PageUp", "Shift+Ctrl+A"})
