@@ -107,6 +107,8 @@ constexpr EditorCommand kCommands[] = {
     {kCmdSimSetup, "&Simulation", "&Setup...", "F8", "Analyses and options of the simulation"},
     {kCmdOpenMis, "&Simulation", "Open User SPICE Commands File (.mis)", "Ctrl+F8", "Edit the user commands"},
     {kCmdRun, "&Simulation", "RUN &Simulation", "F9", "Netlist and simulate"},
+    {kCmdTune, "&Simulation", "&Tune...", "", "Change part values with sliders and see the waveforms follow",
+     true},
     {kCmdEngineDefault, "&Simulation/Simulator &Engine Option", "&Default", "", "Default engine", true},
     {kCmdEngineXspice, "&Simulation/Simulator &Engine Option", "&XSPICE", "", "XSPICE engine", true},
     {kCmdEngineSpice3, "&Simulation/Simulator &Engine Option", "SPICE&3", "", "SPICE3 engine", true},

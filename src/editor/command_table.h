@@ -69,6 +69,7 @@ enum EditorCommandId : int {
   kCmdEngineXspice = 209,
   kCmdEngineSpice3 = 210,
   kCmdEngineOther = 211,
+  kCmdTune = 212,  // beyond the classic set: the tuner panel
   kCmdSelectObject = 221,
   kCmdSelectGroup = 222,
   kCmdSelectArea = 223,

@@ -24,6 +24,7 @@
 #include "editor/simulation_commands.h"
 #include "editor/symbol_chooser.h"
 #include "editor/symbol_commands.h"
+#include "editor/tuner_panel.h"
 #include "editor/view_commands.h"
 #include "platform/broadcast.h"
 #include "platform/qt/tool_icons.h"
@@ -100,6 +101,8 @@ EditorMainWindow::EditorMainWindow(Notify* notify, QWidget* parent) : QMainWindo
   pictures_->add_to(handlers);
   models_->add_to(handlers);
   symbols_->add_to(handlers);
+  tuner_ = new TunerPanel(*this);
+  handlers[kCmdTune] = [this] { tuner_->open(); };
   build_menus(handlers);
   build_toolbar();
   connect(sheet_, &SheetView::context_menu_requested, this, &EditorMainWindow::show_context_menu);
@@ -213,6 +216,7 @@ void EditorMainWindow::show_context_menu(const QPoint& global) {
   };
   if (selection) {
     if (part) add(kCmdAttributes);
+    if (part) add(kCmdTune);
     for (int id : {kCmdMove, kCmdRotate, kCmdMirror, kCmdFlip}) add(id);
     menu.addSeparator();
     for (int id : {kCmdCut, kCmdCopy, kCmdDelete}) add(id);
@@ -247,6 +251,7 @@ void EditorMainWindow::refresh_checks() {
   action(kCmdWheelZoom)->setChecked(sheet_->wheel_zooms);
   action(kCmdAutoJunction)->setChecked(e.auto_junction);
   action(kCmdRubberBand)->setChecked(e.rubber_band);
+  action(kCmdTune)->setChecked(!tuner_->isHidden());
   action(kCmdNodeNumbers)->setChecked(schematic().page().settings.show_nodes == 1);
   action(kCmdBias)->setChecked(schematic().page().settings.show_nodes == 2);
   for (int engine = kEngineDefault; engine <= kEngineOther; ++engine)
@@ -277,6 +282,7 @@ void EditorMainWindow::update_caption() {
 
 void EditorMainWindow::schematic_replaced() {
   sheet_->page_changed();
+  tuner_->schematic_replaced();
   update_caption();
   refresh_status();
 }

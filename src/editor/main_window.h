@@ -30,6 +30,7 @@ class ClipboardCommands;
 class PictureCommands;
 class ModelCommands;
 class SymbolCommands;
+class TunerPanel;
 
 // The work behind each menu identifier.
 using CommandHandlers = std::map<int, std::function<void()>>;
@@ -56,6 +57,7 @@ class EditorMainWindow : public QMainWindow {
   ViewCommands& view() { return *view_; }
   ModelCommands& models() { return *models_; }
   SymbolCommands& symbols() { return *symbols_; }
+  TunerPanel& tuner() { return *tuner_; }
 
   // "Zephyrim Schematic - (new)" for a schematic never saved, else with its path.
   void update_caption();
@@ -143,6 +145,7 @@ class EditorMainWindow : public QMainWindow {
   std::unique_ptr<PictureCommands> pictures_;
   std::unique_ptr<ModelCommands> models_;
   std::unique_ptr<SymbolCommands> symbols_;
+  TunerPanel* tuner_ = nullptr;  // the dock, owned by the window
 };
 
 }  // namespace zephyrim

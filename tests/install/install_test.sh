@@ -29,9 +29,10 @@ fi
 expected=(
   bin/quill32 bin/trc32 bin/zephyrim bin/zephyrim-draw bin/zsim bin/zsimx bin/zsim3
   share/zephyrim/default.sym share/zephyrim/default.IDX share/zephyrim/STATSDEFAULT.TXT
-  share/zephyrim/statistics-file.md share/zephyrim/help/quill32.html share/zephyrim/help/trc32.html
+  share/zephyrim/statistics-file.md share/zephyrim/messages.md
+  share/zephyrim/help/quill32.html share/zephyrim/help/trc32.html
   share/doc/zephyrim/README.md share/doc/zephyrim/copyright share/doc/zephyrim/help
-  share/doc/zephyrim/statistics-file.md
+  share/doc/zephyrim/statistics-file.md share/doc/zephyrim/messages.md
   share/man/man1/zsim.1 share/man/man1/zsimx.1 share/man/man1/zsim3.1 share/man/man1/zephyrim.1
   share/applications/quill32.desktop share/applications/trc32.desktop
   share/icons/hicolor/scalable/apps/quill32.svg share/icons/hicolor/scalable/apps/trc32.svg
@@ -57,7 +58,7 @@ for p in zsimx zsim3; do
   [ "$(readlink "$bin/$p")" = zsim ] || fail "$p is not a link to zsim"
   [ "$(readlink "$prefix/share/man/man1/$p.1")" = zsim.1 ] || fail "$p.1 is not a link to zsim.1"
 done
-for l in help statistics-file.md; do
+for l in help statistics-file.md messages.md; do
   [ -e "$prefix/share/doc/zephyrim/$l" ] || fail "share/doc/zephyrim/$l does not lead to its file"
 done
 cmp -s "$data/default.sym" "$source/data/symbols/default.sym" || fail "default.sym differs from the source"
