@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -113,10 +114,10 @@ TunerPanel::TunerPanel(EditorMainWindow& window) : QDockWidget("Tune", &window),
   rows_widget_ = new QWidget(body);
   grid_ = new QGridLayout(rows_widget_);
   grid_->setColumnStretch(1, 1);
-  auto* scroll = new QScrollArea(body);
-  scroll->setWidgetResizable(true);
-  scroll->setWidget(rows_widget_);
-  layout->addWidget(scroll, 1);
+  scroll_ = new QScrollArea(body);
+  scroll_->setWidgetResizable(true);
+  scroll_->setWidget(rows_widget_);
+  layout->addWidget(scroll_, 1);
   auto* buttons = new QHBoxLayout;
   add_ = new QPushButton("&Add...", body);
   add_->setObjectName("tuner_add");
@@ -342,6 +343,9 @@ void TunerPanel::rebuild() {
   }
   grid_->setRowStretch(static_cast<int>(tuners_.size()) + 1, 1);
   apply_->setEnabled(!tuners_.empty());
+  // The panel is as wide as a whole row, so that no entry hides behind a scroll bar.
+  scroll_->setMinimumWidth(grid_->sizeHint().width() + scroll_->verticalScrollBar()->sizeHint().width() +
+                           2 * scroll_->frameWidth());
 }
 
 void TunerPanel::show_row(int row) {

@@ -21,6 +21,7 @@ class QComboBox;
 class QGridLayout;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QSlider;
 class QTimer;
 
@@ -103,6 +104,7 @@ class TunerPanel : public QDockWidget {
   TunerList tuners_;
   std::vector<Row> rows_;
   QWidget* rows_widget_ = nullptr;
+  QScrollArea* scroll_ = nullptr;
   QGridLayout* grid_ = nullptr;
   QPushButton* add_ = nullptr;
   QPushButton* apply_ = nullptr;
