@@ -10,17 +10,14 @@
 
 #include "common/file_io.h"
 #include "common/text_format.h"
-#include "platform/process.h"
+#include "verb_test_support.h"
 
 namespace zephyrim {
 namespace {
 
 namespace fs = std::filesystem;
 
-ProcessResult tool(std::vector<std::string> args) {
-  args.insert(args.begin(), ZEPHYRIM_BATCH_TOOL);
-  return process_run(args);
-}
+using test::tool;
 
 // One transient plot of V(OUT) = amplitude sin(2 pi f t), `points` points from 0
 // to `duration` inclusive.
@@ -37,16 +34,8 @@ std::string sine_plot(double amplitude, double f, double duration, int points) {
 }
 
 // A folder of each test's own: ctest runs the tests of this file at the same time.
-struct Scratch {
-  fs::path dir =
-      fs::path(::testing::TempDir()) /
-      ("zephyrim_fft_verb_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-       "_" + std::to_string(getpid()));
-  Scratch() {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~Scratch() { fs::remove_all(dir); }
+struct Scratch : test::ScratchFolder {
+  Scratch() : ScratchFolder("zephyrim_fft_verb_") {}
   // The 1 kHz sine of amplitude 2 over 10 ms in 1000 points, or the given plots.
   std::string write(const std::string& name, const std::string& text = sine_plot(2, 1000, 10e-3, 1000)) {
     const std::string path = (dir / name).string();

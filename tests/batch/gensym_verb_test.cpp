@@ -6,32 +6,20 @@
 #include <filesystem>
 
 #include "common/notify.h"
-#include "platform/process.h"
 #include "symbols/generated_symbol.h"
 #include "symbols/symbol_library.h"
+#include "verb_test_support.h"
 
 namespace zephyrim {
 namespace {
 
 namespace fs = std::filesystem;
 
-ProcessResult tool(std::vector<std::string> args) {
-  args.insert(args.begin(), ZEPHYRIM_BATCH_TOOL);
-  return process_run(args);
-}
+using test::tool;
 
 // A folder of each test's own: ctest runs the tests of this file at the same time.
-struct Scratch {
-  fs::path dir = fs::path(::testing::TempDir()) /
-                 ("zephyrim_gensym_verb_" +
-                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-                  std::to_string(getpid()));
-  Scratch() {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~Scratch() { fs::remove_all(dir); }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
+struct Scratch : test::ScratchFolder {
+  Scratch() : ScratchFolder("zephyrim_gensym_verb_") {}
 };
 
 std::optional<SymbolRecord> load(const std::string& library, const std::string& name) {

@@ -11,17 +11,14 @@
 
 #include "common/file_io.h"
 #include "common/text_format.h"
-#include "platform/process.h"
+#include "verb_test_support.h"
 
 namespace zephyrim {
 namespace {
 
 namespace fs = std::filesystem;
 
-ProcessResult tool(std::vector<std::string> args) {
-  args.insert(args.begin(), ZEPHYRIM_BATCH_TOOL);
-  return process_run(args);
-}
+using test::tool;
 
 // One DC sweep plot of V(A) over the sweep 0, 1, 2, ...: the values as given,
 // written as C++ prints them (nan and inf included).
@@ -42,16 +39,8 @@ std::vector<double> one_to_twenty() {
 }
 
 // A folder of each test's own: ctest runs the tests of this file at the same time.
-struct Scratch {
-  fs::path dir = fs::path(::testing::TempDir()) /
-                 ("zephyrim_histogram_verb_" +
-                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-                  std::to_string(getpid()));
-  Scratch() {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~Scratch() { fs::remove_all(dir); }
+struct Scratch : test::ScratchFolder {
+  Scratch() : ScratchFolder("zephyrim_histogram_verb_") {}
   std::string write(const std::string& name, const std::vector<double>& values = one_to_twenty()) {
     const std::string path = (dir / name).string();
     EXPECT_TRUE(write_file_atomic(path, values_plot(values)));

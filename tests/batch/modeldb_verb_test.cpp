@@ -6,36 +6,24 @@
 #include <filesystem>
 
 #include "common/file_io.h"
-#include "platform/process.h"
 #include "simulation/model_db.h"
+#include "verb_test_support.h"
 
 namespace zephyrim {
 namespace {
 
 namespace fs = std::filesystem;
 
-ProcessResult tool(std::vector<std::string> args) {
-  args.insert(args.begin(), ZEPHYRIM_BATCH_TOOL);
-  return process_run(args);
-}
+using test::tool;
 
 // A folder of each test's own: ctest runs the tests of this file at the same time.
-struct Scratch {
-  fs::path dir = fs::path(::testing::TempDir()) /
-                 ("zephyrim_modeldb_verb_" +
-                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-                  std::to_string(getpid()));
-  Scratch() {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~Scratch() { fs::remove_all(dir); }
+struct Scratch : test::ScratchFolder {
+  Scratch() : ScratchFolder("zephyrim_modeldb_verb_") {}
   std::string write(const std::string& name, const std::string& text) const {
     const std::string path = (dir / name).string();
     EXPECT_TRUE(write_file_atomic(path, text));
     return path;
   }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
 };
 
 constexpr char kDiodes[] =
