@@ -35,7 +35,7 @@ constexpr const char* kGensymUsage =
     "  --library LIB  the library that CLOCK, DATA, DFF, DIVN, DLATCH, JKFF, PULSE and\n"
     "                 RSFF come from; a symbol of the same name there is taken as is\n"
     "  --block NAME   the symbol of the subcircuit block NAME (any case) of FILE.sch:\n"
-    "                 from the specification stored with the block, or else a\n"
+    "                 from the shape and pins stored with the block, or else a\n"
     "                 Rectangle with one pin per I/O pin of the block (PINOUT pins on\n"
     "                 the right, the others on the left), named X + NAME\n"
     "Prints the symbol's name, pin count and region; the system's notices (pins\n"

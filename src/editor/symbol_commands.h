@@ -27,7 +27,7 @@ class SubcktSymbolDialog : public QDialog {
   Q_OBJECT
  public:
   SubcktSymbolDialog(const QString& title, SymbolSpec spec, Notify& notify, QWidget* parent = nullptr);
-  // The specification as the widgets show it.
+  // The symbol spec as the widgets show it.
   SymbolSpec spec() const;
   // The shape at a row of the list; the pins stay, cut to the shape's maximum.
   void set_shape_row(int row);

@@ -93,7 +93,7 @@ inline void pin_set(SymbolSpecEntry& e, int32_t marked, int32_t position, int32_
 SymbolSpec symbol_spec_new(const std::string& name, int32_t shape, int pin_count, bool show_names = true,
                            bool show_numbers = false);
 
-// The default pin setup of the specification's shape for pin_count pins:
+// The default pin setup of the symbol spec's shape for pin_count pins:
 // names are the pin numbers. Rectangle and Square put the first half (rounded
 // up) on the left and the rest on the right counting down; Rectangle horiz. the
 // same at the bottom and top; Circle and BUF/INV one pin per side; the other
