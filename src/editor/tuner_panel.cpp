@@ -1,5 +1,8 @@
 #include "editor/tuner_panel.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -79,6 +83,31 @@ bool move_into_place(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+namespace {
+
+// A /proc file tells no size, so it is read to its end; a process that ends
+// meanwhile gives nothing.
+std::optional<std::string> read_proc_text(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t r = ::read(fd, buffer, sizeof buffer);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (r == 0 || out.size() > (1u << 20)) break;
+    out.append(buffer, static_cast<size_t>(r));
+  }
+  ::close(fd);
+  return out;
+}
+
+}  // namespace
+
 bool viewer_open_on(const std::string& data_file) {
   const std::string folder = broadcast_folder();
   if (folder.empty()) return false;
@@ -89,7 +118,7 @@ bool viewer_open_on(const std::string& data_file) {
     if (!name.starts_with("trc32-") || !name.ends_with(".sock")) continue;
     const std::string pid = name.substr(6, name.size() - 6 - 5);
     const fs::path proc = fs::path("/proc") / pid;
-    const auto cmdline = read_text_file((proc / "cmdline").string(), 1 << 20);
+    const auto cmdline = read_proc_text((proc / "cmdline").string());
     if (!cmdline) continue;  // gone: its socket is stale
     std::error_code cwd_ec;
     const fs::path cwd = fs::read_symlink(proc / "cwd", cwd_ec);

@@ -285,10 +285,14 @@ int processes_with(const std::string& text) {
   int n = 0;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator("/proc", ec)) {
-    // /proc files tell no size: they are read as a stream.
-    std::ifstream in(e.path() / "cmdline", std::ios::binary);
-    const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (cmdline.find(text) != std::string::npos) ++n;
+    // /proc files tell no size: they are read as a stream. A process that
+    // ends while it is read makes the read fail: it is not counted.
+    try {
+      std::ifstream in(e.path() / "cmdline", std::ios::binary);
+      const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (cmdline.find(text) != std::string::npos) ++n;
+    } catch (const std::exception&) {
+    }
   }
   return n;
 }
